@@ -1,0 +1,24 @@
+#include "ui/app_start.h"
+
+#include "ui/form1.h"
+#include "ui/qt_dialogs.h"
+#include "util/image_limits.h"
+
+#include <QApplication>
+#include <QIcon>
+
+int RunVelloran(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Velloran"));
+    QApplication::setOrganizationName(QStringLiteral("Tellwick"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/velloran/velloran.png")));
+    QApplication::setDesktopFileName(QStringLiteral("velloran"));
+    RaiseImageAllocationLimit();
+
+    QtDialogs dialogs;
+    Form1 form(dialogs, Environment::System());
+    dialogs.setOwner(&form);
+    form.Form_Load();
+    form.show();
+    return QApplication::exec();
+}

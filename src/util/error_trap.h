@@ -1,0 +1,65 @@
+#pragma once
+
+#include "util/dialogs.h"
+#include "util/vb_error.h"
+
+#include <QString>
+
+#include <exception>
+#include <new>
+#include <utility>
+
+// Where support requests go; shown at the foot of every error box.
+inline constexpr char kSupportAddress[] = "support@velloran.org";
+inline constexpr char kProjectTag[] = "Pellinor2021/08/31";
+
+// The error trap of one handler or routine. Each statement runs through Do() with its
+// label; a statement that throws is reported in the "Application Error" box and the
+// handler goes on with its next statement. A condition evaluated through Test() that
+// throws counts as true, so the statements it guards still run.
+class ErrorTrap {
+public:
+    // where: "<Object>.<Procedure>", e.g. "Form1.PushButton2_Click".
+    ErrorTrap(Dialogs& dialogs, QString where, QString project = QString::fromLatin1(kProjectTag));
+
+    template <class F>
+    bool Do(int label, F&& statement) {
+        try {
+            std::forward<F>(statement)();
+            return true;
+        } catch (...) {
+            ReportCurrent(label);
+            return false;
+        }
+    }
+
+    template <class F>
+    bool Test(int label, F&& condition) {
+        try {
+            return static_cast<bool>(std::forward<F>(condition)());
+        } catch (...) {
+            ReportCurrent(label);
+            return true;
+        }
+    }
+
+    // Shows the box for an error caught elsewhere.
+    void Report(int label, int number, const QString& description);
+
+    // "in Pellinor2021/08/31.Form1.PushButton2_Click "
+    QString LocationText() const;
+
+    // The full text of the "Application Error" box.
+    static QString MessageText(const QString& description, const QString& locationText,
+                               int label);
+
+    int errorCount() const { return errors_; }
+
+private:
+    void ReportCurrent(int label);
+
+    Dialogs& dialogs_;
+    QString where_;
+    QString project_;
+    int errors_ = 0;
+};

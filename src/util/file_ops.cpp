@@ -1,0 +1,65 @@
+#include "util/file_ops.h"
+
+#include "util/vb_error.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+
+int FileAttributes(const QString& path) {
+    const QFileInfo info(path);
+    if (path.isEmpty() || (!info.exists() && !info.isSymLink())) {
+        Raise(vberr::kFileNotFound);
+    }
+    int bits = 0;
+    if (info.isSymLink()) {
+        bits |= attr::kReparsePoint;
+    }
+    if (info.isDir()) {
+        bits |= attr::kDirectory;
+    } else if (info.isFile()) {
+        bits |= attr::kArchive;
+    }
+    if (!info.isWritable()) {
+        bits |= attr::kReadOnly;
+    }
+    if (info.fileName().startsWith(QLatin1Char('.'))) {
+        bits |= attr::kHidden;
+    }
+    return bits;
+}
+
+void DeleteFileForced(const QString& path) {
+    QCoreApplication::processEvents();
+    if (QFile::remove(path)) {
+        return;
+    }
+    try {
+        DeleteFileViaScripting(path);
+    } catch (const VbError&) {
+        // A quiet delete: a missing or locked file is simply left alone.
+    }
+}
+
+void DeleteFileViaScripting(const QString& path) {
+    QFile file(path);
+    if (!file.exists()) {
+        Raise(vberr::kFileNotFound);
+    }
+    file.setPermissions(file.permissions() | QFileDevice::WriteOwner);
+    if (!file.remove()) {
+        Raise(vberr::kPermissionDenied);
+    }
+}
+
+void WriteBytesToFile(const QByteArray& bytes, const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite)) {
+        Raise(file.error() == QFileDevice::PermissionsError ? vberr::kPermissionDenied
+                                                            : vberr::kPathFileAccess);
+    }
+    if (file.write(bytes) != bytes.size()) {
+        Raise(vberr::kDiskFull);
+    }
+    file.close();
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// File attribute bits as the rest of the program knows them.
+namespace attr {
+inline constexpr int kReadOnly = 1;  // not writable by the user
+inline constexpr int kHidden = 2;    // name begins with "."
+inline constexpr int kSystem = 4;    // never set on Linux
+inline constexpr int kDirectory = 16;
+inline constexpr int kArchive = 32;  // every regular file
+inline constexpr int kReparsePoint = 1024;  // symbolic link
+}  // namespace attr
+
+// The attribute bits of a path; throws VbError 53 when it does not exist.
+int FileAttributes(const QString& path);
+
+// Yields to the event loop, then deletes the file; every failure is ignored.
+void DeleteFileForced(const QString& path);
+// Deletes a file even when it is write-protected; throws VbError on failure.
+void DeleteFileViaScripting(const QString& path);
+// Writes the bytes from the first byte of the file, creating it when missing; an
+// existing longer file keeps its bytes beyond the new length. Throws VbError.
+void WriteBytesToFile(const QByteArray& bytes, const QString& path);

@@ -1,0 +1,5 @@
+#include "util/image_limits.h"
+
+#include <QImageReader>
+
+void RaiseImageAllocationLimit() { QImageReader::setAllocationLimit(kImageAllocationLimitMb); }
