@@ -19,7 +19,9 @@ Form1::Form1(Dialogs& dialogs_, Environment env_, QWidget* parent)
     ConnectEvents();
 }
 
-Form1::~Form1() { delete preview.data(); }
+Form1::~Form1() {
+    delete preview.data();
+}
 
 void Form1::SetMousePointer(int value) {
     mousePointer_ = value;
@@ -47,7 +49,8 @@ void Form1::ConnectEvents() {
     // A release after dragging the thumb and every keyboard or page step are the
     // slider's clicks; a program-made value change is not.
     connect(Slider1, &QSlider::actionTriggered, this, [this](int) {
-        QMetaObject::invokeMethod(this, [this] { Slider1_Click(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { Slider1_Click(); }, Qt::QueuedConnection);
     });
     connect(Slider1, &QSlider::sliderReleased, this, [this] { Slider1_Click(); });
     connect(Text1, &QLineEdit::textChanged, this, [this] { Text1_Change(); });

@@ -43,6 +43,9 @@ void Form1::BuildControls() {
         auto* button = new QPushButton(caption, parent);
         button->setGeometry(geometry);
         button->setFont(buttonFont);
+        // The window behind a button would otherwise see the same move and put the
+        // arrow back in place of the hand.
+        button->setAttribute(Qt::WA_NoMousePropagation);
         return button;
     };
     auto makeFrame = [&](const QString& caption, QRect geometry) {
@@ -84,7 +87,8 @@ void Form1::BuildControls() {
     Slider1->setTickPosition(QSlider::TicksBelow);
     Slider1->setTickInterval(5);
 
-    PushButton1 = makeButton(this, QStringLiteral("Add Image File(s)"), Twips(120, 2030, 3840, 405));
+    PushButton1 =
+        makeButton(this, QStringLiteral("Add Image File(s)"), Twips(120, 2030, 3840, 405));
     PushButton3 =
         makeButton(this, QStringLiteral("Add All File(s) In Folder"), Twips(4080, 2030, 3840, 405));
     PushButton7 = makeButton(this, QStringLiteral("Clear List"), Twips(120, 2540, 3840, 405));
@@ -121,11 +125,10 @@ void Form1::BuildControls() {
     Picture1.SetWidth(495);
     Picture1.SetHeight(495);
 
-    const QList<QWidget*> tabOrder = {ListView1,   ProgressBar1, Combo2,      Slider1,
-                                      PushButton1, PushButton3,  PushButton7, PushButton8,
-                                      PushButton2, Text1,        PushButton4, Combo1,
-                                      PushButton6, PushButton5,  Text4,       PushButton9,
-                                      Picture2,    PushButton10};
+    const QList<QWidget*> tabOrder = {
+        ListView1,   ProgressBar1, Combo2,      Slider1,     PushButton1, PushButton3,
+        PushButton7, PushButton8,  PushButton2, Text1,       PushButton4, Combo1,
+        PushButton6, PushButton5,  Text4,       PushButton9, Picture2,    PushButton10};
     for (qsizetype i = 0; i + 1 < tabOrder.size(); ++i) {
         setTabOrder(tabOrder.at(i), tabOrder.at(i + 1));
     }
@@ -134,11 +137,11 @@ void Form1::BuildControls() {
 
     // Pointer feedback: buttons show the hand, the window, frames, text boxes and the
     // slider the arrow.
-    const QList<QWidget*> hoverTargets = {this,   Frame1, Frame2, Frame3, Frame4, Frame6,
-                                          Text1,  Text4->viewport(), Slider1,
-                                          PushButton1, PushButton2, PushButton3, PushButton4,
-                                          PushButton5, PushButton6, PushButton7, PushButton8,
-                                          PushButton9, PushButton10};
+    const QList<QWidget*> hoverTargets = {this,        Frame1,      Frame2,      Frame3,
+                                          Frame4,      Frame6,      Text1,       Text4->viewport(),
+                                          Slider1,     PushButton1, PushButton2, PushButton3,
+                                          PushButton4, PushButton5, PushButton6, PushButton7,
+                                          PushButton8, PushButton9, PushButton10};
     for (QWidget* target : hoverTargets) {
         target->setMouseTracking(true);
         target->installEventFilter(this);

@@ -97,8 +97,8 @@ Dialogs::Font QtDialogs::chooseFont(const Font& initial) {
     font.setStrikeOut(initial.strikethru);
     font.setUnderline(initial.underline);
     bool ok = false;
-    const QFont chosen = QFontDialog::getFont(&ok, font, owner(), QString(),
-                                              QFontDialog::ScalableFonts);
+    const QFont chosen =
+        QFontDialog::getFont(&ok, font, owner(), QString(), QFontDialog::ScalableFonts);
     if (!ok) {
         return initial;
     }
@@ -117,4 +117,6 @@ quint32 QtDialogs::chooseColor(quint32 initial) {
     return chosen.isValid() ? BgrFromColor(chosen) : initial;
 }
 
-void QtDialogs::openUrl(const QUrl& url) { QDesktopServices::openUrl(url); }
+void QtDialogs::openUrl(const QUrl& url) {
+    QDesktopServices::openUrl(url);
+}

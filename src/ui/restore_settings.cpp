@@ -16,7 +16,9 @@
 
 namespace {
 
-QString Key(const char* name) { return QString::fromLatin1(name); }
+QString Key(const char* name) {
+    return QString::fromLatin1(name);
+}
 
 constexpr quint32 kWhite = 0xFFFFFF;
 
@@ -35,9 +37,8 @@ void Form1::RestoreSettings(ErrorTrap& trap) {
         Combo2_Click();
     });
     trap.Do(154, [&] {
-        Picture2->SetBackColor(
-            static_cast<qint64>(RoundHalfEven(ToDouble(store.GetSetting(Key(key::kFontColor),
-                                                                        QStringLiteral("16777215"))))));
+        Picture2->SetBackColor(static_cast<qint64>(RoundHalfEven(
+            ToDouble(store.GetSetting(Key(key::kFontColor), QStringLiteral("16777215"))))));
     });
     trap.Do(156, [&] { Text4->SetForeColor(Picture2->BackColor()); });
     if (trap.Test(158, [&] { return Text4->ForeColor() == kWhite; })) {
@@ -49,7 +50,8 @@ void Form1::RestoreSettings(ErrorTrap& trap) {
         Text4->SetFontName(store.GetSetting(Key(key::kFontName), QStringLiteral("Arial")));
     });
     trap.Do(166, [&] {
-        Text4->SetFontBold(IsTrueText(store.GetSetting(Key(key::kFontBold), QStringLiteral("True"))));
+        Text4->SetFontBold(
+            IsTrueText(store.GetSetting(Key(key::kFontBold), QStringLiteral("True"))));
     });
     trap.Do(168, [&] {
         Text4->SetFontItalic(
@@ -91,4 +93,3 @@ void Form1::RestoreSettings(ErrorTrap& trap) {
         Text1->setText(store.GetSetting(Key(key::kOutputFolder), desktop));
     });
 }
-

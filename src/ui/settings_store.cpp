@@ -14,7 +14,9 @@ SettingsStore::SettingsStore(const QString& iniFile)
 
 SettingsStore::~SettingsStore() = default;
 
-QString SettingsStore::fileName() const { return settings_->fileName(); }
+QString SettingsStore::fileName() const {
+    return settings_->fileName();
+}
 
 QString SettingsStore::ExistingSpelling(const QString& key) const {
     settings_->beginGroup(kSection);
@@ -28,7 +30,9 @@ QString SettingsStore::ExistingSpelling(const QString& key) const {
     return QString();
 }
 
-bool SettingsStore::HasKey(const QString& key) const { return !ExistingSpelling(key).isEmpty(); }
+bool SettingsStore::HasKey(const QString& key) const {
+    return !ExistingSpelling(key).isEmpty();
+}
 
 QString SettingsStore::GetSetting(const QString& key, const QString& defaultValue) const {
     const QString existing = ExistingSpelling(key);

@@ -9,15 +9,15 @@
 
 void Form1::Combo1_Click() {
     ErrorTrap trap(dialogs, QStringLiteral("Form1.Combo1_Click"));
-    trap.Do(100, [&] { store.SaveSetting(QString::fromLatin1(key::kCombo1), Combo1->currentText()); });
+    trap.Do(100,
+            [&] { store.SaveSetting(QString::fromLatin1(key::kCombo1), Combo1->currentText()); });
     trap.Do(102, [&] { StampCombo(); });
 }
 
 void Form1::Combo2_Click() {
     ErrorTrap trap(dialogs, QStringLiteral("Form1.Combo2_Click"));
-    trap.Do(100, [&] {
-        store.SaveSetting(QString::fromLatin1(key::kPosition), Combo2->currentText());
-    });
+    trap.Do(100,
+            [&] { store.SaveSetting(QString::fromLatin1(key::kPosition), Combo2->currentText()); });
 }
 
 void Form1::Slider1_Click() {
@@ -29,5 +29,6 @@ void Form1::Slider1_Click() {
 
 void Form1::Text1_Change() {
     ErrorTrap trap(dialogs, QStringLiteral("Form1.Text1_Change"));
-    trap.Do(100, [&] { store.SaveSetting(QString::fromLatin1(key::kOutputFolder), Text1->text()); });
+    trap.Do(100,
+            [&] { store.SaveSetting(QString::fromLatin1(key::kOutputFolder), Text1->text()); });
 }

@@ -42,10 +42,13 @@ void Form1::StampFilename(int n) {
     if (trap.Test(102, [&] { return mode == 4; })) {
         trap.Do(104, [&] { Text4->SetText(FileNameFromPath(ListView1->ItemText(n))); });
     } else if (trap.Test(106, [&] { return mode == 5; })) {
-        trap.Do(108, [&] { Text4->SetText(StripExtension(FileNameFromPath(ListView1->ItemText(n)))); });
+        trap.Do(108,
+                [&] { Text4->SetText(StripExtension(FileNameFromPath(ListView1->ItemText(n)))); });
     } else if (trap.Test(110, [&] { return mode == 6; })) {
         trap.Do(112, [&] { Text4->SetText(ListView1->ItemText(n)); });
     }
 }
 
-QString Form1::StampText() const { return Text4->Text(); }
+QString Form1::StampText() const {
+    return Text4->Text();
+}

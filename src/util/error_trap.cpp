@@ -7,8 +7,7 @@ QString ErrorTrap::LocationText() const {
     return QStringLiteral("in ") + project_ + QLatin1Char('.') + where_ + QLatin1Char(' ');
 }
 
-QString ErrorTrap::MessageText(const QString& description, const QString& locationText,
-                               int label) {
+QString ErrorTrap::MessageText(const QString& description, const QString& locationText, int label) {
     return description + QStringLiteral("\r\n") + locationText + QStringLiteral("at line ") +
            QString::number(label) + QStringLiteral("\r\r") +
            QStringLiteral("Please email screenshot of this message to ") +

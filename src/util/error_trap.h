@@ -50,8 +50,7 @@ public:
     QString LocationText() const;
 
     // The full text of the "Application Error" box.
-    static QString MessageText(const QString& description, const QString& locationText,
-                               int label);
+    static QString MessageText(const QString& description, const QString& locationText, int label);
 
     int errorCount() const { return errors_; }
 

@@ -9,7 +9,7 @@ inline constexpr int kReadOnly = 1;  // not writable by the user
 inline constexpr int kHidden = 2;    // name begins with "."
 inline constexpr int kSystem = 4;    // never set on Linux
 inline constexpr int kDirectory = 16;
-inline constexpr int kArchive = 32;  // every regular file
+inline constexpr int kArchive = 32;         // every regular file
 inline constexpr int kReparsePoint = 1024;  // symbolic link
 }  // namespace attr
 

@@ -2,4 +2,6 @@
 
 #include <QImageReader>
 
-void RaiseImageAllocationLimit() { QImageReader::setAllocationLimit(kImageAllocationLimitMb); }
+void RaiseImageAllocationLimit() {
+    QImageReader::setAllocationLimit(kImageAllocationLimitMb);
+}

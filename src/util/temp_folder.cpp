@@ -4,10 +4,10 @@
 
 #include <QDir>
 
-#include <cerrno>
-#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 QString EnsurePrivateFolder(const QString& path) {
     const QByteArray native = QFile::encodeName(path);

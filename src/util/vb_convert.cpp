@@ -7,7 +7,9 @@
 #include <cmath>
 #include <limits>
 
-double RoundHalfEven(double value) { return std::nearbyint(value); }
+double RoundHalfEven(double value) {
+    return std::nearbyint(value);
+}
 
 double ToDouble(const QString& text) {
     const QString trimmed = text.trimmed();
@@ -37,9 +39,17 @@ Int ToInteger(const QString& text) {
 
 }  // namespace
 
-qint16 ToInt16(const QString& text) { return ToInteger<qint16>(text); }
-qint32 ToInt32(const QString& text) { return ToInteger<qint32>(text); }
+qint16 ToInt16(const QString& text) {
+    return ToInteger<qint16>(text);
+}
+qint32 ToInt32(const QString& text) {
+    return ToInteger<qint32>(text);
+}
 
-QString FlagText(bool value) { return value ? QStringLiteral("True") : QStringLiteral("False"); }
+QString FlagText(bool value) {
+    return value ? QStringLiteral("True") : QStringLiteral("False");
+}
 
-bool IsTrueText(const QString& text) { return text == QLatin1String("True"); }
+bool IsTrueText(const QString& text) {
+    return text == QLatin1String("True");
+}

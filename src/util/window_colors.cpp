@@ -9,7 +9,9 @@
 #include <QRadioButton>
 #include <QWidget>
 
-QColor ButtonFaceColor() { return QApplication::palette().color(QPalette::Button); }
+QColor ButtonFaceColor() {
+    return QApplication::palette().color(QPalette::Button);
+}
 
 namespace {
 

@@ -25,20 +25,21 @@ QStringList FakeDialogs::openFileNames(const QString& title, const QString& filt
 }
 
 QString FakeDialogs::browseForFolder(const QString& prompt, const QString& initialFolder) {
-    calls << Call{QStringLiteral("folder"), prompt, QString(), Icon::None, Buttons::Ok,
-                  initialFolder};
+    calls << Call{
+        QStringLiteral("folder"), prompt, QString(), Icon::None, Buttons::Ok, initialFolder};
     return folderAnswers.isEmpty() ? QString() : folderAnswers.dequeue();
 }
 
 Dialogs::Font FakeDialogs::chooseFont(const Font& initial) {
-    calls << Call{QStringLiteral("font"), initial.name, QString(), Icon::None, Buttons::Ok,
-                  QVariant::fromValue(initial.size)};
+    calls << Call{
+        QStringLiteral("font"),           initial.name, QString(), Icon::None, Buttons::Ok,
+        QVariant::fromValue(initial.size)};
     lastFontShown = initial;
     return fontAnswers.isEmpty() ? initial : fontAnswers.dequeue();
 }
 
 quint32 FakeDialogs::chooseColor(quint32 initial) {
-    calls << Call{QStringLiteral("color"), QString(), QString(), Icon::None, Buttons::Ok,
+    calls << Call{QStringLiteral("color"),     QString(), QString(), Icon::None, Buttons::Ok,
                   QVariant::fromValue(initial)};
     return colorAnswers.isEmpty() ? initial : colorAnswers.dequeue();
 }
