@@ -15,10 +15,10 @@ inline QStringList StampModeTexts() {
 
 // The nine stamp positions, in list order; compared exactly.
 inline QStringList StampPositionTexts() {
-    return {QStringLiteral("Upper-left"),    QStringLiteral("Upper-right"),
-            QStringLiteral("Lower-left"),    QStringLiteral("Lower-right"),
-            QStringLiteral("Center-top"),    QStringLiteral("Center-left"),
-            QStringLiteral("Center-right"),  QStringLiteral("Center-bottom"),
+    return {QStringLiteral("Upper-left"),   QStringLiteral("Upper-right"),
+            QStringLiteral("Lower-left"),   QStringLiteral("Lower-right"),
+            QStringLiteral("Center-top"),   QStringLiteral("Center-left"),
+            QStringLiteral("Center-right"), QStringLiteral("Center-bottom"),
             QStringLiteral("Center")};
 }
 
