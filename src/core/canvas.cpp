@@ -3,12 +3,16 @@
 #include <QFontMetricsF>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace {
 
 // 96 dots per inch in dots per metre: the resolution text is laid out at.
 constexpr int kScreenDotsPerMetre = 3780;
 
-QStringList Lines(const QString& text) { return text.split(QStringLiteral("\r\n")); }
+QStringList Lines(const QString& text) {
+    return text.split(QStringLiteral("\r\n"));
+}
 
 }  // namespace
 
@@ -22,9 +26,15 @@ quint32 BgrFromColor(const QColor& color) {
            (static_cast<quint32>(color.blue()) << 16);
 }
 
-Canvas::Canvas() { Font.setFamily(QStringLiteral("Arial")); }
+Canvas::Canvas() {
+    Font.setFamily(QStringLiteral("Arial"));
+}
 
 void Canvas::SetPicture(QImage picture) {
+    // QImageReader gives a file named like "photo@2x.jpg" a device pixel ratio of 2;
+    // the painter would then draw doubled text at doubled positions (and composite an
+    // image with alpha at half size). The canvas works in the file's own pixels.
+    picture.setDevicePixelRatio(1);
     // Transparent parts of a picture show on white, as in any viewer's default.
     if (picture.hasAlphaChannel()) {
         image_ = QImage(picture.size(), QImage::Format_RGB32);
@@ -43,21 +53,47 @@ void Canvas::SetPicture(QImage picture) {
     CurrentY = 0;
 }
 
-bool Canvas::HasPicture() const { return !image_.isNull(); }
+bool Canvas::HasPicture() const {
+    return !image_.isNull();
+}
 
-double Canvas::ScaleWidth() const { return outerWidth_ - 2 * kFrameTwips; }
-double Canvas::ScaleHeight() const { return outerHeight_ - 2 * kFrameTwips; }
-double Canvas::Width() const { return outerWidth_; }
-double Canvas::Height() const { return outerHeight_; }
-void Canvas::SetWidth(double twips) { outerWidth_ = twips; }
-void Canvas::SetHeight(double twips) { outerHeight_ = twips; }
+double Canvas::ScaleWidth() const {
+    return outerWidth_ - 2 * kFrameTwips;
+}
+double Canvas::ScaleHeight() const {
+    return outerHeight_ - 2 * kFrameTwips;
+}
+double Canvas::Width() const {
+    return outerWidth_;
+}
+double Canvas::Height() const {
+    return outerHeight_;
+}
+void Canvas::SetWidth(double twips) {
+    outerWidth_ = twips;
+}
+void Canvas::SetHeight(double twips) {
+    outerHeight_ = twips;
+}
 
-void Canvas::SetFontName(const QString& name) { Font.setFamily(name); }
-void Canvas::SetFontBold(bool bold) { Font.setBold(bold); }
-void Canvas::SetFontItalic(bool italic) { Font.setItalic(italic); }
-void Canvas::SetFontSize(double points) { Font.setPointSizeF(points); }
-void Canvas::SetFontStrikethru(bool strike) { Font.setStrikeOut(strike); }
-void Canvas::SetFontUnderline(bool underline) { Font.setUnderline(underline); }
+void Canvas::SetFontName(const QString& name) {
+    Font.setFamily(name);
+}
+void Canvas::SetFontBold(bool bold) {
+    Font.setBold(bold);
+}
+void Canvas::SetFontItalic(bool italic) {
+    Font.setItalic(italic);
+}
+void Canvas::SetFontSize(double points) {
+    Font.setPointSizeF(points);
+}
+void Canvas::SetFontStrikethru(bool strike) {
+    Font.setStrikeOut(strike);
+}
+void Canvas::SetFontUnderline(bool underline) {
+    Font.setUnderline(underline);
+}
 
 namespace {
 
@@ -122,4 +158,6 @@ void Canvas::Print(const QString& text) {
     CurrentY = y;
 }
 
-QImage Canvas::Image() const { return image_; }
+QImage Canvas::Image() const {
+    return image_;
+}
