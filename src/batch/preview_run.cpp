@@ -1,3 +1,61 @@
+// The hidden preview button: stamps the first file of the list and shows it in the
+// preview window in place of the main window. Nothing is written.
+#include "batch/input_conversion.h"
+#include "batch/picture_loader.h"
+#include "core/overlay_text.h"
+#include "filelist/file_list_view.h"
 #include "ui/form1.h"
+#include "ui/form2.h"
+#include "ui/stamp_text_box.h"
+#include "util/error_trap.h"
+#include "util/message_box.h"
+#include "util/paths.h"
+#include "util/temp_folder.h"
 
-void Form1::PushButton5_Click() {}
+#include <QComboBox>
+#include <QCoreApplication>
+
+void Form1::PushButton5_Click() {
+    ErrorTrap trap(dialogs, QStringLiteral("Form1.PushButton5_Click"));
+    if (trap.Test(100, [&] { return ListView1->Count() == 0; })) {
+        trap.Do(156, [&] { MsgBox(dialogs, QStringLiteral("No files added.")); });
+        return;
+    }
+    trap.Do(102, [&] { Picture1.SetFontName(Text4->FontName()); });
+    trap.Do(104, [&] { Picture1.SetFontBold(Text4->FontBold()); });
+    trap.Do(106, [&] { Picture1.SetFontItalic(Text4->FontItalic()); });
+    trap.Do(108, [&] { Picture1.SetFontSize(Text4->FontSize()); });
+    trap.Do(110, [&] { Picture1.SetFontStrikethru(Text4->FontStrikethru()); });
+    trap.Do(112, [&] { Picture1.SetFontUnderline(Text4->FontUnderline()); });
+    trap.Do(114, [&] { Picture1.ForeColor = Text4->ForeColor(); });
+    trap.Do(116, [&] { QCoreApplication::processEvents(); });
+    trap.Do(118, [&] { SetMousePointer(kPointerBusy); });
+    QString source;
+    trap.Do(120, [&] { source = ListView1->ItemText(1); });
+    trap.Do(122, [&] { StampFilename(1); });
+    QString loadPath;
+    trap.Do(124, [&] { loadPath = source; });
+    if (trap.Test(126, [&] { return NeedsInputConversion(LowerExtension(source)); })) {
+        // A folder of its own, so a preview started while a batch run waits for the
+        // converter cannot delete or replace that run's files.
+        QString tempFolder;
+        trap.Do(128, [&] {
+            tempFolder = EnsurePrivateFolder(env.tempFolder() + QStringLiteral("/preview"));
+        });
+        loadPath = ConvertForLoading(*this, trap, 130, source, tempFolder);
+    }
+    // A picture that cannot be read is reported; the window still opens on what the
+    // canvas holds, without a second stamp drawn over it.
+    if (!loadPath.isEmpty() && trap.Do(146, [&] { Picture1.SetPicture(LoadPicture(loadPath)); })) {
+        trap.Do(148,
+                [&] { OverlayText2(Picture1, Text4->Text(), Combo2->currentText(), dialogs); });
+    }
+    trap.Do(150, [&] { SetMousePointer(kPointerDefault); });
+    trap.Do(152, [&] {
+        if (preview.isNull()) {
+            preview = new Form2(this, env.programFolder, dialogs);
+        }
+        preview->ShowPicture(Picture1.Image());
+    });
+    trap.Do(154, [&] { hide(); });
+}

@@ -1,3 +1,23 @@
+// Files and folders dropped onto the file list.
+#include "filelist/add_folder_tree.h"
+#include "filelist/file_list_view.h"
+#include "filelist/folder_scan.h"
 #include "ui/form1.h"
+#include "util/error_trap.h"
+#include "util/file_ops.h"
 
-void Form1::ListView1_OLEDragDrop(const QStringList&) {}
+void Form1::ListView1_OLEDragDrop(const QStringList& paths) {
+    // A drop has no trap of its own in the original; one here reports a path that
+    // vanished before it was read and keeps every entry added so far.
+    ErrorTrap trap(dialogs, QStringLiteral("Form1.ListView1_OLEDragDrop"));
+    for (const QString& p : paths) {
+        if (trap.Test(100, [&] { return (FileAttributes(p) & attr::kDirectory) != 0; })) {
+            QStringList folders;
+            trap.Do(102, [&] { folders << p + QLatin1Char('/'); });
+            trap.Do(104, [&] { GetSubDirectories2016(folders, true, dialogs); });
+            AddFolderTreeFiles(trap, 106, folders, QStringLiteral("*.*"), *ListView1);
+        } else {
+            trap.Do(118, [&] { ListView1->Add(p); });
+        }
+    }
+}

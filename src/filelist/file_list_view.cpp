@@ -39,6 +39,17 @@ QStringList LocalPaths(const QMimeData* data) {
     return paths;
 }
 
+// The list only reads the dropped paths. Answering a proposed move would tell the drag
+// source that the files were taken over, and a file manager may then delete them.
+void AcceptAsCopy(QDropEvent* event) {
+    if ((event->possibleActions() & Qt::CopyAction) != 0) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->acceptProposedAction();
+    }
+}
+
 }  // namespace
 
 FileListView::FileListView(QWidget* parent) : QTreeWidget(parent) {
@@ -57,7 +68,9 @@ FileListView::FileListView(QWidget* parent) : QTreeWidget(parent) {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 }
 
-int FileListView::Count() const { return topLevelItemCount(); }
+int FileListView::Count() const {
+    return topLevelItemCount();
+}
 
 QString FileListView::ItemText(int i) const {
     if (i < 1 || i > Count()) {
@@ -86,7 +99,9 @@ void FileListView::Remove(int i) {
     delete takeTopLevelItem(i - 1);
 }
 
-void FileListView::Clear() { clear(); }
+void FileListView::Clear() {
+    clear();
+}
 
 int FileListView::SelectedIndex() const {
     const auto items = selectedItems();
@@ -184,7 +199,7 @@ void FileListView::dragEnterEvent(QDragEnterEvent* event) {
         event->ignore();
         return;
     }
-    event->acceptProposedAction();
+    AcceptAsCopy(event);
 }
 
 void FileListView::dragMoveEvent(QDragMoveEvent* event) {
@@ -192,7 +207,7 @@ void FileListView::dragMoveEvent(QDragMoveEvent* event) {
         event->ignore();
         return;
     }
-    event->acceptProposedAction();
+    AcceptAsCopy(event);
 }
 
 void FileListView::dropEvent(QDropEvent* event) {
@@ -201,8 +216,10 @@ void FileListView::dropEvent(QDropEvent* event) {
         event->ignore();
         return;
     }
-    event->acceptProposedAction();
+    AcceptAsCopy(event);
     emit filesDropped(paths);
 }
 
-bool ListContainsText(const FileListView& list, const QString& text) { return list.Contains(text); }
+bool ListContainsText(const FileListView& list, const QString& text) {
+    return list.Contains(text);
+}

@@ -119,6 +119,8 @@ public:
     // ---- Runs ----
     void PushButton2_Click();  // Start Stamping
     void PushButton5_Click();  // Preview
+    // One entry of a batch run, under the run's error trap.
+    void StampEntry(ErrorTrap& trap, int i);
 
     // ---- Option dialogs ----
     void PushButton4_Click();   // output folder

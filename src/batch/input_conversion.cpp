@@ -1,0 +1,50 @@
+#include "batch/input_conversion.h"
+
+#include "batch/converter.h"
+#include "batch/progress_bar_text.h"
+#include "batch/run_and_wait.h"
+#include "filelist/file_list_view.h"
+#include "ui/form1.h"
+#include "util/error_trap.h"
+#include "util/file_ops.h"
+#include "util/paths.h"
+#include "util/vb_error.h"
+
+#include <QProgressBar>
+
+bool NeedsInputConversion(const QString& lowerExtension) {
+    return lowerExtension == QLatin1String("png") || lowerExtension == QLatin1String("tif");
+}
+
+QString ConvertForLoading(Form1& form, ErrorTrap& trap, int firstLabel, const QString& source,
+                          const QString& tempFolder) {
+    QByteArray bytes;
+    QString command;
+    bool converted = false;
+    trap.Do(firstLabel, [&] { bytes = ConverterBytes(); });
+    trap.Do(firstLabel + 2, [&] { DeleteFileForced(StampTmpPath(tempFolder)); });
+    trap.Do(firstLabel + 4, [&] {
+        if (!FileExists(ConverterPath(tempFolder))) {
+            WriteConverter(bytes, tempFolder);
+        }
+    });
+    trap.Do(firstLabel + 8, [&] { command = InputConversionCommand(tempFolder, source); });
+    trap.Do(firstLabel + 10, [&] {
+        QString why;
+        const int code = RunAndWait(command, 0, form.ProgressBar1,
+                                    ProgressBarText(form.ProgressBar1),
+                                    form.ProgressBar1->value(), form.ListView1->Count(), &why);
+        if (code != 0 || !FileExists(StampTmpPath(tempFolder))) {
+            if (why.isEmpty()) {
+                why = QStringLiteral("the converter ended with code %1").arg(code);
+            }
+            Raise(vberr::kConverterFailed,
+                  QStringLiteral("Cannot convert \"%1\": %2").arg(source, why));
+        }
+        converted = true;
+    });
+    QString loadPath;
+    trap.Do(firstLabel + 12, [&] { loadPath = StampTmpPath(tempFolder); });
+    trap.Do(firstLabel + 14, [&] { DeleteFileForced(ConverterPath(tempFolder)); });
+    return converted ? loadPath : QString();
+}

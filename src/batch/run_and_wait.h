@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+class QProgressBar;
+
+// Starts a command line as a child process and waits until it has ended, keeping the
+// user interface alive: every 100 ms poll yields to the event loop several times.
+//
+// The first item of the command line (split as a shell splits it) is the program. The
+// window style (0 to 6; missing or out of range means 6) is checked but has no effect
+// here. With a progress bar, from the 50th poll the bar reads
+// "<barText>, Please wait.. <n>" ("Please wait.. <n>" when barText is empty), and every
+// 150 polls its value moves on by a tenth of one file's share, capped below the end of
+// that share; afterwards the bar shows barText again ("Progress Bar" when empty).
+// A file count of 0 then raises VbError 11; the child is ended before the error leaves.
+//
+// Returns the child's exit code; 128 + the signal number when a signal ended it; and
+// 53 + 0x80040000 (a negative number) at once when it cannot be started. When
+// childError is given it receives the last non-empty line the child wrote to its
+// standard error (or why it could not be started, or which signal ended it).
+qint32 RunAndWait(const QString& commandLine, std::optional<int> windowStyle, QProgressBar* bar,
+                  const QString& barText, int barValue, int fileCount,
+                  QString* childError = nullptr);

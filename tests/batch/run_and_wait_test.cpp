@@ -1,0 +1,191 @@
+#include "batch/run_and_wait.h"
+#include "batch/progress_bar_text.h"
+#include "util/vb_error.h"
+
+#include <QFile>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <cerrno>
+#include <csignal>
+
+namespace {
+
+constexpr qint32 kMissingProgram = qint32(0x80040000u) + 53;
+
+// Records every text and value the bar shows while a wait runs.
+class BarSampler {
+public:
+    explicit BarSampler(QProgressBar* bar) : bar_(bar) {
+        timer_.setInterval(20);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { Sample(); });
+        timer_.start();
+    }
+    void Sample() {
+        if (texts.isEmpty() || texts.last() != bar_->text()) {
+            texts.append(bar_->text());
+        }
+        if (values.isEmpty() || values.last() != bar_->value()) {
+            values.append(bar_->value());
+        }
+    }
+    QStringList texts;
+    QList<int> values;
+
+private:
+    QProgressBar* bar_;
+    QTimer timer_;
+};
+
+QProgressBar* NewBar(int value, const QString& text) {
+    auto* bar = new QProgressBar;
+    bar->setRange(0, 100);
+    bar->setValue(value);
+    bar->setFormat(text);
+    return bar;
+}
+
+}  // namespace
+
+class RunAndWaitTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void exitCodes_data() {
+        QTest::addColumn<QString>("commandLine");
+        QTest::addColumn<int>("windowStyle");
+        QTest::addColumn<qint32>("result");
+        QTest::addColumn<QString>("childError");
+        QTest::newRow("instant success") << "/bin/true" << 0 << 0 << "";
+        QTest::newRow("exit code") << "/bin/sh -c \"exit 3\"" << 6 << 3 << "";
+        QTest::newRow("quoted program with a blank")
+            << "\"%1/my tool\" -out png \"x\"" << -1 << 7 << "";
+        QTest::newRow("last line of standard error")
+            << "/bin/sh -c \"echo first >&2; echo 'convert: no such file' >&2; echo >&2; "
+               "exit 2\""
+            << 99 << 2 << "convert: no such file";
+        QTest::newRow("crash is no success")
+            << "/bin/sh -c \"kill -SEGV $$\"" << 0 << 128 + SIGSEGV << "signal";
+        QTest::newRow("missing program")
+            << "\"%1/nconvert\" -out png \"x\"" << 0 << kMissingProgram << "";
+        QTest::newRow("empty command line") << "" << 0 << kMissingProgram << "empty";
+    }
+    void exitCodes() {
+        QFETCH(QString, commandLine);
+        QFETCH(int, windowStyle);
+        QFETCH(qint32, result);
+        QFETCH(QString, childError);
+        QTemporaryDir dir;
+        const QString tool = dir.filePath(QStringLiteral("my tool"));
+        QFile script(tool);
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nexit 7\n");
+        script.close();
+        script.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+
+        QScopedPointer<QProgressBar> bar(NewBar(40, QStringLiteral("untouched")));
+        // A zero timer fires at the first yield to the event loop.
+        bool yielded = false;
+        QTimer probe;
+        probe.setSingleShot(true);
+        QObject::connect(&probe, &QTimer::timeout, [&] { yielded = true; });
+        probe.start(0);
+        QString error;
+        const qint32 code = RunAndWait(
+            commandLine.contains(QLatin1String("%1")) ? commandLine.arg(dir.path()) : commandLine,
+            windowStyle, bar.get(), QStringLiteral("Processing: 50%.png"), 40, 2, &error);
+        QCOMPARE(code, result);
+        QVERIFY2(error.contains(childError), qPrintable(error));
+        QCOMPARE(bar->value(), 40);
+        if (result == kMissingProgram) {
+            // Nothing waited: no poll, no yield, the bar as it was.
+            QVERIFY(!yielded);
+            QCOMPARE(bar->text(), QStringLiteral("untouched"));
+        } else {
+            // At least one poll, which yields to the event loop.
+            QVERIFY(yielded);
+            QCOMPARE(bar->text(), QStringLiteral("Processing: 50%.png"));
+        }
+    }
+
+    void barTextAfterTheWait_data() {
+        QTest::addColumn<QString>("barText");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("bar text") << "Processing: a.png"
+                                  << "Processing: a.png";
+        QTest::newRow("empty bar text") << ""
+                                        << "Progress Bar";
+        QTest::newRow("placeholders in a file name") << "Processing: %p %v %m 100%.png"
+                                                     << "Processing: %p %v %m 100%.png";
+    }
+    void barTextAfterTheWait() {
+        QFETCH(QString, barText);
+        QFETCH(QString, after);
+        QScopedPointer<QProgressBar> bar(NewBar(0, QStringLiteral("before")));
+        QCOMPARE(RunAndWait(QStringLiteral("/bin/true"), 0, bar.get(), barText, 0, 1), 0);
+        QCOMPARE(ProgressBarText(bar.get()), after);
+        QCOMPARE(bar->text().remove(QChar(0x2060)), after);
+    }
+
+    void noBarNoOutput() {
+        // The file count is only used for the bar, so 0 does no harm without one.
+        QCOMPARE(RunAndWait(QStringLiteral("/bin/sh -c \"exit 4\""), 0, nullptr, QString(), 0, 0),
+                 4);
+    }
+
+    // About six seconds: the counter starts at the 50th poll.
+    void longWaitShowsCounterAndNudges() {
+        QScopedPointer<QProgressBar> bar(NewBar(10, QStringLiteral("before")));
+        BarSampler sampler(bar.get());
+        const qint32 code = RunAndWait(QStringLiteral("sleep 6"), 0, bar.get(),
+                                       QStringLiteral("Processing: a.png"), 50, 2);
+        QCOMPARE(code, 0);
+        sampler.Sample();
+        const QString counter = QStringLiteral("Processing: a.png, Please wait.. ");
+        QVERIFY2(sampler.texts.contains(counter + QLatin1Char('0')),
+                 qPrintable(sampler.texts.join(QLatin1Char('|'))));
+        // One more per poll, none skipped.
+        int expected = 0;
+        for (const QString& text : sampler.texts) {
+            if (text.startsWith(counter)) {
+                QCOMPARE(text, counter + QString::number(expected));
+                ++expected;
+            }
+        }
+        QVERIFY(expected >= 2);
+        QCOMPARE(sampler.texts.last(), QStringLiteral("Processing: a.png"));
+        // The first nudge (k - 50 = 0) writes the bar value the wait began with.
+        QCOMPARE(sampler.values, (QList<int>{10, 50}));
+    }
+
+    // About five seconds: with an empty bar text and no files the counter reads
+    // "Please wait.. 0", then the share of a file divides by zero; the child is ended.
+    void zeroFileCountRaisesAndEndsChild() {
+        QTemporaryDir dir;
+        const QString pidFile = dir.filePath(QStringLiteral("pid"));
+        QScopedPointer<QProgressBar> bar(NewBar(0, QStringLiteral("before")));
+        BarSampler sampler(bar.get());
+        int number = 0;
+        try {
+            RunAndWait(QStringLiteral("/bin/sh -c \"echo $$ > '%1'; exec sleep 60\"").arg(pidFile),
+                       0, bar.get(), QString(), 0, 0);
+        } catch (const VbError& e) {
+            number = e.number();
+            QCOMPARE(e.description(), QStringLiteral("Division by zero"));
+        }
+        QCOMPARE(number, 11);
+        sampler.Sample();
+        QCOMPARE(sampler.texts.last(), QStringLiteral("Please wait.. 0"));
+        QFile file(pidFile);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const pid_t pid = file.readAll().trimmed().toInt();
+        QVERIFY(pid > 0);
+        QCOMPARE(::kill(pid, 0), -1);
+        QCOMPARE(errno, ESRCH);
+    }
+};
+
+QTEST_MAIN(RunAndWaitTest)
+#include "run_and_wait_test.moc"

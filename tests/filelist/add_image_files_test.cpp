@@ -1,0 +1,119 @@
+#include "filelist/file_list_view.h"
+#include "folder_tree.h"
+#include "support/fake_dialogs.h"
+#include "support/test_environment.h"
+#include "ui/form1.h"
+#include "util/app_title.h"
+
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+struct Fixture {
+    TestEnvironment t;
+    FakeDialogs dialogs;
+    Form1 form{dialogs, t.env};
+
+    Fixture() {
+        form.Form_Load();
+        dialogs.clear();
+    }
+    QStringList pick(const QStringList& answer) {
+        dialogs.openAnswers << answer;
+        form.PushButton1_Click();
+        return form.ListView1->Texts();
+    }
+};
+
+// Two names behind a one-folder path that make the classic answer this long.
+QStringList SelectionOfLength(qsizetype length) {
+    const qsizetype name = (length - 2 - 2) / 2;  // "/d" + two NULs
+    return {"/d/" + QString(name, 'a'), "/d/" + QString(length - 4 - name, 'b')};
+}
+
+}  // namespace
+
+class AddImageFilesTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void pick_data() {
+        QTest::addColumn<QStringList>("answer");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("cancelled") << QStringList{} << QStringList{};
+        QTest::newRow("one file as returned")
+            << QStringList{"/pics//a.jpg"} << QStringList{"/pics//a.jpg"};
+        QTest::newRow("several in the dialog's order") << QStringList{"/pics/b.jpg", "/pics/a.jpg"}
+                                                       << QStringList{"/pics/b.jpg", "/pics/a.jpg"};
+        QTest::newRow("several at the root")
+            << QStringList{"/a.jpg", "/b.jpg"} << QStringList{"/a.jpg", "/b.jpg"};
+        QTest::newRow("several in different folders")
+            << QStringList{"/pics/x/a.jpg", "/pics/y/b.jpg", "/other.jpg"}
+            << QStringList{"/pics/x/a.jpg", "/pics/y/b.jpg", "/other.jpg"};
+        QTest::newRow("exactly the buffer") << SelectionOfLength(30000) << SelectionOfLength(30000);
+    }
+    void pick() {
+        QFETCH(QStringList, answer);
+        QFETCH(QStringList, expected);
+        Fixture f;
+        QCOMPARE(f.pick(answer), expected);
+        QCOMPARE(f.dialogs.messages(), QStringList());
+        QCOMPARE(f.dialogs.calls.first().title,
+                 QString("Add File(s) - Hold Ctrl or Shift to select multiple files"));
+    }
+
+    void tooManyFilesAddNothing() {
+        Fixture f;
+        f.form.ListView1->Add("/kept.jpg");
+        QCOMPARE(f.pick(SelectionOfLength(30001)), QStringList{"/kept.jpg"});
+        QCOMPARE(f.dialogs.count("message"), 1);
+        const FakeDialogs::Call& box = f.dialogs.calls.last();
+        QCOMPARE(box.text, QString("You've selected too many files to add.\r\rPlease try adding "
+                                   "via the \"Add All\" button."));
+        QCOMPARE(box.title, ApplicationTitle());
+        QCOMPARE(box.icon, Dialogs::Icon::None);
+        QCOMPARE(box.buttons, Dialogs::Buttons::Ok);
+    }
+
+    // The filter must work in Qt's own dialog: every one of the 23 patterns, any case.
+    void filterMatchesInQtsDialog() {
+        Fixture f;
+        f.pick({});
+        const QString filter = f.dialogs.calls.first().text;
+        QVERIFY(filter.startsWith("All Pictures (*.emf "));
+
+        QTemporaryDir dir;
+        const QStringList patterns = filter.mid(14).chopped(1).split(' ');
+        QCOMPARE(patterns.size(), 23);
+        QStringList tree{"notes.txt", "photo.jpg.bak"};
+        QStringList expected;
+        for (const QString& pattern : patterns) {
+            const QString name = "p" + pattern.mid(1).toUpper();
+            tree << name;
+            expected << name;
+        }
+        QVERIFY(MakeTree(dir.path(), tree));
+
+        QFileDialog dialog(nullptr, QString(), dir.path(), filter);
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        auto* model = dialog.findChild<QFileSystemModel*>();
+        QVERIFY(model != nullptr);
+        auto shown = [&] {
+            QStringList names;
+            const QModelIndex root = model->index(dir.path());
+            for (int row = 0; row < model->rowCount(root); ++row) {
+                names << model->index(row, 0, root).data().toString();
+            }
+            names.sort(Qt::CaseInsensitive);
+            return names;
+        };
+        expected.sort(Qt::CaseInsensitive);
+        QTRY_COMPARE(shown(), expected);
+    }
+};
+
+QTEST_MAIN(AddImageFilesTest)
+#include "add_image_files_test.moc"
