@@ -1,3 +1,5 @@
 #include "ui/app_start.h"
 
-int main(int argc, char* argv[]) { return RunVelloran(argc, argv); }
+int main(int argc, char* argv[]) {
+    return RunVelloran(argc, argv);
+}

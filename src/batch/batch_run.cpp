@@ -18,8 +18,8 @@
 #include "util/vb_error.h"
 
 #include <QComboBox>
-#include <QFile>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -74,13 +74,7 @@ void Form1::PushButton2_Click() {
     }
 
     if (end == End::Done) {
-        trap.Do(108, [&] { Picture1.SetFontName(Text4->FontName()); });
-        trap.Do(110, [&] { Picture1.SetFontBold(Text4->FontBold()); });
-        trap.Do(112, [&] { Picture1.SetFontItalic(Text4->FontItalic()); });
-        trap.Do(114, [&] { Picture1.SetFontSize(Text4->FontSize()); });
-        trap.Do(116, [&] { Picture1.SetFontStrikethru(Text4->FontStrikethru()); });
-        trap.Do(118, [&] { Picture1.SetFontUnderline(Text4->FontUnderline()); });
-        trap.Do(120, [&] { Picture1.ForeColor = Text4->ForeColor(); });
+        CopyStampFontToCanvas(trap, 108);
         QString savedText;
         trap.Do(122, [&] { savedText = Text4->Text(); });
         int n = 0;
@@ -181,10 +175,10 @@ void Form1::StampEntry(ErrorTrap& trap, int i) {
             QFile::remove(outputPath);
             Raise(vberr::kConverterFailed,
                   QStringLiteral("Cannot write \"%1\": %2")
-                      .arg(outputPath, why.isEmpty()
-                                           ? QStringLiteral("the converter ended with code %1")
-                                                 .arg(code)
-                                           : why));
+                      .arg(outputPath,
+                           why.isEmpty()
+                               ? QStringLiteral("the converter ended with code %1").arg(code)
+                               : why));
         }
     });
     trap.Do(208, [&] { DeleteFileForced(ConverterPath(tempFolder)); });

@@ -5,7 +5,9 @@
 
 #include <QFile>
 
-static void InitConverterResource() { Q_INIT_RESOURCE(converter); }
+static void InitConverterResource() {
+    Q_INIT_RESOURCE(converter);
+}
 
 QByteArray ConverterBytes() {
     InitConverterResource();
@@ -27,8 +29,8 @@ QString StampTmpPath(const QString& tempFolder) {
 void WriteConverter(const QByteArray& bytes, const QString& tempFolder) {
     const QString path = ConverterPath(tempFolder);
     WriteBytesToFile(bytes, path);
-    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                    QFileDevice::ExeOwner);
+    QFile::setPermissions(path,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 QString Quoted(const QString& path) {

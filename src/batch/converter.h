@@ -23,7 +23,7 @@ QString InputConversionCommand(const QString& tempFolder, const QString& source)
 // "<conv>" -out <format part>"<output>" with the format part chosen by the lower-cased
 // extension: "gif  -dither -colors 256 ", "png ", "tiff " (tif), "ico ", or nothing.
 QString OutputConversionCommand(const QString& tempFolder, const QString& outputPath,
-                                 const QString& extension);
+                                const QString& extension);
 // A path in double quotes. A double quote inside it is written as three, which the
 // command-line splitter reads back as one, so no file name can add arguments.
 QString Quoted(const QString& path);

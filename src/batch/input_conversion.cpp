@@ -31,9 +31,9 @@ QString ConvertForLoading(Form1& form, ErrorTrap& trap, int firstLabel, const QS
     trap.Do(firstLabel + 8, [&] { command = InputConversionCommand(tempFolder, source); });
     trap.Do(firstLabel + 10, [&] {
         QString why;
-        const int code = RunAndWait(command, 0, form.ProgressBar1,
-                                    ProgressBarText(form.ProgressBar1),
-                                    form.ProgressBar1->value(), form.ListView1->Count(), &why);
+        const int code =
+            RunAndWait(command, 0, form.ProgressBar1, ProgressBarText(form.ProgressBar1),
+                       form.ProgressBar1->value(), form.ListView1->Count(), &why);
         if (code != 0 || !FileExists(StampTmpPath(tempFolder))) {
             if (why.isEmpty()) {
                 why = QStringLiteral("the converter ended with code %1").arg(code);

@@ -21,13 +21,7 @@ void Form1::PushButton5_Click() {
         trap.Do(156, [&] { MsgBox(dialogs, QStringLiteral("No files added.")); });
         return;
     }
-    trap.Do(102, [&] { Picture1.SetFontName(Text4->FontName()); });
-    trap.Do(104, [&] { Picture1.SetFontBold(Text4->FontBold()); });
-    trap.Do(106, [&] { Picture1.SetFontItalic(Text4->FontItalic()); });
-    trap.Do(108, [&] { Picture1.SetFontSize(Text4->FontSize()); });
-    trap.Do(110, [&] { Picture1.SetFontStrikethru(Text4->FontStrikethru()); });
-    trap.Do(112, [&] { Picture1.SetFontUnderline(Text4->FontUnderline()); });
-    trap.Do(114, [&] { Picture1.ForeColor = Text4->ForeColor(); });
+    CopyStampFontToCanvas(trap, 102);
     trap.Do(116, [&] { QCoreApplication::processEvents(); });
     trap.Do(118, [&] { SetMousePointer(kPointerBusy); });
     QString source;

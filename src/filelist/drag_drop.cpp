@@ -7,8 +7,8 @@
 #include "util/file_ops.h"
 
 void Form1::ListView1_OLEDragDrop(const QStringList& paths) {
-    // A drop has no trap of its own in the original; one here reports a path that
-    // vanished before it was read and keeps every entry added so far.
+    // The trap reports a path that vanished before it was read and lets the drop go on,
+    // so the entries added so far stay and the program keeps running.
     ErrorTrap trap(dialogs, QStringLiteral("Form1.ListView1_OLEDragDrop"));
     for (const QString& p : paths) {
         if (trap.Test(100, [&] { return (FileAttributes(p) & attr::kDirectory) != 0; })) {

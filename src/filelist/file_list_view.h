@@ -9,7 +9,7 @@
 class FileListView : public QTreeWidget {
     Q_OBJECT
 
-  public:
+public:
     explicit FileListView(QWidget* parent = nullptr);
 
     int Count() const;
@@ -36,7 +36,7 @@ class FileListView : public QTreeWidget {
     // Every entry's text, top to bottom.
     QStringList Texts() const;
 
-  signals:
+signals:
     void keyDown(int keyCode);
     void dblClick();
     void itemClick();
@@ -46,7 +46,7 @@ class FileListView : public QTreeWidget {
     // Local paths of a drop, in the order the drag source gave them.
     void filesDropped(const QStringList& paths);
 
-  protected:
+protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

@@ -119,6 +119,9 @@ public:
     // ---- Runs ----
     void PushButton2_Click();  // Start Stamping
     void PushButton5_Click();  // Preview
+    // Copies the stamp-text box's font and colour onto the canvas; seven statements
+    // labelled firstLabel, firstLabel + 2, ...
+    void CopyStampFontToCanvas(ErrorTrap& trap, int firstLabel);
     // One entry of a batch run, under the run's error trap.
     void StampEntry(ErrorTrap& trap, int i);
 

@@ -81,8 +81,8 @@ private slots:
         QTest::newRow("gif") << "d.gif" << QByteArray("GIF") << QByteArray("gif");
         QTest::newRow("bmp") << "e.bmp" << QByteArray("BMP") << QByteArray("bmp");
         QTest::newRow("ico") << "f.ico" << QByteArray("ICO") << QByteArray("ico");
-        QTest::newRow("tiff named by extension") << "g.tiff" << QByteArray("TIFF")
-                                                 << QByteArray("tiff");
+        QTest::newRow("tiff named by extension")
+            << "g.tiff" << QByteArray("TIFF") << QByteArray("tiff");
     }
     void everyFormatIsWrittenInItsOwnFormat() {
         QFETCH(QString, name);

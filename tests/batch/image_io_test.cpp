@@ -4,6 +4,7 @@
 #include "util/vb_error.h"
 
 #include <QBuffer>
+#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
@@ -14,7 +15,7 @@
 #include <QtTest>
 
 #include <cmath>
-#include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include <jpeglib.h>
@@ -31,24 +32,16 @@ int Dpi(int dotsPerMetre) {
     return qRound(dotsPerMetre * 0.0254);
 }
 
-// Gradients, shapes and noise: compresses like a photo, so quality shows in the bytes.
+// A gradient with noise: compresses like a photo, so quality shows in size and PSNR.
 QImage PhotoLike(int width, int height) {
     QImage image(width, height, QImage::Format_RGB32);
-    QPainter painter(&image);
-    QLinearGradient sky(0, 0, width, height);
-    sky.setColorAt(0, QColor(30, 80, 160));
-    sky.setColorAt(1, QColor(230, 190, 120));
-    painter.fillRect(image.rect(), sky);
-    painter.setBrush(QColor(40, 140, 60));
-    painter.drawEllipse(QPoint(width / 3, height * 2 / 3), width / 4, height / 5);
-    painter.end();
     QRandomGenerator random(7);
     for (int y = 0; y < height; ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < width; ++x) {
             const int n = int(random.bounded(17)) - 8;
-            row[x] = qRgb(qBound(0, qRed(row[x]) + n, 255), qBound(0, qGreen(row[x]) + n, 255),
-                          qBound(0, qBlue(row[x]) + n, 255));
+            image.setPixel(x, y,
+                           qRgb(qBound(0, 40 + 180 * x / width + n, 255),
+                                qBound(0, 200 - 150 * y / height + n, 255), 120 + n));
         }
     }
     return image;
@@ -63,59 +56,71 @@ double Psnr(const QImage& a, const QImage& b) {
         for (int x = 0; x < a.width(); ++x) {
             const QRgb p = a.pixel(x, y);
             const QRgb q = b.pixel(x, y);
-            const double dr = qRed(p) - qRed(q);
-            const double dg = qGreen(p) - qGreen(q);
-            const double db = qBlue(p) - qBlue(q);
-            sum += dr * dr + dg * dg + db * db;
+            for (const int d : {qRed(p) - qRed(q), qGreen(p) - qGreen(q), qBlue(p) - qBlue(q)}) {
+                sum += d * d;
+            }
         }
     }
     const double mse = sum / (3.0 * a.width() * a.height());
     return mse == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
 }
 
-QByteArray QtJpeg(const QImage& image, int quality = 95) {
+QByteArray QtJpeg(const QImage& image) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "jpeg");
-    writer.setQuality(quality);
+    writer.setQuality(95);
     writer.write(image);
     return bytes;
 }
 
-// An APP1 Exif segment whose IFD0 holds only the Orientation tag.
-QByteArray ExifSegment(int orientation, bool bigEndian) {
-    QByteArray tiff;
-    const auto u16 = [&](int v) {
-        const char hi = char((v >> 8) & 0xFF);
-        const char lo = char(v & 0xFF);
-        tiff.append(bigEndian ? hi : lo).append(bigEndian ? lo : hi);
-    };
-    const auto u32 = [&](int v) {
-        bigEndian ? (u16(v >> 16), u16(v & 0xFFFF)) : (u16(v & 0xFFFF), u16(v >> 16));
-    };
-    tiff.append(bigEndian ? "MM" : "II");
-    u16(42);
-    u32(8);
-    u16(1);
-    u16(0x0112);
-    u16(3);
-    u32(1);
-    u16(orientation);
-    u16(0);
-    u32(0);
+// The JPEG with an APP1 Exif segment, whose IFD0 holds only the Orientation tag, after
+// its JFIF segment.
+QByteArray WithOrientation(const QByteArray& jpeg, int orientation, bool bigEndian) {
+    QByteArray tiff(bigEndian ? "MM" : "II");
+    QDataStream out(&tiff, QIODevice::Append);
+    out.setByteOrder(bigEndian ? QDataStream::BigEndian : QDataStream::LittleEndian);
+    out << quint16(42) << quint32(8) << quint16(1) << quint16(0x0112) << quint16(3) << quint32(1)
+        << quint16(orientation) << quint16(0) << quint32(0);
     const QByteArray payload = QByteArray("Exif\0\0", 6) + tiff;
     const int length = int(payload.size()) + 2;
-    return QByteArray("\xFF\xE1", 2) + char(length >> 8) + char(length & 0xFF) + payload;
+    const QByteArray segment =
+        QByteArray("\xFF\xE1", 2) + char(length >> 8) + char(length & 0xFF) + payload;
+    const int at = 4 + (uchar(jpeg[4]) << 8 | uchar(jpeg[5]));
+    return jpeg.left(at) + segment + jpeg.mid(at);
 }
 
-// The JPEG with an Exif segment after its JFIF segment.
-QByteArray WithOrientation(const QByteArray& jpeg, int orientation, bool bigEndian) {
-    int at = 2;
-    if (uchar(jpeg[2]) == 0xFF && uchar(jpeg[3]) == 0xE0) {
-        at = 4 + (uchar(jpeg[4]) << 8 | uchar(jpeg[5]));
+// Print shops send CMYK JPEGs, stored inverted as Adobe writes them (255 = no ink).
+QByteArray AdobeCmykJpeg(const QImage& image) {
+    unsigned char* bytes = nullptr;
+    unsigned long size = 0;
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    jpeg_mem_dest(&info, &bytes, &size);
+    info.image_width = JDIMENSION(image.width());
+    info.image_height = JDIMENSION(image.height());
+    info.input_components = 4;
+    info.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&info);
+    jpeg_start_compress(&info, TRUE);
+    std::vector<JSAMPLE> row(size_t(image.width()) * 4);
+    while (info.next_scanline < info.image_height) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, int(info.next_scanline));
+            const JSAMPLE cmyk[4] = {JSAMPLE(qRed(p)), JSAMPLE(qGreen(p)), JSAMPLE(qBlue(p)), 255};
+            std::copy(cmyk, cmyk + 4, row.begin() + x * 4);
+        }
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&info, rows, 1);
     }
-    return jpeg.left(at) + ExifSegment(orientation, bigEndian) + jpeg.mid(at);
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    const QByteArray result(reinterpret_cast<const char*>(bytes), qsizetype(size));
+    std::free(bytes);
+    return result;
 }
 
 QString Write(const QString& path, const QByteArray& bytes) {
@@ -159,51 +164,13 @@ bool Near(QRgb pixel, QColor expected) {
            std::abs(qBlue(pixel) - expected.blue()) < 24;
 }
 
-// The SOF0 sampling factors of the first component (0x22 for 4:2:0).
-int LumaSampling(const QByteArray& jpeg) {
-    const int sof = int(jpeg.indexOf(QByteArray("\xFF\xC0", 2)));
-    return sof < 0 ? -1 : uchar(jpeg[sof + 11]);
-}
-
-// A 32 x 16 CMYK JPEG: left half red ink (M + Y), right half no ink.
-bool WriteAdobeCmykJpeg(const QString& path) {
-    FILE* file = std::fopen(QFile::encodeName(path).constData(), "wb");
-    if (file == nullptr) {
-        return false;
+// A little-endian header field.
+int FieldAt(const QByteArray& bytes, int offset, int size) {
+    int value = 0;
+    for (int i = size - 1; i >= 0; --i) {
+        value = value << 8 | uchar(bytes[offset + i]);
     }
-    jpeg_compress_struct info{};
-    jpeg_error_mgr errors{};
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    jpeg_stdio_dest(&info, file);
-    info.image_width = 32;
-    info.image_height = 16;
-    info.input_components = 4;
-    info.in_color_space = JCS_CMYK;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 95, TRUE);
-    jpeg_start_compress(&info, TRUE);
-    std::vector<JSAMPLE> row(32 * 4);
-    for (int x = 0; x < 32; ++x) {
-        const bool red = x < 16;
-        const JSAMPLE cmyk[4] = {255, JSAMPLE(red ? 0 : 255), JSAMPLE(red ? 0 : 255), 255};
-        std::copy(cmyk, cmyk + 4, row.begin() + x * 4);
-    }
-    while (info.next_scanline < info.image_height) {
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    return std::fclose(file) == 0;
-}
-
-// 24-bit BMP header fields.
-int BmpBitsPerPixel(const QByteArray& bmp) {
-    return uchar(bmp[28]) | uchar(bmp[29]) << 8;
-}
-int BmpDotsPerMetreX(const QByteArray& bmp) {
-    return uchar(bmp[38]) | uchar(bmp[39]) << 8 | uchar(bmp[40]) << 16 | uchar(bmp[41]) << 24;
+    return value;
 }
 
 }  // namespace
@@ -215,61 +182,60 @@ private slots:
     void saveJpegQualityReachesEncoder() {
         QTemporaryDir dir;
         const QImage source = PhotoLike(320, 240);
+        const auto save = [&](int quality) {
+            const QString path = dir.filePath(QStringLiteral("q%1.jpg").arg(quality));
+            SaveJpeg(source, path, quint8(quality));
+            return path;
+        };
         qint64 lastSize = 0;
         double lastPsnr = 0;
         for (const int quality : {0, 10, 50, 85, 100}) {
-            const QString path = dir.filePath(QStringLiteral("q%1.jpg").arg(quality));
-            SaveJpeg(source, path, quint8(quality));
-            const QImage back = LoadPicture(path);
-            const double psnr = Psnr(source, back);
-            QVERIFY2(QFileInfo(path).size() > lastSize, qPrintable(path));
-            QVERIFY2(psnr > lastPsnr, qPrintable(path));
+            const QString path = save(quality);
+            const double psnr = Psnr(source, LoadPicture(path));
+            QVERIFY2(QFileInfo(path).size() > lastSize && psnr > lastPsnr, qPrintable(path));
             lastSize = QFileInfo(path).size();
             lastPsnr = psnr;
         }
         QVERIFY(lastPsnr > 38);
-        const QByteArray written = Read(dir.filePath(QStringLiteral("q85.jpg")));
-        QCOMPARE(LumaSampling(written), 0x22);
+        // The encoder's range: 0 gives what 1 gives, above 100 what 100 gives.
+        QCOMPARE(Read(save(0)), Read(save(1)));
+        QCOMPARE(Read(save(255)), Read(save(100)));
+        // 4:2:0 like the platform's encoder: luma sampled 2 x 2 in the SOF0 segment.
+        const QByteArray written = Read(save(85));
+        QCOMPARE(uchar(written[written.indexOf(QByteArray("\xFF\xC0", 2)) + 11]), 0x22);
     }
 
-    void saveJpegQualityRange_data() {
-        QTest::addColumn<int>("quality");
-        QTest::addColumn<int>("sameAs");
-        QTest::newRow("0 is the encoder's 1") << 0 << 1;
-        QTest::newRow("101 is 100") << 101 << 100;
-        QTest::newRow("255 is 100") << 255 << 100;
-    }
-    void saveJpegQualityRange() {
-        QFETCH(int, quality);
-        QFETCH(int, sameAs);
-        QTemporaryDir dir;
-        const QImage source = PhotoLike(64, 48);
-        SaveJpeg(source, dir.filePath(QStringLiteral("a.jpg")), quint8(quality));
-        SaveJpeg(source, dir.filePath(QStringLiteral("b.jpg")), quint8(sameAs));
-        QCOMPARE(Read(dir.filePath(QStringLiteral("a.jpg"))),
-                 Read(dir.filePath(QStringLiteral("b.jpg"))));
-    }
-
-    void saveJpegFailures_data() {
+    void writerFailures_data() {
+        QTest::addColumn<bool>("jpeg");
         QTest::addColumn<QString>("relativePath");
         QTest::addColumn<bool>("nullImage");
         QTest::addColumn<bool>("readOnlyFolder");
-        QTest::addColumn<QString>("description");
-        QTest::newRow("missing folder")
-            << "missing/out.jpg" << false << false << "Cannot save the image. GDI+ Error:7";
-        QTest::newRow("path is a folder")
-            << "folder" << false << false << "Cannot save the image. GDI+ Error:7";
-        QTest::newRow("read-only folder")
-            << "folder/out.jpg" << false << true << "Cannot save the image. GDI+ Error:7";
-        QTest::newRow("null image")
-            << "out.jpg" << true << false << "Cannot save the image. GDI+ Error:2";
-        QTest::newRow("folder nobody may create files in")
-            << "/proc/out.jpg" << false << false << "Cannot save the image. GDI+ Error:7";
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("description");  // exact for SaveJpeg
+        const QString error7 = QStringLiteral("Cannot save the image. GDI+ Error:7");
+        QTest::newRow("jpeg: missing folder")
+            << true << "missing/a.jpg" << false << false << 5 << error7;
+        QTest::newRow("jpeg: path is a folder")
+            << true << "folder" << false << false << 5 << error7;
+        QTest::newRow("jpeg: read-only folder")
+            << true << "folder/a.jpg" << false << true << 5 << error7;
+        QTest::newRow("jpeg: folder nobody may create files in")
+            << true << "/proc/a.jpg" << false << false << 5 << error7;
+        QTest::newRow("jpeg: null image")
+            << true << "a.jpg" << true << false << 5 << "Cannot save the image. GDI+ Error:2";
+        QTest::newRow("bmp: missing folder")
+            << false << "missing/a.wmf" << false << false << 76 << "";
+        QTest::newRow("bmp: path is a folder") << false << "folder" << false << false << 75 << "";
+        QTest::newRow("bmp: read-only folder")
+            << false << "folder/a.bmp" << false << true << 70 << "";
+        QTest::newRow("bmp: null image") << false << "a.bmp" << true << false << 481 << "";
     }
-    void saveJpegFailures() {
+    void writerFailures() {
+        QFETCH(bool, jpeg);
         QFETCH(QString, relativePath);
         QFETCH(bool, nullImage);
         QFETCH(bool, readOnlyFolder);
+        QFETCH(int, number);
         QFETCH(QString, description);
         if (readOnlyFolder && ::geteuid() == 0) {
             QSKIP("root may write into any folder");
@@ -280,24 +246,21 @@ private slots:
         if (readOnlyFolder) {
             QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         }
-        const QImage picture = nullImage ? QImage() : PhotoLike(16, 16);
+        const QImage picture = nullImage ? QImage() : Quadrants();
         const QString path =
             relativePath.startsWith(QLatin1Char('/')) ? relativePath : dir.filePath(relativePath);
-        const VbError e = Raised([&] { SaveJpeg(picture, path, 85); });
+        const VbError e = Raised(
+            [&] { jpeg ? SaveJpeg(picture, path, 85) : SavePictureAsBitmap(picture, path); });
         QFile::setPermissions(
             folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        QCOMPARE(e.number(), 5);
-        QCOMPARE(e.description(), description);
+        QCOMPARE(e.number(), number);
+        if (jpeg) {
+            QCOMPARE(e.description(), description);
+        } else {
+            QVERIFY2(e.description().contains(QLatin1Char('"') + path + QLatin1Char('"')),
+                     qPrintable(e.description()));
+        }
         QVERIFY(QDir(folder).isEmpty());
-    }
-
-    void saveJpegReplacesWithoutLeftovers() {
-        QTemporaryDir dir;
-        const QString path = Write(dir.filePath(QStringLiteral("out.jpg")), "old contents");
-        SaveJpeg(PhotoLike(40, 30), path, 85);
-        QCOMPARE(LoadPicture(path).size(), QSize(40, 30));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
-                 QStringList{QStringLiteral("out.jpg")});
     }
 
     void resolutionSurvives_data() {
@@ -334,7 +297,7 @@ private slots:
 
         const QString bmp = dir.filePath(QStringLiteral("out.bmp"));
         SavePictureAsBitmap(loaded, bmp);
-        QCOMPARE(Dpi(BmpDotsPerMetreX(Read(bmp))), expectedX);
+        QCOMPARE(Dpi(FieldAt(Read(bmp), 38, 4)), expectedX);
     }
 
     void bitmapWriter_data() {
@@ -355,45 +318,10 @@ private slots:
         SavePictureAsBitmap(source, path);
         const QByteArray bytes = Read(path);
         QVERIFY(bytes.startsWith("BM"));
-        QCOMPARE(BmpBitsPerPixel(bytes), 24);
+        QCOMPARE(FieldAt(bytes, 28, 2), 24);
         const QImage back = QImage::fromData(bytes, "BMP");
         QCOMPARE(back.convertToFormat(QImage::Format_RGB32),
                  source.convertToFormat(QImage::Format_RGB32));
-    }
-
-    void bitmapWriterFailures_data() {
-        QTest::addColumn<QString>("relativePath");
-        QTest::addColumn<bool>("nullImage");
-        QTest::addColumn<bool>("readOnlyFolder");
-        QTest::addColumn<int>("number");
-        QTest::newRow("missing folder") << "missing/out.wmf" << false << false << 76;
-        QTest::newRow("path is a folder") << "folder" << false << false << 75;
-        QTest::newRow("read-only folder") << "folder/out.bmp" << false << true << 70;
-        QTest::newRow("null image") << "out.bmp" << true << false << 481;
-    }
-    void bitmapWriterFailures() {
-        QFETCH(QString, relativePath);
-        QFETCH(bool, nullImage);
-        QFETCH(bool, readOnlyFolder);
-        QFETCH(int, number);
-        if (readOnlyFolder && ::geteuid() == 0) {
-            QSKIP("root may write into any folder");
-        }
-        QTemporaryDir dir;
-        QDir(dir.path()).mkdir(QStringLiteral("folder"));
-        const QString folder = dir.filePath(QStringLiteral("folder"));
-        if (readOnlyFolder) {
-            QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        }
-        const QString path = dir.filePath(relativePath);
-        const QImage picture = nullImage ? QImage() : Quadrants();
-        const VbError e = Raised([&] { SavePictureAsBitmap(picture, path); });
-        QFile::setPermissions(
-            folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        QCOMPARE(e.number(), number);
-        QVERIFY2(e.description().contains(QLatin1Char('"') + path + QLatin1Char('"')),
-                 qPrintable(e.description()));
-        QVERIFY(QDir(folder).isEmpty());
     }
 
     void loaderTurnsUpright_data() {
@@ -452,6 +380,7 @@ private slots:
         QTest::newRow("bitmap named .wmf") << "a.wmf" << QByteArray("bmp") << false;
         QTest::newRow("png") << "a.png" << QByteArray("png") << false;
         QTest::newRow("ico") << "a.ico" << QByteArray("ico") << false;
+        QTest::newRow("cmyk jpeg") << "a.jpg" << QByteArray("cmyk") << false;
     }
     void loaderReadsPictures() {
         QFETCH(QString, name);
@@ -463,26 +392,19 @@ private slots:
             source = source.convertToFormat(QImage::Format_Grayscale8);
         }
         const QString path = dir.filePath(name);
-        QImageWriter writer(path, format);
-        writer.setQuality(95);
-        QVERIFY(writer.write(source));
+        if (format == "cmyk") {
+            Write(path, AdobeCmykJpeg(source));
+        } else {
+            QImageWriter writer(path, format);
+            writer.setQuality(95);
+            QVERIFY(writer.write(source));
+        }
         const QImage image = LoadPicture(path);
         QCOMPARE(image.size(), source.size());
         const QImage expected = source.convertToFormat(QImage::Format_RGB32);
         for (const QPoint p : {QPoint(3, 3), QPoint(60, 3), QPoint(3, 28), QPoint(60, 28)}) {
             QVERIFY(Near(image.pixel(p), expected.pixel(p)));
         }
-    }
-
-    // Print shops send CMYK JPEGs; they are stored inverted (Adobe), 0 meaning full ink.
-    void loaderReadsCmykJpeg() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("cmyk.jpg"));
-        QVERIFY(WriteAdobeCmykJpeg(path));
-        const QImage image = LoadPicture(path);
-        QCOMPARE(image.size(), QSize(32, 16));
-        QVERIFY(Near(image.pixel(4, 8), Qt::red));
-        QVERIFY(Near(image.pixel(20, 8), Qt::white));
     }
 
     void loaderFailures_data() {

@@ -75,7 +75,7 @@ private slots:
         QCOMPARE(f.form.ListView1->Count(), 0);
     }
 
-    // Answering "move" could make the drag source delete the originals.
+    // Answering "move" could make the drag source delete the dropped files.
     void filesAreTakenAsACopy() {
         Fixture f;
         QMimeData data;
