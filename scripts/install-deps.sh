@@ -14,6 +14,7 @@ qt6-image-formats-plugins
 qt6-qpa-plugins
 libgl-dev
 libgif-dev
+libpng-dev
 libturbojpeg0-dev
 libjpeg62-turbo-dev
 fonts-liberation

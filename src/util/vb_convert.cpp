@@ -13,11 +13,16 @@ double RoundHalfEven(double value) {
 
 double ToDouble(const QString& text) {
     const QString trimmed = text.trimmed();
+    // A group separator would turn a German "10,5" into 105.
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
     bool ok = false;
-    double value = QLocale::c().toDouble(trimmed, &ok);
+    double value = c.toDouble(trimmed, &ok);
     if (!ok) {
         // Fractional font sizes are written with the user's decimal separator.
-        value = QLocale::system().toDouble(trimmed, &ok);
+        QLocale system = QLocale::system();
+        system.setNumberOptions(QLocale::RejectGroupSeparator);
+        value = system.toDouble(trimmed, &ok);
     }
     if (!ok || !std::isfinite(value)) {
         Raise(vberr::kTypeMismatch);
