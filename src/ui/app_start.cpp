@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QScreen>
 
 int RunVelloran(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -19,6 +20,10 @@ int RunVelloran(int argc, char* argv[]) {
     Form1 form(dialogs, Environment::System());
     dialogs.setOwner(&form);
     form.Form_Load();
+    // The window opens centred on the screen.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        form.move(screen->availableGeometry().center() - form.rect().center());
+    }
     form.show();
     return QApplication::exec();
 }

@@ -31,6 +31,9 @@ QFont Arial(double points, bool bold) {
 
 void Form1::BuildControls() {
     setWindowTitle(QStringLiteral("Form1"));
+    // A fixed single border: no maximise button.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(15960 / kTwips, 6645 / kTwips);
     QPalette background = palette();
     background.setColor(QPalette::Window, Qt::white);
@@ -115,6 +118,8 @@ void Form1::BuildControls() {
     Text4 = new StampTextBox(this);
     Text4->setGeometry(Twips(8040, 105, 7800, 5925));
     Text4->SetText(QStringLiteral("AAaaBBbbCCcc\r\n"));
+    // Tab moves on to the next control, as in every other box of the window.
+    Text4->setTabChangesFocus(true);
 
     PushButton9 = makeButton(Frame1, QStringLiteral("?"), Twips(3180, 270, 480, 405));
     Picture2 = new ColorSwatch(Frame3);

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -96,6 +97,10 @@ Dialogs::Font QtDialogs::chooseFont(const Font& initial) {
     }
     font.setStrikeOut(initial.strikethru);
     font.setUnderline(initial.underline);
+    // "Arial" is an alias the desktop maps to another family; the dialog lists only
+    // real families, so it opens on the one that is actually drawn.
+    const QString drawnFamily = QFontInfo(font).family();
+    font.setFamily(drawnFamily);
     bool ok = false;
     const QFont chosen =
         QFontDialog::getFont(&ok, font, owner(), QString(), QFontDialog::ScalableFonts);
@@ -103,7 +108,8 @@ Dialogs::Font QtDialogs::chooseFont(const Font& initial) {
         return initial;
     }
     Font result;
-    result.name = chosen.family();
+    // Keep the name the user's settings know when the family stayed the same.
+    result.name = chosen.family() == drawnFamily ? initial.name : chosen.family();
     result.bold = chosen.bold();
     result.italic = chosen.italic();
     result.size = chosen.pointSizeF();
