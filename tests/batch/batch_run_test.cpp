@@ -1,43 +1,9 @@
-#include "filelist/file_list_view.h"
-#include "support/fake_dialogs.h"
-#include "support/test_environment.h"
-#include "ui/form1.h"
-#include "ui/stamp_text_box.h"
+#include "run_fixture.h"
 
-#include <QComboBox>
-#include <QDir>
 #include <QImageReader>
-#include <QLineEdit>
-#include <QProgressBar>
-#include <QPushButton>
 #include <QtTest>
 
 namespace {
-
-const QColor kBackground(50, 60, 70);
-
-struct Fixture {
-    TestEnvironment t;
-    FakeDialogs dialogs;
-    Form1 form{dialogs, t.env};
-    QString sources = t.root() + "/sources";
-    QString output = t.root() + "/out";
-
-    Fixture() {
-        QDir().mkpath(sources);
-        QDir().mkpath(output);
-        form.Form_Load();
-        form.Text1->setText(output);
-        form.Text4->SetText("STAMP");
-        dialogs.clear();
-    }
-    QString source(const QString& name, const char* format, QSize size = {160, 120}) {
-        return WriteTestImage(sources + "/" + name, size.width(), size.height(), format,
-                              kBackground);
-    }
-    void add(const QString& path) { form.ListView1->Add(path); }
-    void run() { form.PushButton2->click(); }
-};
 
 // The format a file holds, read from its content.
 QByteArray FormatOf(const QString& path) {
@@ -48,10 +14,7 @@ QByteArray FormatOf(const QString& path) {
 
 // True when the upper-left corner carries light ink on the dark background.
 bool HasStamp(const QString& path) {
-    QImage image(path);
-    if (image.isNull()) {
-        return false;
-    }
+    const QImage image(path);
     for (int y = 0; y < qMin(40, image.height()); ++y) {
         for (int x = 0; x < qMin(80, image.width()); ++x) {
             if (qGray(image.pixel(x, y)) > 200) {
@@ -60,6 +23,10 @@ bool HasStamp(const QString& path) {
         }
     }
     return false;
+}
+
+void OnProgress(RunFixture& f, const std::function<void(int)>& action) {
+    QObject::connect(f.form.ProgressBar1, &QProgressBar::valueChanged, action);
 }
 
 }  // namespace
@@ -72,54 +39,52 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("writeAs");
         QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("jpg") << "a.jpg" << QByteArray("JPG") << QByteArray("jpeg");
-        QTest::newRow("upper-case JPG") << "PHOTO.JPG" << QByteArray("JPG") << QByteArray("jpeg");
-        QTest::newRow("jpeg") << "b.jpeg" << QByteArray("JPG") << QByteArray("jpeg");
-        QTest::newRow("png through the converter twice")
-            << "a.b.png" << QByteArray("PNG") << QByteArray("png");
-        QTest::newRow("tif") << "c.tif" << QByteArray("TIFF") << QByteArray("tiff");
-        QTest::newRow("gif") << "d.gif" << QByteArray("GIF") << QByteArray("gif");
-        QTest::newRow("bmp") << "e.bmp" << QByteArray("BMP") << QByteArray("bmp");
-        QTest::newRow("ico") << "f.ico" << QByteArray("ICO") << QByteArray("ico");
-        QTest::newRow("tiff named by extension")
-            << "g.tiff" << QByteArray("TIFF") << QByteArray("tiff");
+        const auto row = [](const char* tag, const QString& name, const char* writeAs,
+                            const char* expected) {
+            QTest::newRow(tag) << name << QByteArray(writeAs) << QByteArray(expected);
+        };
+        row("jpg", "a.jpg", "JPG", "jpeg");
+        row("upper-case JPG", "PHOTO.JPG", "JPG", "jpeg");
+        row("jpeg", "b.jpeg", "JPG", "jpeg");
+        row("png through the converter twice", "a.b.png", "PNG", "png");
+        row("tif", "c.tif", "TIFF", "tiff");
+        row("gif", "d.gif", "GIF", "gif");
+        row("bmp", "e.bmp", "BMP", "bmp");
+        row("ico", "f.ico", "ICO", "ico");
+        row("tiff named by extension", "g.tiff", "TIFF", "tiff");
     }
     void everyFormatIsWrittenInItsOwnFormat() {
         QFETCH(QString, name);
         QFETCH(QByteArray, writeAs);
         QFETCH(QByteArray, expected);
-        Fixture f;
+        RunFixture f;
+        // Qt writes no GIF: make one with the converter's help from a BMP.
+        const QString source = f.source(name, writeAs == "GIF" ? "BMP" : writeAs.constData());
         if (writeAs == "GIF") {
-            // Qt writes no GIF: make one with the converter's help from a BMP.
-            f.source(name, "BMP");
-            QVERIFY(QProcess::execute(VELLORAN_CONVERT_PATH,
-                                      {"-out", "gif", f.sources + "/" + name}) == 0);
-        } else {
-            f.source(name, writeAs.constData());
+            QCOMPARE(QProcess::execute(VELLORAN_CONVERT_PATH, {"-out", "gif", source}), 0);
         }
-        f.add(f.sources + "/" + name);
-        f.run();
+        f.form.ListView1->Add(source);
+        f.form.PushButton2->click();
         QCOMPARE(f.dialogs.errors(), QStringList());
         QCOMPARE(f.dialogs.messages(), QStringList{"Done."});
-        const QString out = f.output + "/" + name;
-        QCOMPARE(FormatOf(out), expected);
-        QVERIFY(HasStamp(out));
+        QCOMPARE(FormatOf(f.output + "/" + name), expected);
+        QVERIFY(HasStamp(f.output + "/" + name));
         // The converter never stays behind in the temporary folder.
         QVERIFY(!QFile::exists(f.t.tempFolder() + "/velloran-convert"));
     }
 
     void progressStepsAndEnd() {
-        Fixture f;
+        RunFixture f;
         for (const char* name : {"1.jpg", "2.bmp", "3.jpg", "4.bmp"}) {
-            f.add(f.source(name, name[2] == 'j' ? "JPG" : "BMP"));
+            f.add(name, name[2] == 'j' ? "JPG" : "BMP");
         }
         QList<int> values;
         QStringList texts;
-        QObject::connect(f.form.ProgressBar1, &QProgressBar::valueChanged, [&](int v) {
+        OnProgress(f, [&](int v) {
             values << v;
             texts << f.form.ProgressBar1->text();
         });
-        f.run();
+        f.form.PushButton2->click();
         QCOMPARE(values, QList<int>({25, 50, 75, 100, 0}));
         // The value moves on just before the text names the next file.
         QCOMPARE(texts.at(1), QString("Processing: 1.jpg"));
@@ -130,36 +95,35 @@ private slots:
     }
 
     void earlyEnds() {
-        Fixture f;
-        f.run();
+        RunFixture f;
+        f.form.PushButton2->click();
         QCOMPARE(f.dialogs.messages(), QStringList{"No files added."});
         QCOMPARE(f.dialogs.calls.first().title, QString("Velloran"));
         QCOMPARE(f.dialogs.calls.first().icon, Dialogs::Icon::None);
 
         f.dialogs.clear();
-        f.add(f.source("a.jpg", "JPG"));
-        f.form.Text1->setText(f.t.root() + "/missing");
-        f.run();
-        f.form.Text1->setText("");
-        f.run();
-        QCOMPARE(f.dialogs.messages(),
-                 QStringList({"Folder does not exist. Please select another folder.",
-                              "Folder does not exist. Please select another folder."}));
+        f.add("a.jpg", "JPG");
+        for (const QString& folder : {f.t.root() + "/missing", QString()}) {
+            f.form.Text1->setText(folder);
+            f.form.PushButton2->click();
+        }
+        const QString missing("Folder does not exist. Please select another folder.");
+        QCOMPARE(f.dialogs.messages(), QStringList({missing, missing}));
         QVERIFY(QDir(f.output).isEmpty());
 
         // The busy flag was cleared: the next click runs.
         f.dialogs.clear();
         f.form.Text1->setText(f.output);
-        f.run();
+        f.form.PushButton2->click();
         QCOMPARE(f.dialogs.messages(), QStringList{"Done."});
     }
 
     void namesAndFolders() {
-        Fixture f;
-        f.add(f.source("noext", "JPG"));
+        RunFixture f;
+        f.add("noext", "JPG");
         f.form.Text1->setText(f.output + "/");
-        f.add(f.source("ok.jpg", "JPG"));
-        f.run();
+        f.add("ok.jpg", "JPG");
+        f.form.PushButton2->click();
         // A name without a dot is read, but no format can be chosen for its copy.
         QCOMPARE(f.dialogs.errors().size(), 1);
         QVERIFY(f.dialogs.errors().first().contains("at line 206"));
@@ -168,36 +132,29 @@ private slots:
     }
 
     void damagedFileIsReportedOnceAndTheRestWritten() {
-        Fixture f;
-        f.add(f.source("first.jpg", "JPG"));
-        QFile bad(f.sources + "/broken.jpg");
-        QVERIFY(bad.open(QIODevice::WriteOnly));
-        bad.write("this is no picture");
-        bad.close();
-        f.add(bad.fileName());
-        f.add(f.sources + "/missing.png");
-        f.add(f.source("last.bmp", "BMP"));
-        f.run();
+        RunFixture f;
+        f.add("first.jpg", "JPG");
+        f.form.ListView1->Add(WriteFile(f.sources + "/broken.jpg", "this is no picture"));
+        f.form.ListView1->Add(f.sources + "/missing.png");
+        f.add("last.bmp", "BMP");
+        f.form.PushButton2->click();
         const QStringList errors = f.dialogs.errors();
         QCOMPARE(errors.size(), 2);
         QVERIFY(errors.at(0).contains("broken.jpg"));
         QVERIFY(errors.at(0).contains("at line 160"));
         QVERIFY(errors.at(1).contains("missing.png"));
         QVERIFY(errors.at(1).contains("at line 154"));
-        QVERIFY(QFile::exists(f.output + "/first.jpg"));
-        QVERIFY(QFile::exists(f.output + "/last.bmp"));
-        QVERIFY(!QFile::exists(f.output + "/broken.jpg"));
-        QVERIFY(!QFile::exists(f.output + "/missing.png"));
+        QCOMPARE(QDir(f.output).entryList(QDir::Files), QStringList({"first.jpg", "last.bmp"}));
         QCOMPARE(f.dialogs.messages().last(), QString("Done."));
     }
 
     void unwritableFolderIsReportedPerFile() {
-        Fixture f;
-        f.add(f.source("a.jpg", "JPG"));
-        f.add(f.source("b.bmp", "BMP"));
+        RunFixture f;
+        f.add("a.jpg", "JPG");
+        f.add("b.bmp", "BMP");
         // Nobody, root included, may create files in /proc.
         f.form.Text1->setText("/proc");
-        f.run();
+        f.form.PushButton2->click();
         const QStringList errors = f.dialogs.errors();
         QCOMPARE(errors.size(), 2);
         QVERIFY(errors.at(0).startsWith("Cannot save the image. GDI+ Error:7\r\n"));
@@ -206,72 +163,64 @@ private slots:
     }
 
     void replacingSourcesIsAskedFirst() {
-        Fixture f;
+        RunFixture f;
         const QString source = f.source("own.jpg", "JPG");
-        const QByteArray original = [&] {
-            QFile file(source);
-            file.open(QIODevice::ReadOnly);
-            return file.readAll();
-        }();
-        f.add(source);
+        const QByteArray original = ReadFile(source);
+        f.form.ListView1->Add(source);
         f.form.Text1->setText(f.sources);
         f.dialogs.buttonAnswers.enqueue(Dialogs::Button::No);
-        f.run();
+        f.form.PushButton2->click();
         QCOMPARE(f.dialogs.calls.size(), 1);
         QCOMPARE(f.dialogs.calls.first().buttons, Dialogs::Buttons::YesNo);
-        QFile file(source);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), original);
-        file.close();
+        QCOMPARE(ReadFile(source), original);
         QVERIFY(!f.form.busy);
 
         f.dialogs.clear();
         f.dialogs.buttonAnswers.enqueue(Dialogs::Button::Yes);
-        f.run();
+        f.form.PushButton2->click();
         QCOMPARE(f.dialogs.messages().last(), QString("Done."));
         QVERIFY(HasStamp(source));
     }
 
     void secondClickDuringARunIsIgnored() {
-        Fixture f;
-        f.add(f.source("a.png", "PNG"));
-        f.add(f.source("b.jpg", "JPG"));
+        RunFixture f;
+        f.add("a.png", "PNG");
+        f.add("b.jpg", "JPG");
         int reentries = 0;
-        QObject::connect(f.form.ProgressBar1, &QProgressBar::valueChanged, [&](int v) {
+        OnProgress(f, [&](int v) {
             if (v == 50) {
                 ++reentries;
                 f.form.PushButton2->click();
             }
         });
-        f.run();
+        f.form.PushButton2->click();
         QCOMPARE(reentries, 1);
         QCOMPARE(f.dialogs.messages(), QStringList{"Done."});
     }
 
     void stampTextIsPutBackAfterTheRun() {
-        Fixture f;
-        f.add(f.source("one.jpg", "JPG"));
-        f.add(f.source("two.tif", "TIFF"));
-        f.form.Combo1->setCurrentIndex(4);
-        emit f.form.Combo1->activated(4);
+        RunFixture f;
+        f.add("one.jpg", "JPG");
+        f.add("two.tif", "TIFF");
+        Choose(f.form.Combo1, 4);
         QCOMPARE(f.form.Text4->Text(), QString("one.jpg"));
         f.form.Text4->SetText("edited");
-        f.run();
+        f.form.PushButton2->click();
         QCOMPARE(f.form.Text4->Text(), QString("edited"));
         // The TIFF's temporary JPEG stays until the next conversion.
         QVERIFY(QFile::exists(f.t.tempFolder() + "/StampTmp.jpg"));
     }
 
     void entriesAddedDuringTheRunAreNotVisited() {
-        Fixture f;
-        f.add(f.source("a.jpg", "JPG"));
+        RunFixture f;
+        f.add("a.jpg", "JPG");
         const QString extra = f.source("extra.jpg", "JPG");
-        QObject::connect(f.form.ProgressBar1, &QProgressBar::valueChanged, [&](int v) {
+        OnProgress(f, [&](int v) {
             if (v == 100) {
                 f.form.ListView1->Add(extra);
             }
         });
-        f.run();
+        f.form.PushButton2->click();
         QVERIFY(QFile::exists(f.output + "/a.jpg"));
         QVERIFY(!QFile::exists(f.output + "/extra.jpg"));
     }

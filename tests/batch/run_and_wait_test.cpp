@@ -1,6 +1,7 @@
 #include "batch/run_and_wait.h"
 #include "batch/progress_bar_text.h"
-#include "util/vb_error.h"
+#include "support/raised.h"
+#include "support/test_environment.h"
 
 #include <QFile>
 #include <QProgressBar>
@@ -78,12 +79,8 @@ private slots:
         QFETCH(qint32, result);
         QFETCH(QString, childError);
         QTemporaryDir dir;
-        const QString tool = dir.filePath(QStringLiteral("my tool"));
-        QFile script(tool);
-        QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write("#!/bin/sh\nexit 7\n");
-        script.close();
-        script.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(WriteFile(dir.filePath("my tool"), "#!/bin/sh\nexit 7\n"),
+                              QFileDevice::ReadOwner | QFileDevice::ExeOwner);
 
         QScopedPointer<QProgressBar> bar(NewBar(40, QStringLiteral("untouched")));
         // A zero timer fires at the first yield to the event loop.
@@ -113,12 +110,10 @@ private slots:
     void barTextAfterTheWait_data() {
         QTest::addColumn<QString>("barText");
         QTest::addColumn<QString>("after");
-        QTest::newRow("bar text") << "Processing: a.png"
-                                  << "Processing: a.png";
-        QTest::newRow("empty bar text") << ""
-                                        << "Progress Bar";
-        QTest::newRow("placeholders in a file name") << "Processing: %p %v %m 100%.png"
-                                                     << "Processing: %p %v %m 100%.png";
+        QTest::newRow("bar text") << QString("Processing: a.png") << "Processing: a.png";
+        QTest::newRow("empty bar text") << QString() << "Progress Bar";
+        QTest::newRow("placeholders in a file name")
+            << QString("Processing: %p %v %m 100%.png") << "Processing: %p %v %m 100%.png";
     }
     void barTextAfterTheWait() {
         QFETCH(QString, barText);
@@ -167,20 +162,15 @@ private slots:
         const QString pidFile = dir.filePath(QStringLiteral("pid"));
         QScopedPointer<QProgressBar> bar(NewBar(0, QStringLiteral("before")));
         BarSampler sampler(bar.get());
-        int number = 0;
-        try {
+        const VbError e = Raised([&] {
             RunAndWait(QStringLiteral("/bin/sh -c \"echo $$ > '%1'; exec sleep 60\"").arg(pidFile),
                        0, bar.get(), QString(), 0, 0);
-        } catch (const VbError& e) {
-            number = e.number();
-            QCOMPARE(e.description(), QStringLiteral("Division by zero"));
-        }
-        QCOMPARE(number, 11);
+        });
+        QCOMPARE(e.number(), 11);
+        QCOMPARE(e.description(), QStringLiteral("Division by zero"));
         sampler.Sample();
         QCOMPARE(sampler.texts.last(), QStringLiteral("Please wait.. 0"));
-        QFile file(pidFile);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const pid_t pid = file.readAll().trimmed().toInt();
+        const pid_t pid = ReadFile(pidFile).trimmed().toInt();
         QVERIFY(pid > 0);
         QCOMPARE(::kill(pid, 0), -1);
         QCOMPARE(errno, ESRCH);

@@ -4,6 +4,7 @@
 
 #include "core/canvas.h"
 #include "core/overlay_text.h"
+#include "core/stamp_modes.h"
 #include "support/fake_dialogs.h"
 
 #include <QGuiApplication>
@@ -14,13 +15,6 @@
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("/tmp");
-    const QStringList positions = {
-        QStringLiteral("Upper-left"),   QStringLiteral("Upper-right"),
-        QStringLiteral("Lower-left"),   QStringLiteral("Lower-right"),
-        QStringLiteral("Center-top"),   QStringLiteral("Center-left"),
-        QStringLiteral("Center-right"), QStringLiteral("Center-bottom"),
-        QStringLiteral("Center"),
-    };
 
     QImage picture(640, 400, QImage::Format_RGB32);
     {
@@ -37,7 +31,7 @@ int main(int argc, char** argv) {
 
     QTextStream out(stdout);
     int failures = 0;
-    for (const QString& position : positions) {
+    for (const QString& position : StampPositionTexts()) {
         Canvas canvas;
         canvas.SetPicture(picture);
         canvas.SetFontName(QStringLiteral("Times New Roman"));

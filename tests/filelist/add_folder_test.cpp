@@ -1,13 +1,9 @@
-#include "filelist/file_list_view.h"
 #include "filelist/folder_scan.h"
 #include "folder_tree.h"
-#include "support/fake_dialogs.h"
-#include "support/test_environment.h"
-#include "ui/form1.h"
+#include "support/form_fixture.h"
 #include "util/app_title.h"
 
 #include <QProcess>
-#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -20,36 +16,15 @@ namespace {
 
 constexpr char kChildFlag[] = "--add-folder-as-child";
 
-struct Fixture {
-    TestEnvironment t;
-    FakeDialogs dialogs;
-    Form1 form{dialogs, t.env};
-
-    Fixture() {
-        form.Form_Load();
-        dialogs.clear();
-    }
-    QString stored(const char* key) const {
-        QSettings raw(t.env.settingsFile, QSettings::IniFormat);
-        return raw.value(QStringLiteral("Velloran/") + key).toString();
-    }
-    bool hasStored(const char* key) const {
-        QSettings raw(t.env.settingsFile, QSettings::IniFormat);
-        return raw.contains(QStringLiteral("Velloran/") + key);
-    }
-    void store(const char* key, const QString& value) {
-        QSettings raw(t.env.settingsFile, QSettings::IniFormat);
-        raw.setValue(QStringLiteral("Velloran/") + key, value);
-    }
-    // Clicks "Add All File(s) In Folder" with the given answers; returns the entries
-    // relative to root.
-    QStringList addFolder(const QString& extension, const QString& folder, const QString& root) {
-        dialogs.inputAnswers << extension;
-        dialogs.folderAnswers << folder;
-        form.PushButton3_Click();
-        return Relative(root, form.ListView1->Texts());
-    }
-};
+// Clicks "Add All File(s) In Folder" with the given answers; returns the entries
+// relative to root.
+QStringList AddFolder(FormFixture& f, const QString& extension, const QString& folder,
+                      const QString& root) {
+    f.dialogs.inputAnswers << extension;
+    f.dialogs.folderAnswers << folder;
+    f.form.PushButton3_Click();
+    return Relative(root, f.form.ListView1->Texts());
+}
 
 const QStringList kTree{"b.jpg",          "A.JPG",        "~tmp.jpg",    "a~b.jpg",
                         "notes.txt",      ".hidden.jpg",  "pipe.jpg|",   "sub/c.jpg",
@@ -57,13 +32,13 @@ const QStringList kTree{"b.jpg",          "A.JPG",        "~tmp.jpg",    "a~b.jp
 
 // Run as the unprivileged user: adds every file below root and prints the entries.
 int AddFolderAsChild(const QString& root) {
-    Fixture f;
+    FormFixture f;
     QStringList folders{root + QLatin1Char('/')};
     GetSubDirectories2016(folders, true, f.dialogs);
     for (const QString& folder : Relative(root, folders)) {
         std::printf("FOLDER %s\n", qPrintable(folder));
     }
-    f.addFolder(QStringLiteral("*"), root, root);
+    AddFolder(f, QStringLiteral("*"), root, root);
     for (const QString& entry : f.form.ListView1->Texts()) {
         std::printf("%s\n", qPrintable(entry));
     }
@@ -80,7 +55,7 @@ class AddFolderTest : public QObject {
 
 private slots:
     void cancellingTheExtensionStoresNothing() {
-        Fixture f;
+        FormFixture f;
         f.form.PushButton3_Click();
         QCOMPARE(f.dialogs.count("input"), 1);
         const FakeDialogs::Call& ask = f.dialogs.calls.first();
@@ -89,21 +64,19 @@ private slots:
         QCOMPARE(ask.title, ApplicationTitle());
         QCOMPARE(ask.argument.toString(), QString("*"));
         QCOMPARE(f.dialogs.count("folder"), 0);
-        QVERIFY(!f.hasStored("Extension"));
-        QVERIFY(!f.hasStored("LastFolder"));
+        QVERIFY(!f.stored().contains("Extension"));
+        QVERIFY(!f.stored().contains("LastFolder"));
     }
 
     void cancellingTheBrowserStoresOnlyTheExtension() {
-        Fixture f;
-        f.store("Extension", "png");
-        f.store("LastFolder", "/somewhere");
-        f.addFolder("jpg", QString(), QString());
+        FormFixture f({{"Extension", "png"}, {"LastFolder", "/somewhere"}});
+        AddFolder(f, "jpg", QString(), QString());
         QCOMPARE(f.dialogs.calls.first().argument.toString(), QString("png"));
         QCOMPARE(f.dialogs.count("folder"), 1);
         QCOMPARE(f.dialogs.calls.last().text, QString("Please select folder:"));
         QCOMPARE(f.dialogs.calls.last().argument.toString(), QString("/somewhere"));
-        QCOMPARE(f.stored("Extension"), QString("jpg"));
-        QCOMPARE(f.stored("LastFolder"), QString("/somewhere"));
+        QCOMPARE(f.stored().value("Extension"), QString("jpg"));
+        QCOMPARE(f.stored().value("LastFolder"), QString("/somewhere"));
         QCOMPARE(f.form.ListView1->Count(), 0);
     }
 
@@ -113,17 +86,13 @@ private slots:
         QTest::addColumn<QStringList>("expected");
         const QStringList every{"A.JPG",       "a~b.jpg",   "b.jpg",         "notes.txt",
                                 "Other/e.png", "sub/c.jpg", "sub/deep/d.jpg"};
-        QTest::newRow("every file") << "*"
-                                    << "" << every;
+        QTest::newRow("every file") << "*" << QString() << every;
         QTest::newRow("one extension, any case")
-            << "jpg"
-            << "" << QStringList{"A.JPG", "a~b.jpg", "b.jpg", "sub/c.jpg", "sub/deep/d.jpg"};
-        QTest::newRow("only in a subfolder") << "png"
-                                             << "" << QStringList{"Other/e.png"};
-        QTest::newRow("no match") << "gif"
-                                  << "" << QStringList{};
-        QTest::newRow("folder with trailing separator") << "*"
-                                                        << "/" << every;
+            << "jpg" << QString()
+            << QStringList{"A.JPG", "a~b.jpg", "b.jpg", "sub/c.jpg", "sub/deep/d.jpg"};
+        QTest::newRow("only in a subfolder") << "png" << QString() << QStringList{"Other/e.png"};
+        QTest::newRow("no match") << "gif" << QString() << QStringList{};
+        QTest::newRow("folder with trailing separator") << "*" << QString("/") << every;
     }
     void addFolder() {
         QFETCH(QString, extension);
@@ -131,15 +100,15 @@ private slots:
         QFETCH(QStringList, expected);
         QTemporaryDir dir;
         QVERIFY(MakeTree(dir.path(), kTree));
-        Fixture f;
+        FormFixture f;
         int pointerDuringScan = -1;
         QTimer::singleShot(0, &f.form, [&] { pointerDuringScan = f.form.MousePointer(); });
 
-        QCOMPARE(f.addFolder(extension, dir.path() + folderSuffix, dir.path()), expected);
+        QCOMPARE(AddFolder(f, extension, dir.path() + folderSuffix, dir.path()), expected);
         QCOMPARE(pointerDuringScan, int(Form1::kPointerBusy));
         QCOMPARE(f.form.MousePointer(), int(Form1::kPointerDefault));
-        QCOMPARE(f.stored("Extension"), extension);
-        QCOMPARE(f.stored("LastFolder"), dir.path() + folderSuffix);
+        QCOMPARE(f.stored().value("Extension"), extension);
+        QCOMPARE(f.stored().value("LastFolder"), dir.path() + folderSuffix);
         QCOMPARE(f.dialogs.errors(), QStringList());
     }
 

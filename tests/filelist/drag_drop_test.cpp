@@ -1,8 +1,5 @@
-#include "filelist/file_list_view.h"
 #include "folder_tree.h"
-#include "support/fake_dialogs.h"
-#include "support/test_environment.h"
-#include "ui/form1.h"
+#include "support/form_fixture.h"
 
 #include <QMimeData>
 #include <QTemporaryDir>
@@ -12,17 +9,10 @@
 
 namespace {
 
-struct Fixture {
-    TestEnvironment t;
-    FakeDialogs dialogs;
-    Form1 form{dialogs, t.env};
+struct Fixture : FormFixture {
     QWidget* viewport = form.ListView1->viewport();
 
-    Fixture() {
-        form.Form_Load();
-        form.show();
-        dialogs.clear();
-    }
+    Fixture() { form.show(); }
     // Drags the data over the list; true when the list would take it.
     bool dragEnter(QMimeData* data, Qt::DropActions actions = Qt::CopyAction) {
         QDragEnterEvent enter(QPoint(10, 10), actions, data, Qt::LeftButton, Qt::NoModifier);
@@ -67,9 +57,7 @@ private slots:
         if (!text.isEmpty()) {
             data.setText(text);
         }
-        if (!urls.isEmpty()) {
-            data.setUrls(urls);
-        }
+        data.setUrls(urls);
         QVERIFY(!f.dragEnter(&data));
         QCOMPARE(f.drop(&data), Qt::IgnoreAction);
         QCOMPARE(f.form.ListView1->Count(), 0);

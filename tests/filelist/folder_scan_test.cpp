@@ -96,28 +96,23 @@ private slots:
         const QStringList mixed{
             "Zeta.jpg",      "alpha", "Beta.TXT",        ".hidden",    "sub/",
             "sub/inner.jpg", "pipe|", "gone -> nowhere", "_under.png", "link.jpg -> alpha"};
-        QTest::newRow("every file, none of the rest")
-            << mixed << ""
-            << "*.*"
-            << QStringList{".hidden", "alpha", "Beta.TXT", "link.jpg", "Zeta.jpg", "_under.png"};
-        QTest::newRow("folder with trailing separator") << mixed << "sub/"
-                                                        << "*.*" << QStringList{"inner.jpg"};
-        QTest::newRow("extension without regard to case")
-            << QStringList{"a.JPG", "b.jpg", "c.jpeg", "d.jpg.txt", "e.xjpg", ".jpg"} << ""
-            << "*.jpg" << QStringList{".jpg", "a.JPG", "b.jpg"};
-        QTest::newRow("question mark is one character")
-            << QStringList{"a.jpg", "b.jpe", "c.jpeg", "d.jp"} << ""
-            << "*.jp?" << QStringList{"a.jpg", "b.jpe"};
-        QTest::newRow("brackets are plain characters") << QStringList{"[a].jpg", "a.jpg"} << ""
-                                                       << "[a].jpg" << QStringList{"[a].jpg"};
-        QTest::newRow("empty folder") << QStringList{"e/"} << "e"
-                                      << "*.*" << QStringList{};
-        QTest::newRow("missing folder") << QStringList{} << "nothere"
-                                        << "*.*" << QStringList{};
-        QTest::newRow("exactly 100 files") << Numbered(100) << ""
-                                           << "*.*" << Numbered(100);
-        QTest::newRow("101 files") << Numbered(101) << ""
-                                   << "*.jpg" << Numbered(101);
+        const auto row = [](const char* tag, const QStringList& tree, const QString& folder,
+                            const QString& pattern, const QStringList& expected) {
+            QTest::newRow(tag) << tree << folder << pattern << expected;
+        };
+        row("every file, none of the rest", mixed, "", "*.*",
+            {".hidden", "alpha", "Beta.TXT", "link.jpg", "Zeta.jpg", "_under.png"});
+        row("folder with trailing separator", mixed, "sub/", "*.*", {"inner.jpg"});
+        row("extension without regard to case",
+            {"a.JPG", "b.jpg", "c.jpeg", "d.jpg.txt", "e.xjpg", ".jpg"}, "", "*.jpg",
+            {".jpg", "a.JPG", "b.jpg"});
+        row("question mark is one character", {"a.jpg", "b.jpe", "c.jpeg", "d.jp"}, "", "*.jp?",
+            {"a.jpg", "b.jpe"});
+        row("brackets are plain characters", {"[a].jpg", "a.jpg"}, "", "[a].jpg", {"[a].jpg"});
+        row("empty folder", {"e/"}, "e", "*.*", {});
+        row("missing folder", {}, "nothere", "*.*", {});
+        row("exactly 100 files", Numbered(100), "", "*.*", Numbered(100));
+        row("101 files", Numbered(101), "", "*.jpg", Numbered(101));
     }
     void listFolderFiles() {
         QFETCH(QStringList, tree);

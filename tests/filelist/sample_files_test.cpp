@@ -1,13 +1,9 @@
-#include "filelist/file_list_view.h"
 #include "filelist/scramble.h"
-#include "support/fake_dialogs.h"
-#include "support/test_environment.h"
-#include "ui/form1.h"
+#include "support/form_fixture.h"
 #include "ui/settings_store.h"
 
 #include <QDir>
 #include <QImageReader>
-#include <QSettings>
 #include <QtTest>
 
 Q_DECLARE_METATYPE(Dialogs::Button)
@@ -18,19 +14,16 @@ const QString kQuestion =
     "Would you like this software to open the folder where these sample files are stored (so "
     "that you can view them before working with them)?";
 
-QString RecordedSamples(const QString& settingsFile) {
-    QSettings raw(settingsFile, QSettings::IniFormat);
-    return UnscrambleText(raw.value("Velloran/SampleList").toString(), "lanterns");
-}
-
-// Files in the "Samples" folder beside the program; their paths.
-QStringList MakeSamples(const TestEnvironment& t, const QStringList& names) {
-    QDir(t.programFolder()).mkpath("Samples");
-    QStringList paths;
+// Writes the files into the "Samples" folder beside the program, then loads the window;
+// returns the folder.
+QString LoadWithSamples(FormFixture& f, const QStringList& names) {
+    const QString samples = f.t.programFolder() + "/Samples/";
+    QDir().mkpath(samples);
     for (const QString& name : names) {
-        paths << WriteTestImage(t.programFolder() + "/Samples/" + name, 8, 8, "PNG");
+        WriteTestImage(samples + name, 8, 8, "PNG");
     }
-    return paths;
+    f.form.Form_Load();
+    return samples;
 }
 
 }  // namespace
@@ -88,30 +81,21 @@ private slots:
     }
 
     void startRecordsTheSamplesOnlyWhenNoRecordExists_data() {
-        QTest::addColumn<QVariant>("stored");   // invalid: key absent
+        QTest::addColumn<Settings>("stored");
         QTest::addColumn<QString>("expected");  // "@" = the sample folder
-        QTest::newRow("absent") << QVariant() << "@.hidden.gif|@a.jpg|@b.png";
-        QTest::newRow("empty") << QVariant(QString()) << "@.hidden.gif|@a.jpg|@b.png";
-        QTest::newRow("present") << QVariant(ScrambleText("/old/x.jpg", "lanterns"))
+        QTest::newRow("absent") << Settings() << "@.hidden.gif|@a.jpg|@b.png";
+        QTest::newRow("empty") << Settings{{"SampleList", ""}} << "@.hidden.gif|@a.jpg|@b.png";
+        QTest::newRow("present") << Settings{{"SampleList", ScrambleText("/old/x.jpg", "lanterns")}}
                                  << "/old/x.jpg";
     }
     void startRecordsTheSamplesOnlyWhenNoRecordExists() {
-        QFETCH(QVariant, stored);
+        QFETCH(Settings, stored);
         QFETCH(QString, expected);
-        TestEnvironment t;
-        MakeSamples(t, {"b.png", "a.jpg", ".hidden.gif"});
-        if (stored.isValid()) {
-            QSettings(t.env.settingsFile, QSettings::IniFormat)
-                .setValue("Velloran/SampleList", stored.toString());
-        }
-        FakeDialogs dialogs;
-        Form1 form(dialogs, t.env);
-
-        form.Form_Load();
-
-        QCOMPARE(dialogs.errors(), QStringList());
-        QCOMPARE(RecordedSamples(t.env.settingsFile),
-                 expected.replace("@", t.programFolder() + "/Samples/"));
+        FormFixture f(stored, Load::Later);
+        const QString samples = LoadWithSamples(f, {"b.png", "a.jpg", ".hidden.gif"});
+        QCOMPARE(f.dialogs.errors(), QStringList());
+        QCOMPARE(UnscrambleText(f.stored().value("SampleList"), "lanterns"),
+                 expected.replace("@", samples));
     }
 
     void loadAppendsExistingUnlistedSamples_data() {
@@ -128,26 +112,20 @@ private slots:
     void loadAppendsExistingUnlistedSamples() {
         QFETCH(QStringList, listed);
         QFETCH(QStringList, expected);
-        TestEnvironment t;
-        MakeSamples(t, {"a.jpg", "b.png", "gone.gif"});
-        FakeDialogs dialogs;
-        Form1 form(dialogs, t.env);
-        form.Form_Load();
+        FormFixture f({}, Load::Later);
+        const QString samples = LoadWithSamples(f, {"a.jpg", "b.png", "gone.gif"});
         // Recorded, deleted since: skipped without a word.
-        QVERIFY(QFile::remove(t.programFolder() + "/Samples/gone.gif"));
-        const QString samples = t.programFolder() + "/Samples/";
+        QVERIFY(QFile::remove(samples + "gone.gif"));
         for (const QString& entry : listed.replaceInStrings("@", samples)) {
-            form.ListView1->Add(entry);
+            f.form.ListView1->Add(entry);
         }
-
-        form.PushButton8_Click();
-        form.PushButton8_Click();
-
-        QCOMPARE(form.ListView1->Texts(), expected.replaceInStrings("@", samples));
-        QCOMPARE(dialogs.errors(), QStringList());
-        QCOMPARE(dialogs.messages(), QStringList({kQuestion, kQuestion}));
-        QCOMPARE(dialogs.calls.last().title, QString("Velloran"));
-        QCOMPARE(dialogs.calls.last().buttons, Dialogs::Buttons::YesNo);
+        f.form.PushButton8_Click();
+        f.form.PushButton8_Click();
+        QCOMPARE(f.form.ListView1->Texts(), expected.replaceInStrings("@", samples));
+        QCOMPARE(f.dialogs.errors(), QStringList());
+        QCOMPARE(f.dialogs.messages(), QStringList({kQuestion, kQuestion}));
+        QCOMPARE(f.dialogs.calls.last().title, QString("Velloran"));
+        QCOMPARE(f.dialogs.calls.last().buttons, Dialogs::Buttons::YesNo);
     }
 
     void yesOpensTheSampleFolder_data() {
@@ -159,36 +137,21 @@ private slots:
     void yesOpensTheSampleFolder() {
         QFETCH(Dialogs::Button, answer);
         QFETCH(bool, opened);
-        TestEnvironment t;
-        MakeSamples(t, {});
-        FakeDialogs dialogs;
-        Form1 form(dialogs, t.env);
-        form.Form_Load();
-        dialogs.buttonAnswers << answer;
-
-        form.PushButton8_Click();
-
-        QCOMPARE(dialogs.openedUrls.size(), opened ? 1 : 0);
-        if (opened) {
-            QCOMPARE(dialogs.openedUrls.first(),
-                     QUrl::fromLocalFile(t.programFolder() + "/Samples/"));
-        }
+        FormFixture f({}, Load::Later);
+        const QString samples = LoadWithSamples(f, {});
+        f.dialogs.buttonAnswers << answer;
+        f.form.PushButton8_Click();
+        QCOMPARE(f.dialogs.openedUrls,
+                 opened ? QList<QUrl>{QUrl::fromLocalFile(samples)} : QList<QUrl>());
     }
 
     void damagedRecordEndsTheClick() {
-        TestEnvironment t;
-        QSettings(t.env.settingsFile, QSettings::IniFormat)
-            .setValue("Velloran/SampleList", QString(QChar(0x4E00)));
-        FakeDialogs dialogs;
-        Form1 form(dialogs, t.env);
-        form.Form_Load();
-
-        form.PushButton8_Click();
-
-        QCOMPARE(dialogs.errors().size(), 1);
-        QVERIFY(dialogs.errors().first().contains(
+        FormFixture f({{"SampleList", QString(QChar(0x4E00))}});
+        f.form.PushButton8_Click();
+        QCOMPARE(f.dialogs.errors().size(), 1);
+        QVERIFY(f.dialogs.errors().first().contains(
             "in Pellinor2021/08/31.Form1.PushButton8_Click at line 100"));
-        QVERIFY(!dialogs.messages().contains(kQuestion));
+        QVERIFY(!f.dialogs.messages().contains(kQuestion));
     }
 
     // The shipped samples cover every format a batch writes.
@@ -197,16 +160,17 @@ private slots:
         QTest::addColumn<QByteArray>("format");
         QTest::addColumn<QSize>("size");  // as shown, after the EXIF orientation
         QTest::addColumn<int>("dpi");     // 0: not checked
-        QTest::newRow("jpeg") << "sunset-over-hills.jpg" << QByteArray("jpeg") << QSize(800, 533)
-                              << 0;
-        QTest::newRow("jpeg, EXIF orientation")
-            << "lighthouse-exif-rotated.jpg" << QByteArray("jpeg") << QSize(450, 600) << 0;
-        QTest::newRow("jpeg, 300 DPI")
-            << "harbour-300dpi.jpg" << QByteArray("jpeg") << QSize(900, 600) << 300;
-        QTest::newRow("png") << "tiles-pattern.png" << QByteArray("png") << QSize(640, 480) << 0;
-        QTest::newRow("gif") << "sunny-days-chart.gif" << QByteArray("gif") << QSize(600, 400) << 0;
-        QTest::newRow("bmp") << "meadow.bmp" << QByteArray("bmp") << QSize(320, 240) << 0;
-        QTest::newRow("tiff") << "mountain-lake.tif" << QByteArray("tiff") << QSize(640, 427) << 0;
+        const auto row = [](const char* tag, const QString& file, const char* format, QSize size,
+                            int dpi = 0) {
+            QTest::newRow(tag) << file << QByteArray(format) << size << dpi;
+        };
+        row("jpeg", "sunset-over-hills.jpg", "jpeg", {800, 533});
+        row("jpeg, EXIF orientation", "lighthouse-exif-rotated.jpg", "jpeg", {450, 600});
+        row("jpeg, 300 DPI", "harbour-300dpi.jpg", "jpeg", {900, 600}, 300);
+        row("png", "tiles-pattern.png", "png", {640, 480});
+        row("gif", "sunny-days-chart.gif", "gif", {600, 400});
+        row("bmp", "meadow.bmp", "bmp", {320, 240});
+        row("tiff", "mountain-lake.tif", "tiff", {640, 427});
     }
     void shippedSamplesLoad() {
         QFETCH(QString, file);

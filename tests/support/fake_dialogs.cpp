@@ -1,5 +1,7 @@
 #include "support/fake_dialogs.h"
 
+#include <algorithm>
+
 Dialogs::Button FakeDialogs::messageBox(const QString& text, const QString& title, Icon icon,
                                         Buttons buttons) {
     Call call{QStringLiteral("message"), text, title, icon, buttons, {}};
@@ -7,10 +9,8 @@ Dialogs::Button FakeDialogs::messageBox(const QString& text, const QString& titl
     if (onMessage) {
         onMessage(call);
     }
-    if (!buttonAnswers.isEmpty()) {
-        return buttonAnswers.dequeue();
-    }
-    return buttons == Buttons::YesNo ? Button::No : Button::Ok;
+    const Button neutral = buttons == Buttons::YesNo ? Button::No : Button::Ok;
+    return buttonAnswers.isEmpty() ? neutral : buttonAnswers.dequeue();
 }
 
 QString FakeDialogs::inputBox(const QString& prompt, const QString& title,
@@ -71,11 +71,8 @@ QStringList FakeDialogs::errors() const {
 }
 
 int FakeDialogs::count(const QString& kind) const {
-    int n = 0;
-    for (const Call& call : calls) {
-        n += call.kind == kind ? 1 : 0;
-    }
-    return n;
+    return int(std::count_if(calls.begin(), calls.end(),
+                             [&](const Call& call) { return call.kind == kind; }));
 }
 
 void FakeDialogs::clear() {

@@ -1,6 +1,7 @@
 #include "support/test_environment.h"
 
 #include <QDir>
+#include <QFile>
 #include <QImage>
 
 TestEnvironment::TestEnvironment() : dir_(std::make_unique<QTemporaryDir>()) {
@@ -26,4 +27,17 @@ QString WriteTestImage(const QString& path, int width, int height, const char* f
     image.fill(color);
     image.save(path, format);
     return path;
+}
+
+QString WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(bytes);
+    }
+    return path;
+}
+
+QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }

@@ -27,3 +27,7 @@ private:
 // Writes an image file of the given size and format; returns its path.
 QString WriteTestImage(const QString& path, int width, int height, const char* format = nullptr,
                        QColor color = QColor(40, 90, 160));
+// Writes the bytes to a file; returns its path.
+QString WriteFile(const QString& path, const QByteArray& bytes = "x");
+// The bytes of a file; empty when it cannot be read.
+QByteArray ReadFile(const QString& path);

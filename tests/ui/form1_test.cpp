@@ -1,39 +1,11 @@
 #include "ui/form1.h"
-#include "filelist/file_list_view.h"
-#include "support/fake_dialogs.h"
-#include "support/test_environment.h"
-#include "ui/color_swatch.h"
-#include "ui/stamp_text_box.h"
+#include "support/form_fixture.h"
 #include "util/window_colors.h"
 
-#include <QComboBox>
 #include <QGroupBox>
-#include <QLineEdit>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QSettings>
-#include <QSlider>
 #include <QtTest>
 
 namespace {
-
-QMap<QString, QString> StoredValues(const QString& file) {
-    QSettings raw(file, QSettings::IniFormat);
-    raw.beginGroup("Velloran");
-    QMap<QString, QString> values;
-    for (const QString& key : raw.childKeys()) {
-        values.insert(key, raw.value(key).toString());
-    }
-    return values;
-}
-
-void Store(const QString& file, const QMap<QString, QString>& values) {
-    QSettings raw(file, QSettings::IniFormat);
-    raw.beginGroup("Velloran");
-    for (auto it = values.begin(); it != values.end(); ++it) {
-        raw.setValue(it.key(), it.value());
-    }
-}
 
 void MoveOver(QWidget* widget) {
     QMouseEvent move(QEvent::MouseMove, QPointF(3, 3), widget->mapToGlobal(QPointF(3, 3)),
@@ -42,19 +14,17 @@ void MoveOver(QWidget* widget) {
 }
 
 // A real cursor file: an icon image whose directory entry says "cursor" and names a hot spot.
-void WriteCursorFile(const QString& path) {
+QByteArray CursorFile() {
     QImage image(32, 32, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    QVERIFY(image.save(&buffer, "ICO"));
+    image.save(&buffer, "ICO");
     bytes[2] = 2;
     bytes[10] = 5;  // hot spot x
     bytes[12] = 1;  // hot spot y
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
+    return bytes;
 }
 
 }  // namespace
@@ -64,12 +34,9 @@ class Form1Test : public QObject {
 
 private slots:
     void firstStartGivesTheDefaults() {
-        TestEnvironment t;
-        FakeDialogs dialogs;
-        Form1 form(dialogs, t.env);
-        form.Form_Load();
-
-        QCOMPARE(dialogs.errors(), QStringList());
+        FormFixture f;
+        const Form1& form = f.form;
+        QCOMPARE(f.dialogs.errors(), QStringList());
         QCOMPARE(form.windowTitle(), QString("Velloran"));
         QCOMPARE(form.Combo2->currentText(), QString("Upper-left"));
         QCOMPARE(form.Combo1->currentText(), QString("Stamp your text on all images"));
@@ -82,38 +49,34 @@ private slots:
         QVERIFY(form.Text4->FontBold());
         QVERIFY(!form.Text4->FontItalic());
         QCOMPARE(form.Slider1->value(), 85);
-        QCOMPARE(form.Text1->text(), t.desktopFolder() + "/");
+        QCOMPARE(form.Text1->text(), f.t.desktopFolder() + "/");
         QCOMPARE(form.ListView1->Count(), 0);
         QCOMPARE(form.ListView1->headerItem()->text(0), QString("Image File(s)"));
         QCOMPARE(form.ListView1->columnWidth(0), 7000 / 15);
         QCOMPARE(form.Picture1.Width(), 10000.0);
 
-        const auto stored = StoredValues(t.env.settingsFile);
+        const Settings stored = f.stored();
         QCOMPARE(stored.value("Position"), QString("Upper-left"));
         QCOMPARE(stored.value("Combo1"), QString("Stamp your text on all images"));
-        QCOMPARE(stored.value("Output Folder"), t.desktopFolder() + "/");
+        QCOMPARE(stored.value("Output Folder"), f.t.desktopFolder() + "/");
         QVERIFY(!stored.contains("Font Color"));
         QVERIFY(!stored.contains("Slider1"));
     }
 
     void secondStartRestoresStoredChoices() {
-        TestEnvironment t;
-        Store(t.env.settingsFile, {{"Position", "Center-bottom"},
-                                   {"Combo1", "Stamp date on all images"},
-                                   {"Font Color", "255"},
-                                   {"FontName", "Courier New"},
-                                   {"FontBold", "true"},
-                                   {"FontItalic", "True"},
-                                   {"FontSize", "10.5"},
-                                   {"FontStrikethru", "True"},
-                                   {"FontUnderline", "True"},
-                                   {"Slider1", "40"},
-                                   {"Output Folder", ""}});
-        FakeDialogs dialogs;
-        Form1 form(dialogs, t.env);
-        form.Form_Load();
-
-        QCOMPARE(dialogs.errors(), QStringList());
+        FormFixture f({{"Position", "Center-bottom"},
+                       {"Combo1", "Stamp date on all images"},
+                       {"Font Color", "255"},
+                       {"FontName", "Courier New"},
+                       {"FontBold", "true"},
+                       {"FontItalic", "True"},
+                       {"FontSize", "10.5"},
+                       {"FontStrikethru", "True"},
+                       {"FontUnderline", "True"},
+                       {"Slider1", "40"},
+                       {"Output Folder", ""}});
+        const Form1& form = f.form;
+        QCOMPARE(f.dialogs.errors(), QStringList());
         QCOMPARE(form.Combo2->currentText(), QString("Center-bottom"));
         QCOMPARE(form.Text4->Text(), QString("12/6/2026"));
         QCOMPARE(form.Text4->ForeColor(), 255u);
@@ -129,52 +92,40 @@ private slots:
     }
 
     void nearlyWhiteTextGetsWhiteBackground() {
-        TestEnvironment t;
-        Store(t.env.settingsFile, {{"Font Color", "16777214"}, {"FontSize", "11.5"}});
-        FakeDialogs dialogs;
-        Form1 form(dialogs, t.env);
-        form.Form_Load();
-        QCOMPARE(form.Text4->BackColor(), 0xFFFFFFu);
-        QCOMPARE(form.Text4->FontSize(), 12.0);
+        FormFixture f({{"Font Color", "16777214"}, {"FontSize", "11.5"}});
+        QCOMPARE(f.form.Text4->BackColor(), 0xFFFFFFu);
+        QCOMPARE(f.form.Text4->FontSize(), 12.0);
     }
 
     void brokenStoredValuesAreReported_data() {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("value");
         QTest::addColumn<int>("line");
-        QTest::newRow("position not in list") << "Position"
-                                              << "upper-left" << 152;
-        QTest::newRow("colour no number") << "Font Color"
-                                          << "red" << 154;
-        QTest::newRow("colour out of range") << "Font Color"
-                                             << "-5" << 154;
-        QTest::newRow("size no number") << "FontSize"
-                                        << "big" << 170;
-        QTest::newRow("mode not in list") << "Combo1"
-                                          << "Stamp nothing" << 192;
-        QTest::newRow("slider no number") << "Slider1"
-                                          << "high" << 196;
-        QTest::newRow("slider out of range") << "Slider1"
-                                             << "101" << 196;
+        const auto row = [](const char* tag, const QString& key, const QString& value, int line) {
+            QTest::newRow(tag) << key << value << line;
+        };
+        row("position not in list", "Position", "upper-left", 152);
+        row("colour no number", "Font Color", "red", 154);
+        row("colour out of range", "Font Color", "-5", 154);
+        row("size no number", "FontSize", "big", 170);
+        row("mode not in list", "Combo1", "Stamp nothing", 192);
+        row("slider no number", "Slider1", "high", 196);
+        row("slider out of range", "Slider1", "101", 196);
     }
     void brokenStoredValuesAreReported() {
         QFETCH(QString, key);
         QFETCH(QString, value);
         QFETCH(int, line);
-        TestEnvironment t;
-        Store(t.env.settingsFile, {{key, value}});
-        FakeDialogs dialogs;
-        Form1 form(dialogs, t.env);
-        form.Form_Load();
-
-        QCOMPARE(dialogs.errors().size(), 1);
-        QVERIFY2(dialogs.errors().first().contains(
+        FormFixture f({{key, value}});
+        const Form1& form = f.form;
+        QCOMPARE(f.dialogs.errors().size(), 1);
+        QVERIFY2(f.dialogs.errors().first().contains(
                      QString("\r\nin Pellinor2021/08/31.Form1.Form_Load at line %1\r\r").arg(line)),
-                 qPrintable(dialogs.errors().first()));
+                 qPrintable(f.dialogs.errors().first()));
         // The control keeps its design value and the load goes on.
         if (key == "Position") {
             QCOMPARE(form.Combo2->currentIndex(), -1);
-            QCOMPARE(StoredValues(t.env.settingsFile).value("Position"), value);
+            QCOMPARE(f.stored().value("Position"), value);
         } else if (key == "Combo1") {
             QCOMPARE(form.Combo1->currentIndex(), -1);
             QCOMPARE(form.Text4->Text(), QString("Your text goes here"));
@@ -185,63 +136,53 @@ private slots:
         } else {
             QCOMPARE(form.Picture2->BackColor(), 0xFFFFFFu);
         }
-        QCOMPARE(form.Text1->text(), t.desktopFolder() + "/");
+        QCOMPARE(form.Text1->text(), f.t.desktopFolder() + "/");
     }
 
     void noDesktopFailsTheOutputFolderStep() {
-        TestEnvironment t;
-        Store(t.env.settingsFile, {{"Output Folder", "/somewhere/"}});
-        t.env.desktopFolder = [] { return QString(); };
-        FakeDialogs dialogs;
-        Form1 form(dialogs, t.env);
-        form.Form_Load();
-        QCOMPARE(dialogs.errors().size(), 1);
-        QVERIFY(dialogs.errors().first().startsWith("Invalid procedure call or argument\r\n"));
-        QVERIFY(dialogs.errors().first().contains("at line 198"));
-        QCOMPARE(form.Text1->text(), QString());
+        FormFixture f({{"Output Folder", "/somewhere/"}}, Load::Later);
+        f.form.env.desktopFolder = [] { return QString(); };
+        f.form.Form_Load();
+        QCOMPARE(f.dialogs.errors().size(), 1);
+        QVERIFY(f.dialogs.errors().first().startsWith("Invalid procedure call or argument\r\n"));
+        QVERIFY(f.dialogs.errors().first().contains("at line 198"));
+        QCOMPARE(f.form.Text1->text(), QString());
     }
 
     void writeBackOnlyOnItsTriggers() {
-        TestEnvironment t;
-        FakeDialogs dialogs;
-        Form1 form(dialogs, t.env);
-        form.Form_Load();
-
+        FormFixture f;
+        Form1& form = f.form;
         // Program-made changes of the slider, swatch and font write nothing.
         form.Slider1->setValue(30);
         form.Picture2->SetBackColor(255);
         form.Text4->SetFontSize(30);
         form.Combo2->setCurrentIndex(4);
         QCoreApplication::processEvents();
-        auto stored = StoredValues(t.env.settingsFile);
+        Settings stored = f.stored();
         QVERIFY(!stored.contains("Slider1"));
         QVERIFY(!stored.contains("Font Color"));
         QVERIFY(!stored.contains("FontSize"));
         QCOMPARE(stored.value("Position"), QString("Upper-left"));
 
         // The user's choices are written at once.
-        form.Combo2->setCurrentIndex(8);
-        emit form.Combo2->activated(8);
-        form.Combo1->setCurrentIndex(2);
-        emit form.Combo1->activated(2);
+        Choose(form.Combo2, 8);
+        Choose(form.Combo1, 2);
         QTest::keyClick(form.Slider1, Qt::Key_PageUp);
         QCoreApplication::processEvents();
         form.Text1->clear();
         QTest::keyClicks(form.Text1, "/out");
-        stored = StoredValues(t.env.settingsFile);
+        stored = f.stored();
         QCOMPARE(stored.value("Position"), QString("Center"));
         QCOMPARE(stored.value("Combo1"), QString("Stamp date on all images"));
-        QCOMPARE(form.Text4->Text(), QString("12/6/2026"));
         QCOMPARE(stored.value("Slider1"), QString::number(form.Slider1->value()));
         QVERIFY(form.Slider1->value() != 30);
         QCOMPARE(stored.value("Output Folder"), QString("/out"));
     }
 
     void pointerFeedback() {
-        TestEnvironment t;
-        WriteCursorFile(t.programFolder() + "/HAND-M.CUR");
-        FakeDialogs dialogs;
-        Form1 form(dialogs, t.env);
+        FormFixture f({}, Load::Later);
+        Form1& form = f.form;
+        WriteFile(f.t.programFolder() + "/HAND-M.CUR", CursorFile());
         form.Form_Load();
         QVERIFY(form.HasCustomCursor());
 
@@ -258,9 +199,8 @@ private slots:
 
         // The busy pointer survives every hover.
         form.SetMousePointer(Form1::kPointerBusy);
-        for (QWidget* w : {static_cast<QWidget*>(form.PushButton1),
-                           static_cast<QWidget*>(form.Text1), static_cast<QWidget*>(form.Frame2),
-                           form.Text4->viewport(), static_cast<QWidget*>(form.Slider1)}) {
+        for (QWidget* w : std::initializer_list<QWidget*>{form.PushButton1, form.Text1, form.Frame2,
+                                                          form.Text4->viewport(), form.Slider1}) {
             MoveOver(w);
             QCOMPARE(form.MousePointer(), Form1::kPointerBusy);
         }
@@ -268,53 +208,35 @@ private slots:
     }
 
     void handWithoutCursorFileIsTheArrow() {
-        TestEnvironment t;
-        FakeDialogs dialogs;
-        Form1 form(dialogs, t.env);
-        form.Form_Load();
-        QVERIFY(!form.HasCustomCursor());
-        MoveOver(form.PushButton3);
-        QCOMPARE(form.MousePointer(), Form1::kPointerCustom);
-        QCOMPARE(form.cursor().shape(), Qt::ArrowCursor);
+        FormFixture f;
+        QVERIFY(!f.form.HasCustomCursor());
+        MoveOver(f.form.PushButton3);
+        QCOMPARE(f.form.MousePointer(), Form1::kPointerCustom);
+        QCOMPARE(f.form.cursor().shape(), Qt::ArrowCursor);
     }
 
     void unreadableCursorFileIsReportedAtLine108() {
-        TestEnvironment t;
-        QFile bad(t.programFolder() + "/HAND-M.CUR");
-        QVERIFY(bad.open(QIODevice::WriteOnly));
-        bad.write("not a cursor");
-        bad.close();
-        FakeDialogs dialogs;
-        Form1 form(dialogs, t.env);
-        form.Form_Load();
-        QCOMPARE(dialogs.errors().size(), 1);
-        QVERIFY(dialogs.errors().first().contains("Form1.Form_Load at line 108"));
-        QCOMPARE(form.Combo2->currentText(), QString("Upper-left"));
+        FormFixture f({}, Load::Later);
+        WriteFile(f.t.programFolder() + "/HAND-M.CUR", "not a cursor");
+        f.form.Form_Load();
+        QCOMPARE(f.dialogs.errors().size(), 1);
+        QVERIFY(f.dialogs.errors().first().contains("Form1.Form_Load at line 108"));
+        QCOMPARE(f.form.Combo2->currentText(), QString("Upper-left"));
     }
 
     void skinColoursTheWindow() {
-        TestEnvironment t;
-        FakeDialogs dialogs;
-        {
-            Form1 plain(dialogs, t.env);
-            plain.Form_Load();
-            QCOMPARE(plain.palette().color(QPalette::Window), QColor(Qt::white));
-        }
-        QDir(t.programFolder()).mkpath("x");
-        QFile skin(t.programFolder() + "/x/o.cjs");
-        QVERIFY(skin.open(QIODevice::WriteOnly));
-        skin.close();
-        Form1 skinned(dialogs, t.env);
-        skinned.Form_Load();
-        QCOMPARE(skinned.palette().color(QPalette::Window), ButtonFaceColor());
-        QCOMPARE(skinned.Frame1->palette().color(QPalette::Window), ButtonFaceColor());
+        QCOMPARE(FormFixture().form.palette().color(QPalette::Window), QColor(Qt::white));
+        FormFixture f({}, Load::Later);
+        QDir(f.t.programFolder()).mkpath("x");
+        WriteFile(f.t.programFolder() + "/x/o.cjs", "");
+        f.form.Form_Load();
+        QCOMPARE(f.form.palette().color(QPalette::Window), ButtonFaceColor());
+        QCOMPARE(f.form.Frame1->palette().color(QPalette::Window), ButtonFaceColor());
     }
 
     void layoutFollowsTheDesign() {
-        TestEnvironment t;
-        FakeDialogs dialogs;
-        Form1 form(dialogs, t.env);
-        form.Form_Load();
+        FormFixture f;
+        const Form1& form = f.form;
         QCOMPARE(form.size(), QSize(1064, 443));
         QCOMPARE(form.minimumSize(), form.maximumSize());
         QCOMPARE(form.ListView1->geometry(), QRect(8, 8, 520, 121));
@@ -341,13 +263,10 @@ private slots:
     }
 
     void closingEndsTheProgram() {
-        TestEnvironment t;
-        FakeDialogs dialogs;
-        Form1 form(dialogs, t.env);
-        form.Form_Load();
-        form.show();
-        form.close();
-        QCOMPARE(t.endProgramCalls, 1);
+        FormFixture f;
+        f.form.show();
+        f.form.close();
+        QCOMPARE(f.t.endProgramCalls, 1);
     }
 };
 

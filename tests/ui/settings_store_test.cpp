@@ -1,8 +1,7 @@
 #include "ui/settings_store.h"
-#include "support/test_environment.h"
+#include "support/form_fixture.h"
 
 #include <QFile>
-#include <QSettings>
 #include <QtTest>
 
 class SettingsStoreTest : public QObject {
@@ -25,10 +24,7 @@ private slots:
             store.SaveSetting("FontStrikethru", "True");
             QCOMPARE(store.GetSetting("FONTSTRIKETHRU", "x"), QString("True"));
         }
-        QSettings raw(t.env.settingsFile, QSettings::IniFormat);
-        raw.beginGroup("Velloran");
-        QCOMPARE(raw.childKeys(), QStringList{"FontStrikeThru"});
-        QCOMPARE(raw.value("FontStrikeThru").toString(), QString("True"));
+        QCOMPARE(StoredSettings(t.env.settingsFile), Settings({{"FontStrikeThru", "True"}}));
     }
 
     void writesReachTheFileAtOnce() {

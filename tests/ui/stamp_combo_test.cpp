@@ -1,21 +1,9 @@
 #include "core/stamp_text.h"
-#include "filelist/file_list_view.h"
-#include "support/fake_dialogs.h"
-#include "support/test_environment.h"
-#include "ui/form1.h"
-#include "ui/stamp_text_box.h"
+#include "support/form_fixture.h"
 
-#include <QComboBox>
 #include <QtTest>
 
-namespace {
-
-void ChooseMode(Form1& form, int mode) {
-    form.Combo1->setCurrentIndex(mode);
-    emit form.Combo1->activated(mode);
-}
-
-}  // namespace
+using namespace Qt::StringLiterals;
 
 class StampComboTest : public QObject {
     Q_OBJECT
@@ -28,23 +16,16 @@ private slots:
         QTest::addColumn<QString>("date");
         QTest::addColumn<QString>("both");
         const QDateTime afternoon(QDate(2026, 12, 6), QTime(15, 4, 5));
-        QTest::newRow("us afternoon") << afternoon << "en_US"
-                                      << "3:04:05 PM"
-                                      << "12/6/2026"
-                                      << "12/6/2026 3:04:05 PM";
-        QTest::newRow("us midnight") << QDateTime(QDate(2026, 1, 2), QTime(0, 0, 0)) << "en_US"
-                                     << "12:00:00 AM"
-                                     << "1/2/2026"
-                                     << "1/2/2026";
+        const QDate second(2026, 1, 2);
+        QTest::newRow("us afternoon") << afternoon << u"en_US"_s << u"3:04:05 PM"_s
+                                      << u"12/6/2026"_s << u"12/6/2026 3:04:05 PM"_s;
+        QTest::newRow("us midnight") << QDateTime(second, QTime(0, 0, 0)) << u"en_US"_s
+                                     << u"12:00:00 AM"_s << u"1/2/2026"_s << u"1/2/2026"_s;
         QTest::newRow("us one second past midnight")
-            << QDateTime(QDate(2026, 1, 2), QTime(0, 0, 1)) << "en_US"
-            << "12:00:01 AM"
-            << "1/2/2026"
-            << "1/2/2026 12:00:01 AM";
-        QTest::newRow("german") << afternoon << "de_DE"
-                                << "15:04:05"
-                                << "06.12.2026"
-                                << "06.12.2026 15:04:05";
+            << QDateTime(second, QTime(0, 0, 1)) << u"en_US"_s << u"12:00:01 AM"_s << u"1/2/2026"_s
+            << u"1/2/2026 12:00:01 AM"_s;
+        QTest::newRow("german") << afternoon << u"de_DE"_s << u"15:04:05"_s << u"06.12.2026"_s
+                                << u"06.12.2026 15:04:05"_s;
     }
     void timeTexts() {
         QFETCH(QDateTime, now);
@@ -80,74 +61,59 @@ private slots:
         QFETCH(QStringList, entries);
         QFETCH(int, selected);
         QFETCH(QString, text);
-        TestEnvironment t;
-        FakeDialogs dialogs;
-        Form1 form(dialogs, t.env);
-        form.Form_Load();
+        FormFixture f;
         for (const QString& e : entries) {
-            form.ListView1->Add(e);
+            f.form.ListView1->Add(e);
         }
         if (selected > 0) {
-            form.ListView1->Selected(selected);
+            f.form.ListView1->Selected(selected);
         }
-        ChooseMode(form, mode);
-        QCOMPARE(form.Text4->Text(), text);
-        QCOMPARE(dialogs.errors(), QStringList());
+        Choose(f.form.Combo1, mode);
+        QCOMPARE(f.form.Text4->Text(), text);
+        QCOMPARE(f.dialogs.errors(), QStringList());
     }
 
     void timeIsTakenWhenTheModeIsChosen() {
-        TestEnvironment t;
+        FormFixture f({}, Load::Later);
         QDateTime clock(QDate(2026, 12, 6), QTime(9, 0, 0));
-        t.env.now = [&clock] { return clock; };
-        FakeDialogs dialogs;
-        Form1 form(dialogs, t.env);
-        form.Form_Load();
-        ChooseMode(form, 1);
+        f.form.env.now = [&clock] { return clock; };
+        f.form.Form_Load();
+        Choose(f.form.Combo1, 1);
         clock = clock.addSecs(60);
-        form.ListView1->Add("/a.jpg");
-        form.StampFilename(1);
-        QCOMPARE(form.Text4->Text(), QString("9:00:00 AM"));
+        f.form.ListView1->Add("/a.jpg");
+        f.form.StampFilename(1);
+        QCOMPARE(f.form.Text4->Text(), QString("9:00:00 AM"));
     }
 
     void perFileCallsLeaveOwnTextAlone() {
-        TestEnvironment t;
-        FakeDialogs dialogs;
-        Form1 form(dialogs, t.env);
-        form.Form_Load();
-        form.ListView1->Add("/a.jpg");
-        form.Text4->SetText("Mine\r\nTwo lines");
+        FormFixture f;
+        f.form.ListView1->Add("/a.jpg");
         for (int mode : {0, 1, 2, 3}) {
-            form.Combo1->setCurrentIndex(mode);
-            form.Text4->SetText("Mine\r\nTwo lines");
-            form.StampFilename(1);
-            QCOMPARE(form.Text4->Text(), QString("Mine\r\nTwo lines"));
+            f.form.Combo1->setCurrentIndex(mode);
+            f.form.Text4->SetText("Mine\r\nTwo lines");
+            f.form.StampFilename(1);
+            QCOMPARE(f.form.Text4->Text(), QString("Mine\r\nTwo lines"));
         }
     }
 
     void indexBeyondTheListIsReported() {
-        TestEnvironment t;
-        FakeDialogs dialogs;
-        Form1 form(dialogs, t.env);
-        form.Form_Load();
-        form.ListView1->Add("/a.jpg");
-        form.Combo1->setCurrentIndex(4);
-        form.Text4->SetText("before");
-        form.StampFilename(5);
-        QCOMPARE(form.Text4->Text(), QString("before"));
-        QCOMPARE(dialogs.errors().size(), 1);
-        QVERIFY(dialogs.errors().first().contains(
+        FormFixture f;
+        f.form.ListView1->Add("/a.jpg");
+        f.form.Combo1->setCurrentIndex(4);
+        f.form.Text4->SetText("before");
+        f.form.StampFilename(5);
+        QCOMPARE(f.form.Text4->Text(), QString("before"));
+        QCOMPARE(f.dialogs.errors().size(), 1);
+        QVERIFY(f.dialogs.errors().first().contains(
             "in Pellinor2021/08/31.Form1.StampFilename at line 104"));
     }
 
     void lineBreaksAreCrLfOnlyWhereTyped() {
-        TestEnvironment t;
-        FakeDialogs dialogs;
-        Form1 form(dialogs, t.env);
-        form.Form_Load();
-        form.Text4->setPlainText("one\ntwo");
-        QCOMPARE(form.StampText(), QString("one\r\ntwo"));
-        form.Text4->SetText("a\r\nb\r\n");
-        QCOMPARE(form.StampText(), QString("a\r\nb\r\n"));
+        FormFixture f;
+        f.form.Text4->setPlainText("one\ntwo");
+        QCOMPARE(f.form.StampText(), QString("one\r\ntwo"));
+        f.form.Text4->SetText("a\r\nb\r\n");
+        QCOMPARE(f.form.StampText(), QString("a\r\nb\r\n"));
     }
 };
 

@@ -1,7 +1,7 @@
 #include "util/file_ops.h"
+#include "support/raised.h"
 #include "support/test_environment.h"
 #include "util/temp_folder.h"
-#include "util/vb_error.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,27 +9,15 @@
 
 #include <sys/stat.h>
 
-namespace {
-void Write(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-QByteArray Read(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-}  // namespace
-
 class FileOpsTest : public QObject {
     Q_OBJECT
 
 private slots:
     void attributes() {
         TestEnvironment t;
-        Write(t.root() + "/plain.jpg", "x");
-        Write(t.root() + "/.dot", "x");
-        Write(t.root() + "/.readonly", "x");
+        for (const char* name : {"/plain.jpg", "/.dot", "/.readonly"}) {
+            WriteFile(t.root() + name);
+        }
         QFile::setPermissions(t.root() + "/.readonly", QFileDevice::ReadOwner);
         QDir(t.root()).mkdir("sub");
         QFile::link(t.root() + "/plain.jpg", t.root() + "/link.jpg");
@@ -41,18 +29,14 @@ private slots:
         if (::geteuid() != 0) {  // root may write anything
             QCOMPARE(FileAttributes(t.root() + "/.readonly"), 35);
         }
-        try {
-            FileAttributes(t.root() + "/missing");
-            QFAIL("missing path must fail");
-        } catch (const VbError& e) {
-            QCOMPARE(e.number(), vberr::kFileNotFound);
-        }
+        QCOMPARE(Raised([&] { FileAttributes(t.root() + "/missing"); }).number(),
+                 vberr::kFileNotFound);
     }
 
     void quietDelete() {
         TestEnvironment t;
         const QString file = t.root() + "/ro.bin";
-        Write(file, "data");
+        WriteFile(file, "data");
         QFile::setPermissions(file, QFileDevice::ReadOwner);
         DeleteFileForced(file);
         QVERIFY(!QFile::exists(file));
@@ -62,11 +46,11 @@ private slots:
     void writeBytesKeepsTail() {
         TestEnvironment t;
         const QString file = t.root() + "/bytes.bin";
-        Write(file, "0123456789");
+        WriteFile(file, "0123456789");
         WriteBytesToFile("abc", file);
-        QCOMPARE(Read(file), QByteArray("abc3456789"));
+        QCOMPARE(ReadFile(file), QByteArray("abc3456789"));
         WriteBytesToFile("new", t.root() + "/fresh.bin");
-        QCOMPARE(Read(t.root() + "/fresh.bin"), QByteArray("new"));
+        QCOMPARE(ReadFile(t.root() + "/fresh.bin"), QByteArray("new"));
         QVERIFY_THROWS_EXCEPTION(VbError, WriteBytesToFile("x", t.root() + "/no/such/dir/f"));
     }
 
@@ -89,7 +73,7 @@ private slots:
         QFile::link(folder, t.root() + "/link");
         QVERIFY_THROWS_EXCEPTION(VbError, EnsurePrivateFolder(t.root() + "/link"));
         // So is a file in its place.
-        Write(t.root() + "/file", "x");
+        WriteFile(t.root() + "/file", "x");
         QVERIFY_THROWS_EXCEPTION(VbError, EnsurePrivateFolder(t.root() + "/file"));
     }
 

@@ -1,11 +1,13 @@
 #include "util/paths.h"
+#include "support/raised.h"
 #include "support/test_environment.h"
 #include "util/app_title.h"
-#include "util/vb_error.h"
 
 #include <QDir>
 #include <QFile>
 #include <QtTest>
+
+using namespace Qt::StringLiterals;
 
 class PathsTest : public QObject {
     Q_OBJECT
@@ -14,16 +16,11 @@ private slots:
     void fileName_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("name");
-        QTest::newRow("full path") << "/dir/pic.jpg"
-                                   << "pic.jpg";
-        QTest::newRow("bare name") << "pic.jpg"
-                                   << "pic.jpg";
-        QTest::newRow("trailing separator") << "/dir/"
-                                            << "";
-        QTest::newRow("empty") << ""
-                               << "";
-        QTest::newRow("root file") << "/a.jpg"
-                                   << "a.jpg";
+        QTest::newRow("full path") << u"/dir/pic.jpg"_s << u"pic.jpg"_s;
+        QTest::newRow("bare name") << u"pic.jpg"_s << u"pic.jpg"_s;
+        QTest::newRow("trailing separator") << u"/dir/"_s << u""_s;
+        QTest::newRow("empty") << u""_s << u""_s;
+        QTest::newRow("root file") << u"/a.jpg"_s << u"a.jpg"_s;
     }
     void fileName() {
         QFETCH(QString, path);
@@ -35,20 +32,13 @@ private slots:
     void stripExtension_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("stripped");
-        QTest::newRow("simple") << "pic.jpg"
-                                << "pic";
-        QTest::newRow("two dots") << "archive.tar.gz"
-                                  << "archive.tar";
-        QTest::newRow("dot first") << ".hidden"
-                                   << ".hidden";
-        QTest::newRow("no dot") << "README"
-                                << "README";
-        QTest::newRow("ends with dot") << "name."
-                                       << "name";
-        QTest::newRow("empty") << ""
-                               << "";
-        QTest::newRow("dot at two") << "a.b"
-                                    << "a";
+        QTest::newRow("simple") << u"pic.jpg"_s << u"pic"_s;
+        QTest::newRow("two dots") << u"archive.tar.gz"_s << u"archive.tar"_s;
+        QTest::newRow("dot first") << u".hidden"_s << u".hidden"_s;
+        QTest::newRow("no dot") << u"README"_s << u"README"_s;
+        QTest::newRow("ends with dot") << u"name."_s << u"name"_s;
+        QTest::newRow("empty") << u""_s << u""_s;
+        QTest::newRow("dot at two") << u"a.b"_s << u"a"_s;
     }
     void stripExtension() {
         QFETCH(QString, name);
@@ -59,22 +49,14 @@ private slots:
     void normalize_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("normalized");
-        QTest::newRow("doubled inside") << "/home//dir//pic.jpg"
-                                        << "/home/dir/pic.jpg";
-        QTest::newRow("leading run") << "////srv//share"
-                                     << "/srv/share";
-        QTest::newRow("single leading") << "/dir"
-                                        << "/dir";
-        QTest::newRow("three in a row") << "/dir///pic.jpg"
-                                        << "/dir//pic.jpg";
-        QTest::newRow("only separators") << "////"
-                                         << "/";
-        QTest::newRow("relative") << "a//b"
-                                  << "a/b";
-        QTest::newRow("root folder plus name") << "//a.jpg"
-                                               << "/a.jpg";
-        QTest::newRow("empty") << ""
-                               << "";
+        QTest::newRow("doubled inside") << u"/home//dir//pic.jpg"_s << u"/home/dir/pic.jpg"_s;
+        QTest::newRow("leading run") << u"////srv//share"_s << u"/srv/share"_s;
+        QTest::newRow("single leading") << u"/dir"_s << u"/dir"_s;
+        QTest::newRow("three in a row") << u"/dir///pic.jpg"_s << u"/dir//pic.jpg"_s;
+        QTest::newRow("only separators") << u"////"_s << u"/"_s;
+        QTest::newRow("relative") << u"a//b"_s << u"a/b"_s;
+        QTest::newRow("root folder plus name") << u"//a.jpg"_s << u"/a.jpg"_s;
+        QTest::newRow("empty") << u""_s << u""_s;
     }
     void normalize() {
         QFETCH(QString, path);
@@ -85,14 +67,10 @@ private slots:
     void lowerExtension_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("ext");
-        QTest::newRow("upper case") << "/x/PHOTO.JPG"
-                                    << "jpg";
-        QTest::newRow("two dots") << "/x/a.b.png"
-                                  << "png";
-        QTest::newRow("no dot") << "/x/README"
-                                << "readme";
-        QTest::newRow("dot in folder only") << "/x.y/name"
-                                            << "name";
+        QTest::newRow("upper case") << u"/x/PHOTO.JPG"_s << u"jpg"_s;
+        QTest::newRow("two dots") << u"/x/a.b.png"_s << u"png"_s;
+        QTest::newRow("no dot") << u"/x/README"_s << u"readme"_s;
+        QTest::newRow("dot in folder only") << u"/x.y/name"_s << u"name"_s;
     }
     void lowerExtension() {
         QFETCH(QString, path);
@@ -102,10 +80,7 @@ private slots:
 
     void fileTests() {
         TestEnvironment t;
-        const QString file = t.root() + "/f.txt";
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.close();
+        const QString file = WriteFile(t.root() + "/f.txt", "");
         QVERIFY(FileExists(file));
         QVERIFY(FileExists(t.root()));
         QVERIFY(!FileExists(t.root() + "/missing"));
@@ -120,24 +95,18 @@ private slots:
         TestEnvironment t;
         QCOMPARE(GetDesktopFolder(t.env), t.desktopFolder() + "/");
         t.env.desktopFolder = [] { return QString(); };
-        try {
-            GetDesktopFolder(t.env);
-            QFAIL("no desktop must fail");
-        } catch (const VbError& e) {
-            QCOMPARE(e.number(), 5);
-        }
+        QCOMPARE(Raised([&] { GetDesktopFolder(t.env); }).number(), 5);
         QCOMPARE(GetSpecialFolderPath(t.env, 12345), QString());
     }
 
     void applicationTitle_data() {
         QTest::addColumn<QString>("product");
         QTest::addColumn<QString>("title");
-        QTest::newRow("one word") << "Velloran"
-                                  << "Velloran";
-        QTest::newRow("two words lose the last") << "Velloran Stamper"
-                                                 << "Velloran";
-        QTest::newRow("long name cut to 40") << "Alpha Beta Gamma Delta Epsilon Zeta Eta Theta Iota"
-                                             << "Alpha Beta Gamma Delta Epsilon Zeta Eta";
+        QTest::newRow("one word") << u"Velloran"_s << u"Velloran"_s;
+        QTest::newRow("two words lose the last") << u"Velloran Stamper"_s << u"Velloran"_s;
+        QTest::newRow("long name cut to 40")
+            << u"Alpha Beta Gamma Delta Epsilon Zeta Eta Theta Iota"_s
+            << u"Alpha Beta Gamma Delta Epsilon Zeta Eta"_s;
     }
     void applicationTitle() {
         QFETCH(QString, product);

@@ -1,5 +1,5 @@
 #include "util/vb_convert.h"
-#include "util/vb_error.h"
+#include "support/raised.h"
 
 #include <QtTest>
 
@@ -25,12 +25,9 @@ private slots:
         QFETCH(QString, text);
         QFETCH(int, value);
         QFETCH(int, error);
-        try {
-            QCOMPARE(static_cast<int>(ToInt16(text)), value);
-            QCOMPARE(error, 0);
-        } catch (const VbError& e) {
-            QCOMPARE(e.number(), error);
-        }
+        int converted = 0;
+        QCOMPARE(Raised([&] { converted = ToInt16(text); }).number(), error == 0 ? -1 : error);
+        QCOMPARE(converted, value);
     }
 
     void int32Range() {
