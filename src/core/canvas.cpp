@@ -53,10 +53,6 @@ void Canvas::SetPicture(QImage picture) {
     CurrentY = 0;
 }
 
-bool Canvas::HasPicture() const {
-    return !image_.isNull();
-}
-
 double Canvas::ScaleWidth() const {
     return outerWidth_ - 2 * kFrameTwips;
 }

@@ -22,7 +22,6 @@ public:
 
     // Replaces the picture; the canvas takes the picture's size.
     void SetPicture(QImage picture);
-    bool HasPicture() const;
 
     // Inner size (the drawing area) in twips.
     double ScaleWidth() const;

@@ -88,8 +88,6 @@ public:
     // ---- Stamp text ----
     void StampCombo();
     void StampFilename(int n);
-    // The stamp text with its lines joined by CR LF.
-    QString StampText() const;
 
     // ---- Settings write-back ----
     void Combo1_Click();

@@ -30,10 +30,6 @@ QString SettingsStore::ExistingSpelling(const QString& key) const {
     return QString();
 }
 
-bool SettingsStore::HasKey(const QString& key) const {
-    return !ExistingSpelling(key).isEmpty();
-}
-
 QString SettingsStore::GetSetting(const QString& key, const QString& defaultValue) const {
     const QString existing = ExistingSpelling(key);
     if (existing.isEmpty()) {

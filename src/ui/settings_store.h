@@ -22,8 +22,6 @@ public:
     QString GetSetting(const QString& key, const QString& defaultValue = QString()) const;
     void SaveSetting(const QString& key, const QString& value);
 
-    // True when the key exists, whatever its letter case.
-    bool HasKey(const QString& key) const;
     QString fileName() const;
 
 private:

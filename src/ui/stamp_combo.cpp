@@ -48,7 +48,3 @@ void Form1::StampFilename(int n) {
         trap.Do(112, [&] { Text4->SetText(ListView1->ItemText(n)); });
     }
 }
-
-QString Form1::StampText() const {
-    return Text4->Text();
-}

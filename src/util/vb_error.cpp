@@ -11,14 +11,10 @@ QString VbErrorDescription(int number) {
             return QStringLiteral("Overflow");
         case vberr::kOutOfMemory:
             return QStringLiteral("Out of memory");
-        case vberr::kSubscriptOutOfRange:
-            return QStringLiteral("Subscript out of range");
         case vberr::kTypeMismatch:
             return QStringLiteral("Type mismatch");
         case vberr::kFileNotFound:
             return QStringLiteral("File not found");
-        case vberr::kFileAlreadyOpen:
-            return QStringLiteral("File already open");
         case vberr::kDiskFull:
             return QStringLiteral("Disk full");
         case vberr::kPermissionDenied:

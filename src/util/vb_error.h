@@ -25,10 +25,8 @@ namespace vberr {
 inline constexpr int kInvalidCall = 5;
 inline constexpr int kOverflow = 6;
 inline constexpr int kOutOfMemory = 7;
-inline constexpr int kSubscriptOutOfRange = 9;
 inline constexpr int kTypeMismatch = 13;
 inline constexpr int kFileNotFound = 53;
-inline constexpr int kFileAlreadyOpen = 55;
 inline constexpr int kDiskFull = 61;
 inline constexpr int kPermissionDenied = 70;
 inline constexpr int kPathFileAccess = 75;

@@ -70,7 +70,7 @@ private slots:
         QTest::newRow("crash is no success")
             << "/bin/sh -c \"kill -SEGV $$\"" << 0 << 128 + SIGSEGV << "signal";
         QTest::newRow("missing program")
-            << "\"%1/nconvert\" -out png \"x\"" << 0 << kMissingProgram << "";
+            << "\"%1/no-such-converter\" -out png \"x\"" << 0 << kMissingProgram << "";
         QTest::newRow("empty command line") << "" << 0 << kMissingProgram << "empty";
     }
     void exitCodes() {
