@@ -7,6 +7,7 @@
 // The window is set up as a user would leave it: stamp your own text, two lines in 24 pt,
 // lower right, JPEG quality 85. Settings and the converter's temporary folder live in a
 // scratch folder that is removed at the end.
+#include "bench_environment.h"
 #include "filelist/file_list_view.h"
 #include "ui/form1.h"
 #include "ui/stamp_text_box.h"
@@ -133,21 +134,6 @@ private:
     std::array<double, kTenths> resident_{};
 };
 
-Environment BenchEnvironment(const QString& base) {
-    const QString temp = base + QStringLiteral("/temp");
-    QDir().mkpath(temp);
-    Environment env;
-    env.now = [] { return QDateTime::currentDateTime(); };
-    env.random = [] { return 0.5; };
-    env.programFolder = base;
-    env.tempFolder = [temp] { return temp; };
-    env.desktopFolder = [base] { return base; };
-    env.settingsFile = base + QStringLiteral("/config/Tellwick.ini");
-    env.locale = QLocale(QLocale::English, QLocale::UnitedStates);
-    env.endProgram = [] {};
-    return env;
-}
-
 QStringList ReadList(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
@@ -204,7 +190,7 @@ int main(int argc, char* argv[]) {
 
     QTemporaryDir scratch;
     ScriptedDialogs dialogs;
-    Form1 form(dialogs, BenchEnvironment(scratch.path()));
+    Form1 form(dialogs, BenchEnvironment(scratch.path(), scratch.path() + QStringLiteral("/temp")));
     form.Form_Load();
     for (const QString& file : files) {
         form.ListView1->Add(file);

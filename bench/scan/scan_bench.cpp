@@ -3,6 +3,7 @@
 // files added per second and the longest time the event loop went without a turn.
 //
 // Usage: velloran_bench_scan <tree folder> [runs]
+#include "../bench_environment.h"
 #include "filelist/file_list_view.h"
 #include "ui/form1.h"
 #include "util/dialogs.h"
@@ -137,19 +138,6 @@ bool EnsureTree(const QString& root) {
     return recipe.open(QIODevice::WriteOnly) && recipe.write(kRecipe) > 0;
 }
 
-Environment BenchEnvironment(const QString& base) {
-    Environment env;
-    env.now = [] { return QDateTime::currentDateTime(); };
-    env.random = [] { return 0.5; };
-    env.programFolder = base;
-    env.tempFolder = [base] { return base; };
-    env.desktopFolder = [base] { return base; };
-    env.settingsFile = base + QStringLiteral("/Tellwick.ini");
-    env.locale = QLocale(QLocale::English, QLocale::UnitedStates);
-    env.endProgram = [] {};
-    return env;
-}
-
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -170,7 +158,8 @@ int main(int argc, char* argv[]) {
     double longestGapMs = 0;
     for (int run = 1; run <= runs; ++run) {
         ScriptedDialogs dialogs(root);
-        Form1 form(dialogs, BenchEnvironment(scratch.path()));
+        Form1 form(dialogs,
+                   BenchEnvironment(scratch.path(), scratch.path() + QStringLiteral("/temp")));
         form.Form_Load();
         form.show();
         QCoreApplication::processEvents();
