@@ -5,7 +5,6 @@
 #include "batch/input_conversion.h"
 #include "batch/picture_loader.h"
 #include "batch/progress_bar_text.h"
-#include "batch/run_and_wait.h"
 #include "batch/save_jpeg.h"
 #include "core/overlay_text.h"
 #include "filelist/file_list_view.h"
@@ -15,15 +14,17 @@
 #include "util/file_ops.h"
 #include "util/message_box.h"
 #include "util/paths.h"
+#include "util/result_file.h"
 #include "util/vb_error.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QSlider>
+
+#include <memory>
 
 namespace {
 
@@ -117,7 +118,10 @@ void Form1::StampEntry(ErrorTrap& trap, int i) {
     const QString extension = LowerExtension(source);
     QString tempFolder;
     if (trap.Test(140, [&] { return NeedsInputConversion(extension); })) {
-        trap.Do(142, [&] { tempFolder = env.tempFolder(); });
+        // Without its private temporary folder the entry has nothing to load.
+        if (!trap.Do(142, [&] { tempFolder = env.tempFolder(); })) {
+            return;
+        }
         loadPath = ConvertForLoading(*this, trap, 144, source, tempFolder);
         if (loadPath.isEmpty()) {
             return;
@@ -143,43 +147,56 @@ void Form1::StampEntry(ErrorTrap& trap, int i) {
         });
         return;
     }
-    if (!trap.Do(176, [&] { SavePictureAsBitmap(Picture1.Image(), outputPath); })) {
-        return;
-    }
-    if (trap.Test(178, [&] {
-            return extension == QLatin1String("bmp") || extension == QLatin1String("wmf");
+    // A format the converter writes starts as a bitmap under a temporary name beside the
+    // output: only a finished conversion takes the output name, so a failed one leaves
+    // whatever stood there (the original itself, when the output folder is the source's).
+    const bool bitmapOnly =
+        extension == QLatin1String("bmp") || extension == QLatin1String("wmf");
+    std::unique_ptr<ResultFile> pending;
+    if (!trap.Do(176, [&] {
+            if (bitmapOnly) {
+                SavePictureAsBitmap(Picture1.Image(), outputPath);
+                return;
+            }
+            pending = std::make_unique<ResultFile>(outputPath);
+            WritePictureAsBitmap(Picture1.Image(), *pending);
+            pending->Finish();
         })) {
         return;
     }
+    if (trap.Test(178, [&] { return bitmapOnly; })) {
+        return;
+    }
     QByteArray bytes;
-    trap.Do(180, [&] {
-        bytes = ConverterBytes();
-        tempFolder = env.tempFolder();
-    });
-    trap.Do(182, [&] {
-        if (!FileExists(ConverterPath(tempFolder))) {
-            WriteConverter(bytes, tempFolder);
-        }
-    });
+    // Without the converter's folder or bytes the conversion cannot run; the pending
+    // bitmap goes with it.
+    if (!trap.Do(180, [&] {
+            bytes = ConverterBytes();
+            tempFolder = env.tempFolder();
+        })) {
+        return;
+    }
+    if (!trap.Do(182, [&] { PrepareConverter(bytes, tempFolder); })) {
+        return;
+    }
     QString command;
-    trap.Do(184, [&] { command = OutputConversionCommand(tempFolder, outputPath, extension); });
+    trap.Do(184, [&] {
+        command = OutputConversionCommand(tempFolder, pending->temporaryPath(), extension);
+    });
     if (extension == QLatin1String("png")) {
         trap.Do(194, [&] { DeleteFileForced(StampTmpPath(tempFolder)); });
     }
     trap.Do(206, [&] {
         QString why;
-        const int code = RunAndWait(command, 0, ProgressBar1, ProgressBarText(ProgressBar1),
-                                    ProgressBar1->value(), ListView1->Count(), &why);
+        const qint32 code =
+            RunConverter(command, tempFolder, ProgressBar1, ProgressBarText(ProgressBar1),
+                         ProgressBar1->value(), ListView1->Count(), &why);
         if (code != 0) {
-            // The bitmap under the output name would claim another format than it holds.
-            QFile::remove(outputPath);
-            Raise(vberr::kConverterFailed,
-                  QStringLiteral("Cannot write \"%1\": %2")
-                      .arg(outputPath,
-                           why.isEmpty()
-                               ? QStringLiteral("the converter ended with code %1").arg(code)
-                               : why));
+            RaiseOutputConversionFailure(code, why, pending->temporaryPath(), outputPath,
+                                         extension);
         }
+        // Here the converted file stands complete under pending->temporaryPath().
+        pending->Commit();
     });
     trap.Do(208, [&] { DeleteFileForced(ConverterPath(tempFolder)); });
 }

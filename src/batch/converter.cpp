@@ -1,13 +1,104 @@
 #include "batch/converter.h"
 
+#include "batch/run_and_wait.h"
 #include "util/file_ops.h"
+#include "util/temp_folder.h"
 #include "util/vb_error.h"
 
 #include <QFile>
+#include <QFileInfo>
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+// Outside any namespace: the macro declares the resource's initialiser where it stands.
 static void InitConverterResource() {
     Q_INIT_RESOURCE(converter);
 }
+
+namespace {
+
+// RunAndWait's result when the child could not be started.
+constexpr qint32 kStartFailed = qint32(0x80040000u) + vberr::kFileNotFound;
+// The converter's exit code for a command line it does not accept.
+constexpr qint32 kCommandLineRefused = 2;
+constexpr int kConverterMode = 0700;
+
+QString SystemMessage(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// True when a failed start came from a folder that may hold no running programs.
+bool ForbidsRunning(const QString& tempFolder, const QString& why) {
+    struct statvfs fs {};
+    return why.contains(SystemMessage(EACCES), Qt::CaseInsensitive) ||
+           (::statvfs(QFile::encodeName(tempFolder).constData(), &fs) == 0 &&
+            (fs.f_flag & ST_NOEXEC) != 0);
+}
+
+// The converter's bytes in an anonymous memory file, sealed against change, reachable by
+// path while this process lives. The descriptor is closed on exec and on destruction.
+class MemoryConverter {
+public:
+    MemoryConverter() {
+        const QByteArray bytes = ConverterBytes();
+        fd_ = ::memfd_create(kConverterName, MFD_CLOEXEC | MFD_ALLOW_SEALING);
+        if (fd_ < 0) {
+            Raise(vberr::kFileNotFound, QStringLiteral("Cannot run the converter: %1")
+                                            .arg(SystemMessage(errno)));
+        }
+        qsizetype done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::write(fd_, bytes.constData() + done, size_t(bytes.size() - done));
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                Raise(vberr::kOutOfMemory, QStringLiteral("Cannot run the converter: %1")
+                                               .arg(SystemMessage(n < 0 ? errno : ENOMEM)));
+            }
+            done += n;
+        }
+        ::fcntl(fd_, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL);
+    }
+    ~MemoryConverter() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    MemoryConverter(const MemoryConverter&) = delete;
+    MemoryConverter& operator=(const MemoryConverter&) = delete;
+
+    // This process's own descriptor path: the child opens it while starting, so the
+    // descriptor need not be inherited.
+    QString Path() const {
+        return QStringLiteral("/proc/%1/fd/%2").arg(::getpid()).arg(fd_);
+    }
+
+private:
+    int fd_ = -1;
+};
+
+QString FormatName(const QString& extension) {
+    if (extension == QLatin1String("tif")) {
+        return QStringLiteral("TIFF");
+    }
+    return extension.toUpper();
+}
+
+bool IsDiskFull(const QString& why, const QString& folder) {
+    struct statvfs fs {};
+    return why.contains(SystemMessage(ENOSPC), Qt::CaseInsensitive) ||
+           why.contains(SystemMessage(EDQUOT), Qt::CaseInsensitive) ||
+           (::statvfs(QFile::encodeName(folder).constData(), &fs) == 0 && fs.f_bavail == 0);
+}
+
+}  // namespace
 
 QByteArray ConverterBytes() {
     InitConverterResource();
@@ -19,18 +110,20 @@ QByteArray ConverterBytes() {
 }
 
 QString ConverterPath(const QString& tempFolder) {
+    RequireFolder(tempFolder);
     return tempFolder + QLatin1Char('/') + QString::fromLatin1(kConverterName);
 }
 
 QString StampTmpPath(const QString& tempFolder) {
+    RequireFolder(tempFolder);
     return tempFolder + QLatin1Char('/') + QString::fromLatin1(kStampTmpName);
 }
 
-void WriteConverter(const QByteArray& bytes, const QString& tempFolder) {
+void PrepareConverter(const QByteArray& bytes, const QString& tempFolder) {
     const QString path = ConverterPath(tempFolder);
-    WriteBytesToFile(bytes, path);
-    QFile::setPermissions(path,
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    if (!IsOwnFileHolding(path, bytes, kConverterMode)) {
+        ReplaceWithNewFile(path, bytes, kConverterMode);
+    }
 }
 
 QString Quoted(const QString& path) {
@@ -58,4 +151,56 @@ QString OutputConversionCommand(const QString& tempFolder, const QString& output
     }
     return Quoted(ConverterPath(tempFolder)) + QStringLiteral(" -out ") + format +
            Quoted(outputPath);
+}
+
+qint32 RunConverter(const QString& commandLine, const QString& tempFolder, QProgressBar* bar,
+                    const QString& barText, int barValue, int fileCount, QString* childError) {
+    QString why;
+    const qint32 code = RunAndWait(commandLine, 0, bar, barText, barValue, fileCount, &why);
+    if (code == kStartFailed && ForbidsRunning(tempFolder, why)) {
+        const QString program = Quoted(ConverterPath(tempFolder));
+        if (commandLine.startsWith(program)) {
+            const MemoryConverter memory;
+            return RunAndWait(Quoted(memory.Path()) + commandLine.mid(program.size()), 0, bar,
+                              barText, barValue, fileCount, childError);
+        }
+    }
+    if (childError != nullptr) {
+        *childError = why;
+    }
+    return code;
+}
+
+QString ConversionFailureReason(qint32 code, QString why, const QString& temporaryPath,
+                                const QString& shownPath) {
+    if (code == kStartFailed) {
+        return QStringLiteral("the converter could not be started (%1)").arg(why);
+    }
+    if (why.isEmpty()) {
+        return QStringLiteral("the converter ended with code %1").arg(code);
+    }
+    why.remove(QLatin1String(kConverterName) + QStringLiteral(": "));
+    if (code == kCommandLineRefused && why.contains(QLatin1String("cannot tell the format"))) {
+        return QStringLiteral("the converter cannot tell the format from the name");
+    }
+    why.remove(QStringLiteral(" (see --help)"));
+    if (!temporaryPath.isEmpty()) {
+        why.replace(temporaryPath, shownPath);
+    }
+    return why;
+}
+
+void RaiseOutputConversionFailure(qint32 code, const QString& why, const QString& temporaryPath,
+                                  const QString& outputPath, const QString& extension) {
+    const QString reason = ConversionFailureReason(code, why, temporaryPath, outputPath);
+    const QString what = extension == QLatin1String("gif") || extension == QLatin1String("png") ||
+                                 extension == QLatin1String("tif") ||
+                                 extension == QLatin1String("ico")
+                             ? QStringLiteral("Cannot write \"%1\" as %2")
+                                   .arg(outputPath, FormatName(extension))
+                             : QStringLiteral("Cannot write \"%1\"").arg(outputPath);
+    if (code != kStartFailed && IsDiskFull(why, QFileInfo(temporaryPath).absolutePath())) {
+        Raise(vberr::kDiskFull, what + QStringLiteral(": the disk is full"));
+    }
+    Raise(vberr::kConverterFailed, what + QStringLiteral(": ") + reason);
 }

@@ -2,7 +2,6 @@
 
 #include "batch/converter.h"
 #include "batch/progress_bar_text.h"
-#include "batch/run_and_wait.h"
 #include "filelist/file_list_view.h"
 #include "ui/form1.h"
 #include "util/error_trap.h"
@@ -18,28 +17,28 @@ bool NeedsInputConversion(const QString& lowerExtension) {
 
 QString ConvertForLoading(Form1& form, ErrorTrap& trap, int firstLabel, const QString& source,
                           const QString& tempFolder) {
+    // The caller has reported why there is no temporary folder; a path built from an
+    // empty one would name files in the root folder.
+    if (tempFolder.isEmpty()) {
+        return QString();
+    }
     QByteArray bytes;
     QString command;
     bool converted = false;
     trap.Do(firstLabel, [&] { bytes = ConverterBytes(); });
     trap.Do(firstLabel + 2, [&] { DeleteFileForced(StampTmpPath(tempFolder)); });
-    trap.Do(firstLabel + 4, [&] {
-        if (!FileExists(ConverterPath(tempFolder))) {
-            WriteConverter(bytes, tempFolder);
-        }
-    });
+    trap.Do(firstLabel + 4, [&] { PrepareConverter(bytes, tempFolder); });
     trap.Do(firstLabel + 8, [&] { command = InputConversionCommand(tempFolder, source); });
     trap.Do(firstLabel + 10, [&] {
         QString why;
         const int code =
-            RunAndWait(command, 0, form.ProgressBar1, ProgressBarText(form.ProgressBar1),
-                       form.ProgressBar1->value(), form.ListView1->Count(), &why);
+            RunConverter(command, tempFolder, form.ProgressBar1, ProgressBarText(form.ProgressBar1),
+                         form.ProgressBar1->value(), form.ListView1->Count(), &why);
         if (code != 0 || !FileExists(StampTmpPath(tempFolder))) {
-            if (why.isEmpty()) {
-                why = QStringLiteral("the converter ended with code %1").arg(code);
-            }
             Raise(vberr::kConverterFailed,
-                  QStringLiteral("Cannot convert \"%1\": %2").arg(source, why));
+                  QStringLiteral("Cannot convert \"%1\": %2")
+                      .arg(source, ConversionFailureReason(code, why, StampTmpPath(tempFolder),
+                                                           StampTmpPath(tempFolder))));
         }
         converted = true;
     });

@@ -1,9 +1,8 @@
 #include "batch/save_jpeg.h"
 
 #include "batch/jpeg_error_manager.h"
+#include "util/result_file.h"
 #include "util/vb_error.h"
-
-#include <QSaveFile>
 
 #include <algorithm>
 #include <csetjmp>
@@ -20,12 +19,22 @@ constexpr int kWin32Error = 7;
           QStringLiteral("Cannot save the image. GDI+ Error:") + QString::number(status));
 }
 
-// A libjpeg destination that streams the encoded bytes into the save file. A failed
+// A result-file failure that says more than a GDI+ status could: a full disk, or a link of
+// another user that is not written through.
+void RethrowTelling(const ResultFileError& error) {
+    if (error.failure() == ResultFailure::DiskFull ||
+        error.failure() == ResultFailure::ForeignLink) {
+        throw error;
+    }
+    Fail(kWin32Error);
+}
+
+// A libjpeg destination that streams the encoded bytes into the result file. A failed
 // write is remembered rather than raised, so libjpeg finishes normally and the caller
 // reports it.
 struct FileDestination {
     jpeg_destination_mgr pub{};
-    QSaveFile* file = nullptr;
+    ResultFile* file = nullptr;
     bool writeFailed = false;
     JOCTET buffer[64 * 1024];
 };
@@ -64,7 +73,7 @@ struct JpegEncoder {
     JpegErrorManager errors;
     FileDestination destination;
 
-    explicit JpegEncoder(QSaveFile* file) {
+    explicit JpegEncoder(ResultFile* file) {
         errors.Attach(reinterpret_cast<j_common_ptr>(&info));
         destination.file = file;
         destination.pub.init_destination = StartDestination;
@@ -138,15 +147,22 @@ void SaveJpeg(const QImage& picture, const QString& path, quint8 quality) {
     if (pixels.isNull()) {
         Fail(kGenericError);
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        Fail(kWin32Error);
-    }
-    JpegEncoder encoder(&file);
-    if (!Encode(&encoder, &pixels, std::min<int>(quality, 100))) {
-        Fail(encoder.destination.writeFailed ? kWin32Error : kGenericError);
-    }
-    if (encoder.destination.writeFailed || !file.commit()) {
-        Fail(kWin32Error);
+    try {
+        ResultFile file(path);
+        JpegEncoder encoder(&file);
+        if (!Encode(&encoder, &pixels, std::min<int>(quality, 100))) {
+            if (encoder.destination.writeFailed) {
+                file.RaiseWriteError();
+            }
+            Fail(kGenericError);
+        }
+        if (encoder.destination.writeFailed) {
+            file.RaiseWriteError();
+        }
+        file.Finish();
+        // Here the finished JPEG stands complete under file.temporaryPath().
+        file.Commit();
+    } catch (const ResultFileError& error) {
+        RethrowTelling(error);
     }
 }

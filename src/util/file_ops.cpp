@@ -6,6 +6,13 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 int FileAttributes(const QString& path) {
     const QFileInfo info(path);
     if (path.isEmpty() || (!info.exists() && !info.isSymLink())) {
@@ -62,4 +69,87 @@ void WriteBytesToFile(const QByteArray& bytes, const QString& path) {
         Raise(vberr::kDiskFull);
     }
     file.close();
+}
+
+namespace {
+
+[[noreturn]] void RaiseFileError(const QString& path, int error) {
+    const QString reason = QString::fromLocal8Bit(std::strerror(error));
+    if (error == ENOSPC || error == EDQUOT) {
+        Raise(vberr::kDiskFull, QStringLiteral("Cannot write \"%1\": the disk is full").arg(path));
+    }
+    Raise(error == EACCES || error == EPERM ? vberr::kPermissionDenied : vberr::kPathFileAccess,
+          QStringLiteral("Cannot write \"%1\": %2").arg(path, reason));
+}
+
+}  // namespace
+
+bool IsOwnFileHolding(const QString& path, const QByteArray& bytes, int mode) {
+    const QByteArray native = QFile::encodeName(path);
+    struct stat named {};
+    if (path.isEmpty() || ::lstat(native.constData(), &named) != 0 || !S_ISREG(named.st_mode) ||
+        named.st_uid != ::geteuid() || int(named.st_mode & 07777) != mode ||
+        named.st_size != bytes.size()) {
+        return false;
+    }
+    const int fd = ::open(native.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat opened {};
+    bool same = ::fstat(fd, &opened) == 0 && opened.st_dev == named.st_dev &&
+                opened.st_ino == named.st_ino;
+    QByteArray held(bytes.size() + 1, '\0');
+    qsizetype done = 0;
+    while (same && done < held.size()) {
+        const ssize_t n = ::read(fd, held.data() + done, size_t(held.size() - done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        done += n;
+    }
+    ::close(fd);
+    return same && done == bytes.size() && held.left(done) == bytes;
+}
+
+void ReplaceWithNewFile(const QString& path, const QByteArray& bytes, int mode) {
+    if (path.isEmpty()) {
+        Raise(vberr::kPathNotFound);
+    }
+    const QByteArray native = QFile::encodeName(path);
+    if (::unlink(native.constData()) != 0 && errno != ENOENT) {
+        RaiseFileError(path, errno);
+    }
+    const int fd = ::open(native.constData(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode_t(mode));
+    if (fd < 0) {
+        RaiseFileError(path, errno);
+    }
+    qsizetype done = 0;
+    int error = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            error = n < 0 ? errno : ENOSPC;
+            break;
+        }
+        done += n;
+    }
+    // The umask may have taken bits the file needs; it is our own new file.
+    if (error == 0 && ::fchmod(fd, mode_t(mode)) != 0) {
+        error = errno;
+    }
+    if (::close(fd) != 0 && error == 0 && errno != EINTR) {
+        error = errno;
+    }
+    if (error != 0) {
+        ::unlink(native.constData());
+        RaiseFileError(path, error);
+    }
 }

@@ -23,3 +23,11 @@ void DeleteFileViaScripting(const QString& path);
 // Writes the bytes from the first byte of the file, creating it when missing; an
 // existing longer file keeps its bytes beyond the new length. Throws VbError.
 void WriteBytesToFile(const QByteArray& bytes, const QString& path);
+
+// True when the path is a regular file of the user with exactly these permission bits and
+// bytes. Links are not followed, and nothing but a regular file is opened.
+bool IsOwnFileHolding(const QString& path, const QByteArray& bytes, int mode);
+// Removes what stands at the path (a link itself, never its target) and creates a new
+// file there with O_CREAT | O_EXCL | O_NOFOLLOW holding the bytes, with the given
+// permission bits. Throws VbError: 61 when the disk is full, 70 or 75 otherwise.
+void ReplaceWithNewFile(const QString& path, const QByteArray& bytes, int mode);

@@ -10,6 +10,7 @@
 #include <cstring>
 
 QString EnsurePrivateFolder(const QString& path) {
+    RequireFolder(path);
     const QByteArray native = QFile::encodeName(path);
     if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST) {
         Raise(vberr::kPathNotFound, QStringLiteral("Cannot create the temporary folder %1: %2")
@@ -24,7 +25,8 @@ QString EnsurePrivateFolder(const QString& path) {
         Raise(vberr::kPermissionDenied,
               QStringLiteral("The temporary folder %1 belongs to another user").arg(path));
     }
-    if ((st.st_mode & 0077) != 0 && ::chmod(native.constData(), 0700) != 0) {
+    // Closing it would change a folder someone else may rely on (TEMP=/tmp as root).
+    if ((st.st_mode & 0077) != 0) {
         Raise(vberr::kPermissionDenied,
               QStringLiteral("The temporary folder %1 is open to other users").arg(path));
     }
@@ -33,9 +35,14 @@ QString EnsurePrivateFolder(const QString& path) {
 
 QString PrivateTempFolder() {
     const QString fromEnv = qEnvironmentVariable("TEMP");
-    if (!fromEnv.isEmpty()) {
-        return EnsurePrivateFolder(QDir::cleanPath(fromEnv));
+    const QString parent =
+        fromEnv.isEmpty() ? QDir::tempPath() : QDir::cleanPath(QDir(fromEnv).absolutePath());
+    return EnsurePrivateFolder((parent == QLatin1String("/") ? QString() : parent) +
+                               QStringLiteral("/velloran-") + QString::number(::getuid()));
+}
+
+void RequireFolder(const QString& folder) {
+    if (folder.isEmpty()) {
+        Raise(vberr::kPathNotFound, QStringLiteral("No temporary folder is available"));
     }
-    return EnsurePrivateFolder(QDir::tempPath() + QStringLiteral("/velloran-") +
-                               QString::number(::getuid()));
 }

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "util/vb_error.h"
+
+#include <QIODevice>
+#include <QString>
+
+// Why a result file could not be written; callers with error texts of their own map it.
+enum class ResultFailure { FolderMissing, IsFolder, NotWritable, ForeignLink, DiskFull, Other };
+
+// A VbError raised by a result write, with its cause.
+class ResultFileError : public VbError {
+public:
+    ResultFileError(ResultFailure failure, int number, QString description)
+        : VbError(number, std::move(description)), failure_(failure) {}
+    ResultFailure failure() const { return failure_; }
+
+private:
+    ResultFailure failure_;
+};
+
+// A result file written under a short temporary name in the folder of its final name and
+// renamed onto that name only when complete: a crash, a full disk or a failed conversion
+// never leaves half a file under a final name, and whatever stood there stays as it was.
+// A symbolic link at the final name is followed only when the user owns it (the kernel's
+// protected-symlinks rule): in a folder others can write to, a link of theirs would
+// otherwise redirect the write onto any file of the user. Such a link is refused before
+// anything is written. Destroying the object before Commit() removes the temporary file.
+//
+// Every failure throws ResultFileError with "Cannot write "<path>": <reason>": 76 when the
+// folder does not exist, 70 when it may not be written or the link belongs to another
+// user, 61 when the disk is full (ENOSPC, EDQUOT), 75 otherwise.
+class ResultFile : public QIODevice {
+public:
+    // Creates the temporary file with O_CREAT | O_EXCL | O_NOFOLLOW. Its name keeps the
+    // final name's extension (when short), so a program choosing a format by the name
+    // chooses the same one; it stays far below 255 bytes whatever the final name is.
+    explicit ResultFile(const QString& path);
+    ~ResultFile() override;
+    ResultFile(const ResultFile&) = delete;
+    ResultFile& operator=(const ResultFile&) = delete;
+
+    // The path asked for.
+    const QString& path() const { return path_; }
+    // The file the rename replaces: the path with the user's own links followed.
+    const QString& targetPath() const { return targetPath_; }
+    // Where the bytes are written until Commit().
+    const QString& temporaryPath() const { return temporaryPath_; }
+
+    // Puts the written bytes on disk and closes the file: the complete result then stands
+    // under temporaryPath(), where later steps may still change it before Commit().
+    void Finish();
+    // Finishes when still open, then renames the temporary file onto targetPath().
+    void Commit();
+    // The errno of the first failed write(), 0 when none failed.
+    int writeError() const { return writeError_; }
+    // Raises the error behind a failed write().
+    [[noreturn]] void RaiseWriteError() const;
+
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override;
+    qint64 writeData(const char* data, qint64 size) override;
+
+private:
+    [[noreturn]] void Fail(int error) const;
+
+    QString path_;
+    QString targetPath_;
+    QString temporaryPath_;
+    QByteArray targetName_;
+    QByteArray temporaryName_;
+    int folderFd_ = -1;
+    int fd_ = -1;
+    int writeError_ = 0;
+    bool committed_ = false;
+};
+
+// The prefix of every temporary result name; a leftover of a process that no longer runs
+// is removed the first time a result is written into its folder.
+inline constexpr char kResultTempPrefix[] = ".velloran-";
