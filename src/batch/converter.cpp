@@ -91,11 +91,19 @@ QString FormatName(const QString& extension) {
     return extension.toUpper();
 }
 
-bool IsDiskFull(const QString& why, const QString& folder) {
+// True when a failed conversion ran out of room. The converter names ENOSPC only
+// sometimes ("Unknown error" from its writer); a write failure on a file system with less
+// room left than the bitmap it was converting counts as a full disk too.
+bool IsDiskFull(const QString& why, const QString& bitmapPath) {
+    if (why.contains(SystemMessage(ENOSPC), Qt::CaseInsensitive) ||
+        why.contains(SystemMessage(EDQUOT), Qt::CaseInsensitive)) {
+        return true;
+    }
     struct statvfs fs {};
-    return why.contains(SystemMessage(ENOSPC), Qt::CaseInsensitive) ||
-           why.contains(SystemMessage(EDQUOT), Qt::CaseInsensitive) ||
-           (::statvfs(QFile::encodeName(folder).constData(), &fs) == 0 && fs.f_bavail == 0);
+    const QFileInfo bitmap(bitmapPath);
+    return why.contains(QLatin1String("cannot write")) &&
+           ::statvfs(QFile::encodeName(bitmap.absolutePath()).constData(), &fs) == 0 &&
+           qint64(fs.f_bavail) * qint64(fs.f_frsize) < bitmap.size();
 }
 
 }  // namespace
@@ -199,7 +207,7 @@ void RaiseOutputConversionFailure(qint32 code, const QString& why, const QString
                              ? QStringLiteral("Cannot write \"%1\" as %2")
                                    .arg(outputPath, FormatName(extension))
                              : QStringLiteral("Cannot write \"%1\"").arg(outputPath);
-    if (code != kStartFailed && IsDiskFull(why, QFileInfo(temporaryPath).absolutePath())) {
+    if (code != kStartFailed && IsDiskFull(why, temporaryPath)) {
         Raise(vberr::kDiskFull, what + QStringLiteral(": the disk is full"));
     }
     Raise(vberr::kConverterFailed, what + QStringLiteral(": ") + reason);

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <mutex>
 #include <set>
+#include <tuple>
 #include <utility>
 
 namespace {
@@ -114,18 +115,19 @@ QByteArray TemporaryName(const QString& path) {
 }
 
 // Removes the temporary results of processes of the user that ended without cleaning up
-// (killed during a write or a conversion). Once per folder and process: a folder holds
-// no new leftovers while this process runs.
-void RemoveLeftovers(int folderFd) {
+// (killed during a write or a conversion). Once per folder and process: a folder gets no
+// new leftovers while this process runs. The path is part of the key because a folder
+// removed and made again may get the same inode.
+void RemoveLeftovers(int folderFd, const QByteArray& folderPath) {
     struct stat folder {};
     if (::fstat(folderFd, &folder) != 0) {
         return;
     }
     static std::mutex mutex;
-    static std::set<std::pair<dev_t, ino_t>> swept;
+    static std::set<std::tuple<QByteArray, dev_t, ino_t>> swept;
     {
         const std::lock_guard<std::mutex> lock(mutex);
-        if (!swept.insert({folder.st_dev, folder.st_ino}).second) {
+        if (!swept.insert({folderPath, folder.st_dev, folder.st_ino}).second) {
             return;
         }
     }
@@ -182,7 +184,7 @@ ResultFile::ResultFile(const QString& path) : path_(path) {
         ::close(folderFd_);
         Throw(ResultFailure::IsFolder, path, QStringLiteral("it is a folder"));
     }
-    RemoveLeftovers(folderFd_);
+    RemoveLeftovers(folderFd_, folder);
     for (int attempt = 0; attempt < kNameAttempts && fd_ < 0; ++attempt) {
         temporaryName_ = TemporaryName(path);
         fd_ = ::openat(folderFd_, temporaryName_.constData(),

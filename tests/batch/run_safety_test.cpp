@@ -1,0 +1,391 @@
+// The batch and preview runs tried as an attacker and an unlucky user would: nothing the
+// user had is lost, nothing another user plants is run or written through.
+#include "run_fixture.h"
+#include "support/test_images.h"
+#include "util/temp_folder.h"
+
+#include <QCryptographicHash>
+#include <QImageReader>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QtTest>
+
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray Md5(const QString& path) {
+    return QCryptographicHash::hash(ReadFile(path), QCryptographicHash::Md5);
+}
+
+QByteArray FormatOf(const QString& path) {
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    return reader.format();
+}
+
+mode_t ModeOf(const QString& path) {
+    struct stat st {};
+    ::lstat(QFile::encodeName(path).constData(), &st);
+    return st.st_mode & 07777;
+}
+
+bool IsRoot() {
+    return ::geteuid() == 0;
+}
+
+// Runs a command as the unprivileged user 65534, as another local user would.
+bool AsNobody(const QStringList& command) {
+    const QString setpriv = QStandardPaths::findExecutable("setpriv");
+    return !setpriv.isEmpty() &&
+           QProcess::execute(setpriv, QStringList{"--reuid=65534", "--regid=65534",
+                                                  "--clear-groups", "--"} +
+                                          command) == 0;
+}
+
+// A folder anyone may write to, as /tmp is: sticky, mode 1777.
+QString SharedFolder(const QString& path) {
+    QDir().mkpath(path);
+    ::chmod(QFile::encodeName(path).constData(), 01777);
+    return path;
+}
+
+// A tmpfs mounted for one test; unmounted before the test's folders go.
+struct Tmpfs {
+    Tmpfs(const QString& at, unsigned long flags, const QByteArray& options) : path(at) {
+        QDir().mkpath(at);
+        mounted = ::mount("tmpfs", QFile::encodeName(at).constData(), "tmpfs", flags,
+                          options.constData()) == 0;
+    }
+    ~Tmpfs() {
+        if (mounted) {
+            ::umount2(QFile::encodeName(path).constData(), MNT_DETACH);
+        }
+    }
+    Tmpfs(const Tmpfs&) = delete;
+    Tmpfs& operator=(const Tmpfs&) = delete;
+    QString path;
+    bool mounted = false;
+};
+
+// A fixture whose folders another local user can reach.
+struct OpenRunFixture : RunFixture {
+    OpenRunFixture() { ::chmod(QFile::encodeName(t.root()).constData(), 0755); }
+};
+
+// A process id that no process holds any more.
+qint64 EndedProcessId() {
+    QProcess shell;
+    shell.start("sh", {"-c", "echo $$"});
+    shell.waitForFinished();
+    return shell.readAllStandardOutput().trimmed().toLongLong();
+}
+
+// True when the folder holds exactly these names, hidden ones included.
+bool HasNames(const QString& folder, QStringList names) {
+    names.sort();
+    const QStringList held = QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    if (held != names) {
+        qWarning() << "folder holds" << held;
+    }
+    return held == names;
+}
+
+}  // namespace
+
+class RunSafetyTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // The output folder is the sources' own and the user agreed to replace them; every
+    // road on which the output conversion fails must leave the original as it was.
+    void failedConversionsKeepTheOriginals_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("no dot") << "photo" << QByteArray("JPG")
+                                << "the converter cannot tell the format from the name";
+        QTest::newRow("webp") << "pic.webp" << QByteArray("JPG")
+                              << "the converter cannot tell the format from the name";
+        QTest::newRow("png data named pcz") << "scan.pcz" << QByteArray("PNG")
+                                            << "the converter cannot tell the format from the name";
+        QTest::newRow("converter cannot start")
+            << "gone.png" << QByteArray("PNG") << "the converter could not be started";
+    }
+    void failedConversionsKeepTheOriginals() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, error);
+        RunFixture f;
+        const QString original = f.source(name, content.constData());
+        const QString ok = f.source("ok.jpg", "JPG");
+        const QByteArray before = Md5(original);
+        f.form.ListView1->Add(ok);
+        f.form.ListView1->Add(original);
+        f.form.Text1->setText(f.sources);
+        f.dialogs.buttonAnswers.enqueue(Dialogs::Button::Yes);
+        // The converter vanishes whenever the run yields, so the one written for the output
+        // conversion is gone when it should start.
+        QTimer remover;
+        if (name == "gone.png") {
+            QObject::connect(&remover, &QTimer::timeout,
+                             [&] { QFile::remove(f.t.tempFolder() + "/velloran-convert"); });
+            remover.start(0);
+        }
+        f.form.PushButton2->click();
+        remover.stop();
+
+        QCOMPARE(Md5(original), before);
+        QVERIFY(HasNames(f.sources, {"ok.jpg", name}));
+        QCOMPARE(FormatOf(ok), QByteArray("jpeg"));
+        QCOMPARE(f.dialogs.errors().size(), 1);
+        QVERIFY2(f.dialogs.errors().first().contains(error), qPrintable(f.dialogs.errors().first()));
+        QVERIFY(!f.dialogs.errors().first().contains("--help"));
+        QVERIFY(!f.dialogs.errors().first().contains(".velloran-"));
+    }
+
+    // The temporary folder is velloran-<uid> inside TEMP; anything but a real folder of
+    // the user closed to others is refused, without changing it, and no path is built
+    // from an empty folder.
+    void temporaryFolderIsPrivateOrRefused_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("TEMP is a shared folder like /tmp") << "shared" << false;
+        QTest::newRow("open to others") << "open" << true;
+        QTest::newRow("a link to a folder of the user") << "link" << true;
+        QTest::newRow("owned by another user") << "foreign" << true;
+    }
+    void temporaryFolderIsPrivateOrRefused() {
+        QFETCH(QString, kind);
+        QFETCH(bool, refused);
+        OpenRunFixture f;
+        const QString temp = SharedFolder(f.t.root() + "/tmp");
+        const QString own = temp + "/velloran-" + QString::number(::getuid());
+        if (kind == "open") {
+            QDir().mkdir(own);
+            ::chmod(QFile::encodeName(own).constData(), 0777);
+        } else if (kind == "link") {
+            QFile::link(f.t.tempFolder(), own);
+        } else if (kind == "foreign") {
+            if (!IsRoot() || !AsNobody({"mkdir", "-m", "700", own})) {
+                QSKIP("needs root and setpriv to act as another user");
+            }
+        }
+        const mode_t before = ModeOf(own);
+        qputenv("TEMP", QFile::encodeName(temp));
+        f.form.env.tempFolder = [] { return PrivateTempFolder(); };
+        f.add("a.png", "PNG");
+        f.add("b.ico", "ICO");
+        f.form.PushButton2->click();
+        f.form.PushButton5->click();
+        qunsetenv("TEMP");
+
+        QCOMPARE(ModeOf(temp), mode_t(01777));
+        QVERIFY(!QFile::exists("/velloran-convert"));
+        QVERIFY(!QFile::exists("/StampTmp.jpg"));
+        const QStringList errors = f.dialogs.errors();
+        if (!refused) {
+            QCOMPARE(errors, QStringList());
+            QCOMPARE(ModeOf(own), mode_t(0700));
+            QCOMPARE(FormatOf(f.output + "/a.png"), QByteArray("png"));
+            QCOMPARE(FormatOf(f.output + "/b.ico"), QByteArray("ico"));
+            return;
+        }
+        QCOMPARE(ModeOf(own), before);
+        // One report per conversion, and nothing left in the output folder.
+        QCOMPARE(errors.size(), 3);
+        QVERIFY2(errors.at(0).startsWith("The temporary folder " + own) &&
+                     errors.at(0).contains("at line 142"),
+                 qPrintable(errors.at(0)));
+        QVERIFY(errors.at(1).contains("at line 180"));
+        QVERIFY(errors.at(2).contains("PushButton5_Click at line 128"));
+        QVERIFY(HasNames(f.output, {}));
+    }
+
+    // A temporary folder once open to others may hold what another user left under the
+    // converter's name: it is never run nor written through.
+    void plantedConverterNeverRuns_data() {
+        QTest::addColumn<QString>("planted");
+        QTest::newRow("a program of another user") << "program";
+        QTest::newRow("a dangling link") << "dangling";
+        QTest::newRow("a link to a file of the user") << "victim";
+    }
+    void plantedConverterNeverRuns() {
+        QFETCH(QString, planted);
+        if (!IsRoot()) {
+            QSKIP("needs root and setpriv to act as another user");
+        }
+        OpenRunFixture f;
+        const QString temp = SharedFolder(f.t.root() + "/was-open");
+        const QString converter = temp + "/velloran-convert";
+        const QString marker = f.t.root() + "/ran";
+        const QString victim = WriteFile(f.t.root() + "/victim", "precious");
+        const QString pointee = temp + "/made-through-link";
+        if (planted == "program") {
+            const QString script = WriteFile(f.t.root() + "/evil.sh",
+                                             "#!/bin/sh\ntouch " + marker.toUtf8() + "\n");
+            QVERIFY(AsNobody({"install", "-m", "755", script, converter}));
+        } else {
+            QVERIFY(AsNobody({"ln", "-s", planted == "victim" ? victim : pointee, converter}));
+        }
+        f.form.env.tempFolder = [temp] { return temp; };
+        f.add("a.png", "PNG");
+        f.form.PushButton2->click();
+
+        QCOMPARE(f.dialogs.errors(), QStringList());
+        QCOMPARE(FormatOf(f.output + "/a.png"), QByteArray("png"));
+        QVERIFY(!QFile::exists(marker));
+        QCOMPARE(ReadFile(victim), QByteArray("precious"));
+        QVERIFY(!QFile::exists(pointee));
+        QVERIFY(!QFileInfo::exists(converter));
+    }
+
+    // In an output folder others may write to, a link of theirs named like an output
+    // file would redirect the stamped copy onto any file of the user.
+    void linksOfOthersInASharedOutputFolderAreRefused() {
+        if (!IsRoot()) {
+            QSKIP("needs root and setpriv to act as another user");
+        }
+        OpenRunFixture f;
+        const QString shared = SharedFolder(f.t.root() + "/shared");
+        f.form.Text1->setText(shared);
+        QStringList victims;
+        for (const char* name : {"a.jpg", "b.png", "c.bmp"}) {
+            f.add(name, QByteArray(name).right(3).toUpper().constData());
+            const QString victim = WriteFile(f.t.root() + "/victim-" + name, "precious");
+            ::chmod(QFile::encodeName(victim).constData(), 0600);
+            victims << victim;
+            QVERIFY(AsNobody({"ln", "-s", victim, shared + "/" + name}));
+        }
+        f.form.PushButton2->click();
+
+        const QStringList errors = f.dialogs.errors();
+        QCOMPARE(errors.size(), 3);
+        for (const QString& error : errors) {
+            QVERIFY2(error.contains("it is a link that belongs to another user"),
+                     qPrintable(error));
+        }
+        for (const QString& victim : victims) {
+            QCOMPARE(ReadFile(victim), QByteArray("precious"));
+            QVERIFY(QFileInfo(shared + "/" + QFileInfo(victim).fileName().mid(7)).isSymLink());
+        }
+        QVERIFY(HasNames(shared, {"a.jpg", "b.png", "c.bmp"}));
+    }
+
+    // A name of 255 bytes, the most a name may hold, replacing a file of that name.
+    void longestNamesReplaceExistingFiles_data() {
+        QTest::addColumn<QString>("extension");
+        QTest::addColumn<QByteArray>("format");
+        QTest::newRow("jpg") << "jpg" << QByteArray("jpeg");
+        QTest::newRow("bmp") << "bmp" << QByteArray("bmp");
+        QTest::newRow("png through the converter") << "png" << QByteArray("png");
+    }
+    void longestNamesReplaceExistingFiles() {
+        QFETCH(QString, extension);
+        QFETCH(QByteArray, format);
+        RunFixture f;
+        const QString name = QString(254 - extension.size(), QLatin1Char('n')) + "." + extension;
+        QCOMPARE(QFile::encodeName(name).size(), 255);
+        f.add(name, format == "jpeg" ? "JPG" : format.toUpper().constData());
+        WriteFile(f.output + "/" + name, "old");
+        f.form.PushButton2->click();
+        QCOMPARE(f.dialogs.errors(), QStringList());
+        QCOMPARE(FormatOf(f.output + "/" + name), format);
+        QVERIFY(HasNames(f.output, {name}));
+    }
+
+    // A full disk is named as such, and the file that stood under the name stays.
+    void fullDiskKeepsTheEarlierFile_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("side");
+        QTest::addColumn<QByteArray>("size");
+        QTest::newRow("jpeg") << "big.jpg" << 1000 << QByteArray("size=64k");
+        QTest::newRow("bitmap") << "big.bmp" << 1000 << QByteArray("size=64k");
+        QTest::newRow("bitmap fits, the converter's png does not")
+            << "big.png" << 500 << QByteArray("size=1m");
+    }
+    void fullDiskKeepsTheEarlierFile() {
+        QFETCH(QString, name);
+        QFETCH(int, side);
+        QFETCH(QByteArray, size);
+        RunFixture f;
+        const Tmpfs disk(f.t.root() + "/small", 0, size);
+        if (!disk.mounted) {
+            QSKIP("needs root to mount a small file system");
+        }
+        const QString suffix = QFileInfo(name).suffix();
+        NoisyImage(side, side).save(f.sources + "/" + name,
+                                    suffix == "jpg" ? "JPG" : suffix.toUpper().toLatin1());
+        f.form.ListView1->Add(f.sources + "/" + name);
+        f.form.Text1->setText(disk.path);
+        WriteFile(disk.path + "/" + name, "earlier");
+        f.form.PushButton2->click();
+
+        QCOMPARE(f.dialogs.errors().size(), 1);
+        QVERIFY2(f.dialogs.errors().first().contains("the disk is full"),
+                 qPrintable(f.dialogs.errors().first()));
+        QCOMPARE(ReadFile(disk.path + "/" + name), QByteArray("earlier"));
+        QVERIFY(HasNames(disk.path, {name}));
+    }
+
+    // A run killed during a conversion never leaves the bitmap under the output name; the
+    // temporary file it left is removed by the next run.
+    void outputNameNeverHoldsTheBitmap() {
+        RunFixture f;
+        f.add("a.png", "PNG", {1500, 1500});
+        const QString leftover =
+            WriteFile(f.output + "/.velloran-" + QByteArray::number(EndedProcessId()) +
+                          "-abc123.png",
+                      "BM half a bitmap");
+        bool bitmapSeen = false;
+        QTimer watcher;
+        QObject::connect(&watcher, &QTimer::timeout,
+                         [&] { bitmapSeen |= ReadFile(f.output + "/a.png").startsWith("BM"); });
+        watcher.start(0);
+        f.form.PushButton2->click();
+        watcher.stop();
+        QCOMPARE(f.dialogs.errors(), QStringList());
+        QVERIFY(!bitmapSeen);
+        QVERIFY(!QFile::exists(leftover));
+        QVERIFY(HasNames(f.output, {"a.png"}));
+    }
+
+    // Hardened machines mount temporary folders noexec; the converter then runs from
+    // memory, for every format it reads or writes, replacing the originals as agreed.
+    void noexecTemporaryFolderStillConverts() {
+        RunFixture f;
+        const Tmpfs noexec(f.t.root() + "/noexec", MS_NOEXEC | MS_NOSUID | MS_NODEV,
+                           "size=64m,mode=0700");
+        if (!noexec.mounted) {
+            QSKIP("needs root to mount a noexec file system");
+        }
+        const QStringList names{"a.png", "b.tif", "c.gif", "d.ico"};
+        for (const QString& name : names) {
+            const QString suffix = QFileInfo(name).suffix();
+            const QString path =
+                f.source(name, suffix == "gif" ? "BMP" : suffix.toUpper().toLatin1().constData());
+            if (suffix == "gif") {
+                QCOMPARE(QProcess::execute(VELLORAN_CONVERT_PATH, {"-out", "gif", path}), 0);
+            }
+            f.form.ListView1->Add(path);
+        }
+        f.form.env.tempFolder = [path = noexec.path] { return path; };
+        f.form.Text1->setText(f.sources);
+        f.dialogs.buttonAnswers.enqueue(Dialogs::Button::Yes);
+        f.form.PushButton2->click();
+
+        QCOMPARE(f.dialogs.errors(), QStringList());
+        for (const QString& name : names) {
+            QCOMPARE(FormatOf(f.sources + "/" + name),
+                     QFileInfo(name).suffix() == "tif" ? QByteArray("tiff")
+                                                      : QFileInfo(name).suffix().toLatin1());
+        }
+        QVERIFY(HasNames(f.sources, names));
+    }
+};
+
+QTEST_MAIN(RunSafetyTest)
+#include "run_safety_test.moc"
