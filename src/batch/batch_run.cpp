@@ -150,8 +150,7 @@ void Form1::StampEntry(ErrorTrap& trap, int i) {
     // A format the converter writes starts as a bitmap under a temporary name beside the
     // output: only a finished conversion takes the output name, so a failed one leaves
     // whatever stood there (the original itself, when the output folder is the source's).
-    const bool bitmapOnly =
-        extension == QLatin1String("bmp") || extension == QLatin1String("wmf");
+    const bool bitmapOnly = extension == QLatin1String("bmp") || extension == QLatin1String("wmf");
     std::unique_ptr<ResultFile> pending;
     if (!trap.Do(176, [&] {
             if (bitmapOnly) {

@@ -49,20 +49,12 @@ public:
         const QByteArray bytes = ConverterBytes();
         fd_ = ::memfd_create(kConverterName, MFD_CLOEXEC | MFD_ALLOW_SEALING);
         if (fd_ < 0) {
-            Raise(vberr::kFileNotFound, QStringLiteral("Cannot run the converter: %1")
-                                            .arg(SystemMessage(errno)));
+            Raise(vberr::kFileNotFound,
+                  QStringLiteral("Cannot run the converter: %1").arg(SystemMessage(errno)));
         }
-        qsizetype done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::write(fd_, bytes.constData() + done, size_t(bytes.size() - done));
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                Raise(vberr::kOutOfMemory, QStringLiteral("Cannot run the converter: %1")
-                                               .arg(SystemMessage(n < 0 ? errno : ENOMEM)));
-            }
-            done += n;
+        if (const int error = WriteAll(fd_, bytes.constData(), bytes.size()); error != 0) {
+            Raise(vberr::kOutOfMemory,
+                  QStringLiteral("Cannot run the converter: %1").arg(SystemMessage(error)));
         }
         ::fcntl(fd_, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL);
     }
@@ -76,9 +68,7 @@ public:
 
     // This process's own descriptor path: the child opens it while starting, so the
     // descriptor need not be inherited.
-    QString Path() const {
-        return QStringLiteral("/proc/%1/fd/%2").arg(::getpid()).arg(fd_);
-    }
+    QString Path() const { return QStringLiteral("/proc/%1/fd/%2").arg(::getpid()).arg(fd_); }
 
 private:
     int fd_ = -1;
@@ -201,12 +191,11 @@ QString ConversionFailureReason(qint32 code, QString why, const QString& tempora
 void RaiseOutputConversionFailure(qint32 code, const QString& why, const QString& temporaryPath,
                                   const QString& outputPath, const QString& extension) {
     const QString reason = ConversionFailureReason(code, why, temporaryPath, outputPath);
-    const QString what = extension == QLatin1String("gif") || extension == QLatin1String("png") ||
-                                 extension == QLatin1String("tif") ||
-                                 extension == QLatin1String("ico")
-                             ? QStringLiteral("Cannot write \"%1\" as %2")
-                                   .arg(outputPath, FormatName(extension))
-                             : QStringLiteral("Cannot write \"%1\"").arg(outputPath);
+    const QString what =
+        extension == QLatin1String("gif") || extension == QLatin1String("png") ||
+                extension == QLatin1String("tif") || extension == QLatin1String("ico")
+            ? QStringLiteral("Cannot write \"%1\" as %2").arg(outputPath, FormatName(extension))
+            : QStringLiteral("Cannot write \"%1\"").arg(outputPath);
     if (code != kStartFailed && IsDiskFull(why, temporaryPath)) {
         Raise(vberr::kDiskFull, what + QStringLiteral(": the disk is full"));
     }

@@ -46,5 +46,4 @@ QString ConversionFailureReason(qint32 code, QString why, const QString& tempora
 // "Cannot write "<output>" as <FORMAT>: <reason>".
 [[noreturn]] void RaiseOutputConversionFailure(qint32 code, const QString& why,
                                                const QString& temporaryPath,
-                                               const QString& outputPath,
-                                               const QString& extension);
+                                               const QString& outputPath, const QString& extension);

@@ -97,8 +97,8 @@ bool IsOwnFileHolding(const QString& path, const QByteArray& bytes, int mode) {
         return false;
     }
     struct stat opened {};
-    bool same = ::fstat(fd, &opened) == 0 && opened.st_dev == named.st_dev &&
-                opened.st_ino == named.st_ino;
+    bool same =
+        ::fstat(fd, &opened) == 0 && opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
     QByteArray held(bytes.size() + 1, '\0');
     qsizetype done = 0;
     while (same && done < held.size()) {
@@ -123,24 +123,12 @@ void ReplaceWithNewFile(const QString& path, const QByteArray& bytes, int mode) 
     if (::unlink(native.constData()) != 0 && errno != ENOENT) {
         RaiseFileError(path, errno);
     }
-    const int fd = ::open(native.constData(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode_t(mode));
+    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                          mode_t(mode));
     if (fd < 0) {
         RaiseFileError(path, errno);
     }
-    qsizetype done = 0;
-    int error = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            error = n < 0 ? errno : ENOSPC;
-            break;
-        }
-        done += n;
-    }
+    int error = WriteAll(fd, bytes.constData(), bytes.size());
     // The umask may have taken bits the file needs; it is our own new file.
     if (error == 0 && ::fchmod(fd, mode_t(mode)) != 0) {
         error = errno;
@@ -152,4 +140,19 @@ void ReplaceWithNewFile(const QString& path, const QByteArray& bytes, int mode) 
         ::unlink(native.constData());
         RaiseFileError(path, error);
     }
+}
+
+int WriteAll(int fd, const char* data, qint64 size) {
+    qint64 done = 0;
+    while (done < size) {
+        const ssize_t n = ::write(fd, data + done, size_t(size - done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return n < 0 ? errno : ENOSPC;
+        }
+        done += n;
+    }
+    return 0;
 }

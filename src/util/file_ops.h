@@ -31,3 +31,6 @@ bool IsOwnFileHolding(const QString& path, const QByteArray& bytes, int mode);
 // file there with O_CREAT | O_EXCL | O_NOFOLLOW holding the bytes, with the given
 // permission bits. Throws VbError: 61 when the disk is full, 70 or 75 otherwise.
 void ReplaceWithNewFile(const QString& path, const QByteArray& bytes, int mode);
+// Writes all the bytes to a descriptor, going on after interrupted writes. Returns 0, or
+// the errno of the failure (ENOSPC when the system wrote nothing).
+int WriteAll(int fd, const char* data, qint64 size);

@@ -1,5 +1,7 @@
 #include "util/result_file.h"
 
+#include "util/file_ops.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -85,7 +87,8 @@ QByteArray FollowOwnLinks(const QString& path) {
                   QStringLiteral("it is a link that belongs to another user"));
         }
         QByteArray target(qsizetype(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
-        const ssize_t length = ::readlink(current.constData(), target.data(), size_t(target.size()));
+        const ssize_t length =
+            ::readlink(current.constData(), target.data(), size_t(target.size()));
         if (length <= 0 || length >= target.size()) {
             ThrowErrno(path, length < 0 ? errno : ENAMETOOLONG);
         }
@@ -105,8 +108,8 @@ QByteArray RandomLetters(int count) {
 }
 
 QByteArray TemporaryName(const QString& path) {
-    QByteArray name = QByteArray(kResultTempPrefix) + QByteArray::number(::getpid()) + '-' +
-                      RandomLetters(6);
+    QByteArray name =
+        QByteArray(kResultTempPrefix) + QByteArray::number(::getpid()) + '-' + RandomLetters(6);
     const QByteArray extension = QFile::encodeName(QFileInfo(path).suffix());
     if (!extension.isEmpty() && extension.size() <= kMaxKeptExtension) {
         name += '.' + extension;
@@ -178,8 +181,8 @@ ResultFile::ResultFile(const QString& path) : path_(path) {
         ThrowErrno(path, errno);
     }
     struct stat existing {};
-    const bool exists = ::fstatat(folderFd_, targetName_.constData(), &existing,
-                                  AT_SYMLINK_NOFOLLOW) == 0;
+    const bool exists =
+        ::fstatat(folderFd_, targetName_.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
     if (exists && S_ISDIR(existing.st_mode)) {
         ::close(folderFd_);
         Throw(ResultFailure::IsFolder, path, QStringLiteral("it is a folder"));
@@ -198,8 +201,8 @@ ResultFile::ResultFile(const QString& path) : path_(path) {
         ::close(folderFd_);
         ThrowErrno(path, error);
     }
-    temporaryPath_ = QFile::decodeName(folder == "/" ? "/" + temporaryName_
-                                                     : folder + '/' + temporaryName_);
+    temporaryPath_ =
+        QFile::decodeName(folder == "/" ? "/" + temporaryName_ : folder + '/' + temporaryName_);
     // A replaced file keeps who may read it.
     if (exists && S_ISREG(existing.st_mode)) {
         ::fchmod(fd_, existing.st_mode & 0777);
@@ -222,19 +225,11 @@ qint64 ResultFile::readData(char*, qint64) {
 }
 
 qint64 ResultFile::writeData(const char* data, qint64 size) {
-    qint64 done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(fd_, data + done, size_t(size - done));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            writeError_ = n < 0 ? errno : ENOSPC;
-            return -1;
-        }
-        done += n;
+    const int error = WriteAll(fd_, data, size);
+    if (error != 0 && writeError_ == 0) {
+        writeError_ = error;
     }
-    return done;
+    return error == 0 ? size : -1;
 }
 
 void ResultFile::Fail(int error) const {

@@ -40,9 +40,9 @@ bool IsRoot() {
 bool AsNobody(const QStringList& command) {
     const QString setpriv = QStandardPaths::findExecutable("setpriv");
     return !setpriv.isEmpty() &&
-           QProcess::execute(setpriv, QStringList{"--reuid=65534", "--regid=65534",
-                                                  "--clear-groups", "--"} +
-                                          command) == 0;
+           QProcess::execute(setpriv,
+                             QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", "--"} +
+                                 command) == 0;
 }
 
 // A folder anyone may write to, as /tmp is: sticky, mode 1777.
@@ -142,7 +142,8 @@ private slots:
         QVERIFY(HasNames(f.sources, {"ok.jpg", name}));
         QCOMPARE(FormatOf(ok), QByteArray("jpeg"));
         QCOMPARE(f.dialogs.errors().size(), 1);
-        QVERIFY2(f.dialogs.errors().first().contains(error), qPrintable(f.dialogs.errors().first()));
+        QVERIFY2(f.dialogs.errors().first().contains(error),
+                 qPrintable(f.dialogs.errors().first()));
         QVERIFY(!f.dialogs.errors().first().contains("--help"));
         QVERIFY(!f.dialogs.errors().first().contains(".velloran-"));
     }
@@ -225,8 +226,8 @@ private slots:
         const QString victim = WriteFile(f.t.root() + "/victim", "precious");
         const QString pointee = temp + "/made-through-link";
         if (planted == "program") {
-            const QString script = WriteFile(f.t.root() + "/evil.sh",
-                                             "#!/bin/sh\ntouch " + marker.toUtf8() + "\n");
+            const QString script =
+                WriteFile(f.t.root() + "/evil.sh", "#!/bin/sh\ntouch " + marker.toUtf8() + "\n");
             QVERIFY(AsNobody({"install", "-m", "755", script, converter}));
         } else {
             QVERIFY(AsNobody({"ln", "-s", planted == "victim" ? victim : pointee, converter}));
@@ -317,8 +318,8 @@ private slots:
             QSKIP("needs root to mount a small file system");
         }
         const QString suffix = QFileInfo(name).suffix();
-        NoisyImage(side, side).save(f.sources + "/" + name,
-                                    suffix == "jpg" ? "JPG" : suffix.toUpper().toLatin1());
+        NoisyImage(side, side)
+            .save(f.sources + "/" + name, suffix == "jpg" ? "JPG" : suffix.toUpper().toLatin1());
         f.form.ListView1->Add(f.sources + "/" + name);
         f.form.Text1->setText(disk.path);
         WriteFile(disk.path + "/" + name, "earlier");
@@ -336,10 +337,9 @@ private slots:
     void outputNameNeverHoldsTheBitmap() {
         RunFixture f;
         f.add("a.png", "PNG", {1500, 1500});
-        const QString leftover =
-            WriteFile(f.output + "/.velloran-" + QByteArray::number(EndedProcessId()) +
-                          "-abc123.png",
-                      "BM half a bitmap");
+        const QString leftover = WriteFile(
+            f.output + "/.velloran-" + QByteArray::number(EndedProcessId()) + "-abc123.png",
+            "BM half a bitmap");
         bool bitmapSeen = false;
         QTimer watcher;
         QObject::connect(&watcher, &QTimer::timeout,
@@ -379,9 +379,9 @@ private slots:
 
         QCOMPARE(f.dialogs.errors(), QStringList());
         for (const QString& name : names) {
-            QCOMPARE(FormatOf(f.sources + "/" + name),
-                     QFileInfo(name).suffix() == "tif" ? QByteArray("tiff")
-                                                      : QFileInfo(name).suffix().toLatin1());
+            QCOMPARE(FormatOf(f.sources + "/" + name), QFileInfo(name).suffix() == "tif"
+                                                           ? QByteArray("tiff")
+                                                           : QFileInfo(name).suffix().toLatin1());
         }
         QVERIFY(HasNames(f.sources, names));
     }

@@ -54,9 +54,10 @@ private slots:
             names.removeOne("real.png");
         }
         names.sort();
-        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                            QDir::NoDotAndDotDot),
-                 names);
+        QCOMPARE(
+            QDir(dir.path())
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+            names);
         if (commit && target != "own dangling link") {
             // A replaced file keeps who may read it.
             QCOMPARE(QFileInfo(real).permissions(),
@@ -68,9 +69,11 @@ private slots:
     void temporaryNamesStayShort_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("extension");
-        QTest::newRow("255 bytes") << QString(251, QLatin1Char('n')) + ".png" << ".png";
+        QTest::newRow("255 bytes") << QString(251, QLatin1Char('n')) + ".png"
+                                   << ".png";
         QTest::newRow("long extension left out") << "a." + QString(40, QLatin1Char('x')) << "";
-        QTest::newRow("no extension") << "photo" << "";
+        QTest::newRow("no extension") << "photo"
+                                      << "";
     }
     void temporaryNamesStayShort() {
         QFETCH(QString, name);
