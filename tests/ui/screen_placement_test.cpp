@@ -1,5 +1,5 @@
-#include "support/form_fixture.h"
 #include "ui/screen_placement.h"
+#include "support/form_fixture.h"
 
 #include <QScreen>
 #include <QtTest>
@@ -18,8 +18,7 @@ private slots:
             << QRect(1366, 0, 1920, 1080) << QPoint(1794, 318);
         QTest::newRow("exactly fits") << QRect(10, 20, 1064, 443) << QPoint(10, 20);
         QTest::newRow("1366 x 768 at 150 %: too wide") << QRect(0, 0, 910, 512) << QPoint(0, 0);
-        QTest::newRow("too wide, panel at the left")
-            << QRect(48, 0, 862, 512) << QPoint(48, 0);
+        QTest::newRow("too wide, panel at the left") << QRect(48, 0, 862, 512) << QPoint(48, 0);
         QTest::newRow("too tall only") << QRect(0, 30, 1600, 400) << QPoint(0, 30);
     }
     void position() {

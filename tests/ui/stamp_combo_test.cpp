@@ -130,8 +130,8 @@ private slots:
         QTest::newRow("both in the full path")
             << 6 << u"/pi\ncs/\n\rx\r.jpg"_s << u"/pi\ncs/\n\rx\r.jpg"_s << 1;
         QTest::newRow("paragraph mark") << 4 << u"/pics/a\u2029b.jpg"_s << u"a\u2029b.jpg"_s << 1;
-        QTest::newRow("CR LF cuts") << 4 << u"/pics/two\r\nlines.jpg"_s << u"two\r\nlines.jpg"_s
-                                    << 2;
+        QTest::newRow("CR LF cuts")
+            << 4 << u"/pics/two\r\nlines.jpg"_s << u"two\r\nlines.jpg"_s << 2;
     }
     void loneLineBreakInAFileNameStaysOnOneLine() {
         QFETCH(int, mode);

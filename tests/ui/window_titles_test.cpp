@@ -43,10 +43,9 @@ QString X11Title(const QWidget* window) {
     xcb_connection_t* connection = x11->connection();
     // Qt may still hold requests that set the title.
     xcb_flush(connection);
-    const xcb_get_property_cookie_t cookie =
-        xcb_get_property(connection, 0, static_cast<xcb_window_t>(window->winId()),
-                         Atom(connection, "_NET_WM_NAME"), Atom(connection, "UTF8_STRING"), 0,
-                         4096);
+    const xcb_get_property_cookie_t cookie = xcb_get_property(
+        connection, 0, static_cast<xcb_window_t>(window->winId()), Atom(connection, "_NET_WM_NAME"),
+        Atom(connection, "UTF8_STRING"), 0, 4096);
     xcb_get_property_reply_t* reply = xcb_get_property_reply(connection, cookie, nullptr);
     QString title;
     if (reply != nullptr) {
