@@ -3,6 +3,7 @@
 #include "filelist/file_list_view.h"
 #include "ui/color_swatch.h"
 #include "ui/form1.h"
+#include "ui/return_presses_button.h"
 #include "ui/stamp_text_box.h"
 
 #include <QComboBox>
@@ -139,6 +140,8 @@ void Form1::BuildControls() {
     }
     ProgressBar1->setFocusPolicy(Qt::NoFocus);
     Picture2->setFocusPolicy(Qt::NoFocus);
+
+    LetReturnPressButtons(*this);
 
     // Pointer feedback: buttons show the hand, the window, frames, text boxes and the
     // slider the arrow.
