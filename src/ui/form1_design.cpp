@@ -36,8 +36,11 @@ void Form1::BuildControls() {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(15960 / kTwips, 6645 / kTwips);
+    // The window's white background comes with black captions: under a dark desktop
+    // scheme the captions would otherwise be drawn in its light text colour.
     QPalette background = palette();
     background.setColor(QPalette::Window, Qt::white);
+    background.setColor(QPalette::WindowText, Qt::black);
     setPalette(background);
     setAutoFillBackground(true);
     setFont(Arial(9, true));

@@ -7,6 +7,7 @@
 #include "support/form_fixture.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QStyleFactory>
 
 int main(int argc, char** argv) {
@@ -21,6 +22,7 @@ int main(int argc, char** argv) {
     const bool skin = argc > 3 && QString::fromLocal8Bit(argv[3]) == QLatin1String("skin");
     FormFixture f({}, Load::Later);
     if (skin) {
+        QDir(f.t.programFolder()).mkpath(QStringLiteral("x"));
         WriteFile(f.t.programFolder() + QStringLiteral("/x/o.cjs"), "");
     }
     f.form.Form_Load();
