@@ -5,6 +5,7 @@
 #include "util/vb_error.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QPointer>
 #include <QProcess>
 #include <QProgressBar>
@@ -99,6 +100,19 @@ public:
         return process_.exitCode();
     }
 
+    // Sleeps one poll interval, ended early by the child's end; the first poll always
+    // sleeps the whole interval, so even a child that ends at once costs one poll.
+    void Sleep(int milliseconds, bool whole) {
+        const QDeadlineTimer interval(milliseconds);
+        if (process_.state() != QProcess::NotRunning) {
+            process_.waitForFinished(milliseconds);
+        }
+        if (whole) {
+            QThread::msleep(
+                static_cast<unsigned long>(std::max<qint64>(0, interval.remainingTime())));
+        }
+    }
+
     QString LastErrorLine() {
         if (!failure_.isEmpty()) {
             return failure_;
@@ -152,10 +166,14 @@ qint32 RunAndWait(const QString& commandLine, std::optional<int> windowStyle,
 
     qint32 exitCode = 0;
     int polls = 0;
+    bool firstPoll = true;
     do {
-        exitCode = child.ExitCode();
+        // The exit code is read after the sleep, which the child's end cuts short: the
+        // wait returns as soon as the child has ended, yet at least one poll later.
         Yield();
-        QThread::msleep(kPollMilliseconds);
+        child.Sleep(kPollMilliseconds, firstPoll);
+        firstPoll = false;
+        exitCode = child.ExitCode();
         if (bar != nullptr) {
             Yield();
             ++polls;

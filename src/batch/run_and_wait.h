@@ -7,7 +7,9 @@
 class QProgressBar;
 
 // Starts a command line as a child process and waits until it has ended, keeping the
-// user interface alive: every 100 ms poll yields to the event loop several times.
+// user interface alive: every 100 ms poll yields to the event loop several times. The
+// poll's sleep ends when the child ends, so a call lasts as long as the child, and at
+// least one whole poll.
 //
 // The first item of the command line (split as a shell splits it) is the program. The
 // window style (0 to 6; missing or out of range means 6) is checked but has no effect

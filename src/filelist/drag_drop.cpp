@@ -4,14 +4,16 @@
 #include "filelist/folder_scan.h"
 #include "ui/form1.h"
 #include "util/error_trap.h"
-#include "util/file_ops.h"
+#include "util/paths.h"
 
 void Form1::ListView1_OLEDragDrop(const QStringList& paths) {
-    // The trap reports a path that vanished before it was read and lets the drop go on,
+    // The trap reports a failure inside a dropped folder's scan and lets the drop go on,
     // so the entries added so far stay and the program keeps running.
     ErrorTrap trap(dialogs, QStringLiteral("Form1.ListView1_OLEDragDrop"));
     for (const QString& p : paths) {
-        if (trap.Test(100, [&] { return (FileAttributes(p) & attr::kDirectory) != 0; })) {
+        // Only a path found as a folder is scanned; anything else, even a path that is
+        // gone by now, is appended as delivered.
+        if (trap.Test(100, [&] { return IsFolder(p); })) {
             QStringList folders;
             trap.Do(102, [&] { folders << p + QLatin1Char('/'); });
             trap.Do(104, [&] { GetSubDirectories2016(folders, true, dialogs); });

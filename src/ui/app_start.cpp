@@ -2,11 +2,11 @@
 
 #include "ui/form1.h"
 #include "ui/qt_dialogs.h"
+#include "ui/screen_placement.h"
 #include "util/image_limits.h"
 
 #include <QApplication>
 #include <QIcon>
-#include <QScreen>
 
 int RunVelloran(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -20,10 +20,7 @@ int RunVelloran(int argc, char* argv[]) {
     Form1 form(dialogs, Environment::System());
     dialogs.setOwner(&form);
     form.Form_Load();
-    // The window opens centred on the screen.
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        form.move(screen->availableGeometry().center() - form.rect().center());
-    }
+    PlaceOnScreen(form);
     form.show();
     return QApplication::exec();
 }

@@ -3,6 +3,7 @@
 #include "filelist/file_list_view.h"
 #include "ui/color_swatch.h"
 #include "ui/form1.h"
+#include "ui/return_presses_button.h"
 #include "ui/stamp_text_box.h"
 
 #include <QComboBox>
@@ -35,8 +36,11 @@ void Form1::BuildControls() {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(15960 / kTwips, 6645 / kTwips);
+    // The window's white background comes with black captions: under a dark desktop
+    // scheme the captions would otherwise be drawn in its light text colour.
     QPalette background = palette();
     background.setColor(QPalette::Window, Qt::white);
+    background.setColor(QPalette::WindowText, Qt::black);
     setPalette(background);
     setAutoFillBackground(true);
     setFont(Arial(9, true));
@@ -139,6 +143,8 @@ void Form1::BuildControls() {
     }
     ProgressBar1->setFocusPolicy(Qt::NoFocus);
     Picture2->setFocusPolicy(Qt::NoFocus);
+
+    LetReturnPressButtons(*this);
 
     // Pointer feedback: buttons show the hand, the window, frames, text boxes and the
     // slider the arrow.

@@ -1,5 +1,6 @@
 #include "ui/form2.h"
 
+#include "ui/return_presses_button.h"
 #include "util/cursor_file.h"
 #include "util/error_trap.h"
 #include "util/paths.h"
@@ -37,6 +38,7 @@ void Form2::BuildControls() {
     HscrPic->hide();
     VscrPic->hide();
 
+    LetReturnPressButtons(*this);
     connect(PushButton1, &QPushButton::clicked, this, [this] { PushButton1_Click(); });
     connect(HscrPic, &QScrollBar::valueChanged, this, [this](int v) { HscrPic_Change(v); });
     connect(VscrPic, &QScrollBar::valueChanged, this, [this](int v) { VscrPic_Change(v); });

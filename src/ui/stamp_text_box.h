@@ -4,8 +4,9 @@
 
 // The multi-line stamp-text box. Its text is the stamp text; its font and text colour
 // are the stamp's font and colour. Lines are exchanged with the rest of the program
-// joined by CR LF, so a line break typed by the user cuts lines and a CR or LF inside
-// a file name does not.
+// joined by CR LF, so a line break typed by the user cuts lines; a lone CR or LF (a
+// Linux file name may hold one) does not: it shows as its control picture on its line
+// and comes back unchanged from Text().
 class StampTextBox : public QPlainTextEdit {
     Q_OBJECT
 

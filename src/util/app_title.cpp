@@ -1,6 +1,16 @@
 #include "util/app_title.h"
 
-#include <QGuiApplication>
+namespace {
+
+// Kept by the program rather than as Qt's application display name: with a display
+// name set, Qt on X11 appends " — <name>" to the title of every other window, and the
+// error box must read exactly "Application Error".
+QString& StoredTitle() {
+    static QString title;
+    return title;
+}
+
+}  // namespace
 
 QString ApplicationTitleFor(const QString& productName) {
     QString title = productName;
@@ -18,11 +28,10 @@ QString ApplicationTitleFor(const QString& productName) {
 }
 
 void SetApplicationTitle() {
-    QGuiApplication::setApplicationDisplayName(
-        ApplicationTitleFor(QString::fromLatin1(kProductName)));
+    StoredTitle() = ApplicationTitleFor(QString::fromLatin1(kProductName));
 }
 
 QString ApplicationTitle() {
-    const QString title = QGuiApplication::applicationDisplayName();
+    const QString& title = StoredTitle();
     return title.isEmpty() ? QString::fromLatin1(kProductName) : title;
 }

@@ -15,9 +15,12 @@ QColor ButtonFaceColor() {
 
 namespace {
 
-void SetBackground(QWidget& widget, const QColor& color) {
+// The button face comes with the button text colour, so captions on it stay readable
+// whatever text colour the window had before.
+void SetBackground(QWidget& widget, const QColor& face, const QColor& text) {
     QPalette palette = widget.palette();
-    palette.setColor(QPalette::Window, color);
+    palette.setColor(QPalette::Window, face);
+    palette.setColor(QPalette::WindowText, text);
     widget.setPalette(palette);
     widget.setAutoFillBackground(true);
 }
@@ -26,12 +29,13 @@ void SetBackground(QWidget& widget, const QColor& color) {
 
 void ResetFormColors(QWidget& window) {
     const QColor face = ButtonFaceColor();
-    SetBackground(window, face);
+    const QColor text = QApplication::palette().color(QPalette::ButtonText);
+    SetBackground(window, face, text);
     const auto children = window.findChildren<QWidget*>();
     for (QWidget* child : children) {
         if (qobject_cast<QRadioButton*>(child) || qobject_cast<QCheckBox*>(child) ||
             qobject_cast<QGroupBox*>(child) || qobject_cast<QLabel*>(child)) {
-            SetBackground(*child, face);
+            SetBackground(*child, face, text);
         }
     }
 }

@@ -3,6 +3,7 @@
 #include "support/raised.h"
 #include "support/test_environment.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProgressBar>
 #include <QTemporaryDir>
@@ -11,6 +12,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <limits>
 
 namespace {
 
@@ -174,6 +176,33 @@ private slots:
         QVERIFY(pid > 0);
         QCOMPARE(::kill(pid, 0), -1);
         QCOMPARE(errno, ESRCH);
+    }
+
+    // A child that ends at once costs one poll and one sleep of 100 ms; a longer child
+    // ends the wait when it ends, not at the next poll. Reading the exit code before the
+    // sleep would cost one or two polls more: at least 200 ms for the first row and
+    // 400 ms for the second. The best of three tries, so a busy machine cannot fail it.
+    void waitEndsWithTheChild_data() {
+        QTest::addColumn<QString>("commandLine");
+        QTest::addColumn<int>("childMilliseconds");
+        QTest::newRow("ends at once: one poll") << "/bin/true" << 0;
+        QTest::newRow("ends after 250 ms") << "sleep 0.25" << 250;
+    }
+    void waitEndsWithTheChild() {
+        QFETCH(QString, commandLine);
+        QFETCH(int, childMilliseconds);
+        QScopedPointer<QProgressBar> bar(NewBar(0, QStringLiteral("before")));
+        qint64 best = std::numeric_limits<qint64>::max();
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            QElapsedTimer clock;
+            clock.start();
+            QCOMPARE(RunAndWait(commandLine, 0, bar.get(), QStringLiteral("a.png"), 0, 1), 0);
+            best = std::min(best, clock.elapsed());
+        }
+        const qint64 least = std::max(100, childMilliseconds);
+        QVERIFY2(best >= least, qPrintable(QString::number(best)));
+        QVERIFY2(best < least + 90, qPrintable(QString::number(best)));
+        QCOMPARE(bar->text(), QStringLiteral("a.png"));
     }
 };
 

@@ -90,16 +90,18 @@ private slots:
         QCOMPARE(f.dialogs.messages(), QStringList());
     }
 
-    void vanishedPathIsReportedAndTheRestAdded() {
+    // A path that no longer exists is no folder: it is appended as delivered, unchecked
+    // and without a message, like any other file.
+    void vanishedPathIsAppendedAsDelivered() {
         QTemporaryDir dir;
-        QVERIFY(MakeTree(dir.path(), {"a.jpg", "b.jpg"}));
+        QVERIFY(MakeTree(dir.path(), {"a.jpg", "b.jpg", "link -> gone.jpg"}));
         Fixture f;
         const QStringList entries =
-            f.dropPaths({dir.path() + "/a.jpg", dir.path() + "/gone.jpg", dir.path() + "/b.jpg"});
-        QCOMPARE(Relative(dir.path(), entries), (QStringList{"a.jpg", "b.jpg"}));
-        QCOMPARE(f.dialogs.errors().size(), 1);
-        QVERIFY(f.dialogs.errors().first().startsWith(
-            "File not found\r\nin Pellinor2021/08/31.Form1.ListView1_OLEDragDrop at line 100"));
+            f.dropPaths({dir.path() + "/a.jpg", dir.path() + "/gone.jpg", dir.path() + "/link",
+                         dir.path() + "//gone dir/x.jpg", dir.path() + "/b.jpg"});
+        QCOMPARE(Relative(dir.path(), entries),
+                 (QStringList{"a.jpg", "gone.jpg", "link", "/gone dir/x.jpg", "b.jpg"}));
+        QCOMPARE(f.dialogs.messages(), QStringList());
     }
 };
 

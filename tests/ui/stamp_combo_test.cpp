@@ -1,3 +1,5 @@
+#include "core/ink.h"
+#include "core/overlay_text.h"
 #include "core/stamp_text.h"
 #include "support/form_fixture.h"
 
@@ -114,6 +116,53 @@ private slots:
         QCOMPARE(f.form.Text4->Text(), QString("one\r\ntwo"));
         f.form.Text4->SetText("a\r\nb\r\n");
         QCOMPARE(f.form.Text4->Text(), QString("a\r\nb\r\n"));
+    }
+
+    // Only CR LF cuts lines. A Linux file name may hold a lone CR or LF: the box keeps it
+    // on its line, gives it back unchanged, and the name is stamped on one line.
+    void loneLineBreakInAFileNameStaysOnOneLine_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("lines");
+        QTest::newRow("LF in the name") << 4 << u"/pics/a\nb.jpg"_s << u"a\nb.jpg"_s << 1;
+        QTest::newRow("CR, no extension") << 5 << u"/pics/a\rb.c.jpg"_s << u"a\rb.c"_s << 1;
+        QTest::newRow("both in the full path")
+            << 6 << u"/pi\ncs/\n\rx\r.jpg"_s << u"/pi\ncs/\n\rx\r.jpg"_s << 1;
+        QTest::newRow("paragraph mark") << 4 << u"/pics/a\u2029b.jpg"_s << u"a\u2029b.jpg"_s << 1;
+        QTest::newRow("CR LF cuts")
+            << 4 << u"/pics/two\r\nlines.jpg"_s << u"two\r\nlines.jpg"_s << 2;
+    }
+    void loneLineBreakInAFileNameStaysOnOneLine() {
+        QFETCH(int, mode);
+        QFETCH(QString, entry);
+        QFETCH(QString, text);
+        QFETCH(int, lines);
+        FormFixture f;
+        f.form.ListView1->Add(entry);
+        Choose(f.form.Combo1, mode);
+        QCOMPARE(f.form.Text4->Text(), text);
+        QCOMPARE(f.form.Text4->document()->blockCount(), lines);
+        // Typing elsewhere in the box keeps the character.
+        QTextCursor end(f.form.Text4->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(u"!"_s);
+        QCOMPARE(f.form.Text4->Text(), text + u"!"_s);
+
+        Canvas canvas;
+        const QImage picture = PlainImage(800, 200);
+        canvas.SetPicture(picture);
+        canvas.SetFontName(u"Arial"_s);
+        canvas.SetFontSize(24);
+        canvas.ForeColor = 0;
+        OverlayText2(canvas, f.form.Text4->Text(), u"Upper-left"_s, f.dialogs);
+        const QRect ink = InkBox(canvas.Image(), picture);
+        QFont font(u"Arial"_s);
+        font.setPointSizeF(24);
+        const double lineHeight = Metrics96(font).lineSpacing();
+        QVERIFY2(ink.height() > (lines - 1) * lineHeight && ink.height() <= lines * lineHeight,
+                 qPrintable(QString::number(ink.height())));
+        QCOMPARE(f.dialogs.errors(), QStringList());
     }
 };
 

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+
+class QWidget;
+
+// Where a window whose frame has the given size opens on a screen's available area:
+// centred when the whole frame fits, at the area's top-left corner when it does not,
+// so the window's title bar and left part are never off the screen.
+QPoint OnScreenPosition(const QSize& frame, const QRect& available);
+
+// Moves a top-level window to that position on the available area of its screen.
+void PlaceOnScreen(QWidget& window);

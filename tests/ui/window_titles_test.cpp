@@ -1,0 +1,156 @@
+// Window titles as the window system shows them. Run under an X server (the test is
+// registered through xvfb-run when it is installed), the title of each window is read
+// back from the X server; elsewhere only what Qt would hand over is checked.
+
+#include "support/form_fixture.h"
+#include "ui/qt_dialogs.h"
+#include "util/app_title.h"
+#include "util/error_trap.h"
+#include "util/message_box.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
+#include <QWindow>
+#include <QtTest>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <functional>
+
+namespace {
+
+bool OnX11() {
+    return QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
+xcb_atom_t Atom(xcb_connection_t* connection, const char* name) {
+    const xcb_intern_atom_cookie_t cookie =
+        xcb_intern_atom(connection, 0, static_cast<uint16_t>(qstrlen(name)), name);
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookie, nullptr);
+    xcb_atom_t atom = XCB_ATOM_NONE;
+    if (reply != nullptr) {
+        atom = reply->atom;
+        std::free(reply);
+    }
+    return atom;
+}
+
+// The window's title as the X server holds it for window managers and task bars.
+QString X11Title(const QWidget* window) {
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = x11->connection();
+    // Qt may still hold requests that set the title.
+    xcb_flush(connection);
+    const xcb_get_property_cookie_t cookie = xcb_get_property(
+        connection, 0, static_cast<xcb_window_t>(window->winId()), Atom(connection, "_NET_WM_NAME"),
+        Atom(connection, "UTF8_STRING"), 0, 4096);
+    xcb_get_property_reply_t* reply = xcb_get_property_reply(connection, cookie, nullptr);
+    QString title;
+    if (reply != nullptr) {
+        title = QString::fromUtf8(static_cast<const char*>(xcb_get_property_value(reply)),
+                                  xcb_get_property_value_length(reply));
+        std::free(reply);
+    }
+    return title;
+}
+
+// The title of the first dialog that opens while `open` runs, as Qt holds it and as
+// the window system shows it; the dialog is then closed unanswered.
+struct SeenTitle {
+    QString qt;
+    QString shown;
+};
+SeenTitle TitleOfDialogOpenedBy(const std::function<void()>& open) {
+    SeenTitle seen;
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr || dialog->windowHandle() == nullptr ||
+            !dialog->windowHandle()->isExposed()) {
+            return;
+        }
+        seen.qt = dialog->windowTitle();
+        seen.shown = OnX11() ? X11Title(dialog) : seen.qt;
+        dialog->reject();
+    });
+    poll.start();
+    open();
+    return seen;
+}
+
+}  // namespace
+
+class WindowTitlesTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        // As the program starts.
+        QCoreApplication::setApplicationName(QStringLiteral("Velloran"));
+        SetApplicationTitle();
+    }
+
+    // With a display name set, Qt appends " — <name>" to every other window's title.
+    void noApplicationDisplayNameIsSet() {
+        QCoreApplication::setApplicationName(QStringLiteral("velloran-probe"));
+        // Unset, the display name follows the application name.
+        QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("velloran-probe"));
+        QCoreApplication::setApplicationName(QStringLiteral("Velloran"));
+        QCOMPARE(ApplicationTitle(), QStringLiteral("Velloran"));
+    }
+
+    void mainWindowTitle() {
+        FormFixture f;
+        f.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.form));
+        QCOMPARE(f.form.windowTitle(), QStringLiteral("Velloran"));
+        if (OnX11()) {
+            QTRY_COMPARE(X11Title(&f.form), QStringLiteral("Velloran"));
+        }
+    }
+
+    void dialogTitles_data() {
+        QTest::addColumn<int>("dialog");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("error box") << 0 << "Application Error";
+        QTest::newRow("message without a caption") << 1 << "Velloran";
+        QTest::newRow("folder browser") << 2 << "Pick the output folder";
+        QTest::newRow("font dialog") << 3 << "Select Font";
+    }
+    void dialogTitles() {
+        QFETCH(int, dialog);
+        QFETCH(QString, title);
+        FormFixture f;
+        f.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.form));
+        QtDialogs dialogs;
+        dialogs.setOwner(&f.form);
+        const SeenTitle seen = TitleOfDialogOpenedBy([&] {
+            switch (dialog) {
+                case 0: {
+                    ErrorTrap trap(dialogs, QStringLiteral("Form1.PushButton2_Click"));
+                    trap.Do(100, [] { Raise(vberr::kFileNotFound); });
+                    break;
+                }
+                case 1:
+                    MsgBox(dialogs, QStringLiteral("Done."));
+                    break;
+                case 2:
+                    dialogs.browseForFolder(QStringLiteral("Pick the output folder"),
+                                            f.t.desktopFolder());
+                    break;
+                default:
+                    dialogs.chooseFont({QStringLiteral("Arial"), true, false, 24, false, false});
+                    break;
+            }
+        });
+        QCOMPARE(seen.qt, title);
+        QCOMPARE(seen.shown, title);
+    }
+};
+
+QTEST_MAIN(WindowTitlesTest)
+#include "window_titles_test.moc"
