@@ -3,6 +3,7 @@
 #include "batch/bitmap_writer.h"
 #include "batch/converter.h"
 #include "batch/input_conversion.h"
+#include "batch/photo_metadata.h"
 #include "batch/picture_loader.h"
 #include "batch/progress_bar_text.h"
 #include "batch/run_and_wait.h"
@@ -139,7 +140,9 @@ void Form1::StampEntry(ErrorTrap& trap, int i) {
             return extension == QLatin1String("jpg") || extension == QLatin1String("jpeg");
         })) {
         trap.Do(172, [&] {
-            SaveJpeg(Picture1.Image(), outputPath, static_cast<quint8>(Slider1->value()));
+            // The source's metadata goes in with the encoded picture.
+            SaveJpeg(Picture1.Image(), outputPath, static_cast<quint8>(Slider1->value()),
+                     ReadPhotoMetadata(source, Picture1.Image()));
         });
         return;
     }
@@ -180,6 +183,8 @@ void Form1::StampEntry(ErrorTrap& trap, int i) {
                                ? QStringLiteral("the converter ended with code %1").arg(code)
                                : why));
         }
+        // The metadata step: the source's metadata into the file the converter wrote.
+        KeepPhotoMetadata(source, outputPath, Picture1.Image());
     });
     trap.Do(208, [&] { DeleteFileForced(ConverterPath(tempFolder)); });
 }

@@ -1,6 +1,7 @@
 #include "batch/save_jpeg.h"
 
 #include "batch/jpeg_error_manager.h"
+#include "batch/jpeg_metadata_markers.h"
 #include "util/vb_error.h"
 
 #include <QSaveFile>
@@ -83,7 +84,8 @@ UINT16 DotsPerInch(int dotsPerMetre) {
 
 // Encodes straight from the image's rows: Format_RGB32 is BGRX in memory on a
 // little-endian machine, which libjpeg reads as it stands.
-bool Encode(JpegEncoder* encoder, const QImage* image, int quality) {
+bool Encode(JpegEncoder* encoder, const QImage* image, int quality,
+            const JpegMetadataMarkers* metadata) {
     if (setjmp(encoder->errors.jump)) {
         return false;
     }
@@ -107,6 +109,7 @@ bool Encode(JpegEncoder* encoder, const QImage* image, int quality) {
     info->X_density = DotsPerInch(image->dotsPerMeterX());
     info->Y_density = DotsPerInch(image->dotsPerMeterY());
     jpeg_start_compress(info, TRUE);
+    WriteJpegMetadataMarkers(info, metadata);
     constexpr JDIMENSION kRowsPerCall = 16;
     JSAMPROW rows[kRowsPerCall];
     const uchar* bits = image->constBits();
@@ -125,7 +128,8 @@ bool Encode(JpegEncoder* encoder, const QImage* image, int quality) {
 
 }  // namespace
 
-void SaveJpeg(const QImage& picture, const QString& path, quint8 quality) {
+void SaveJpeg(const QImage& picture, const QString& path, quint8 quality,
+              const PhotoMetadata& metadata) {
     if (picture.isNull()) {
         Fail(kInvalidParameter);
     }
@@ -142,8 +146,9 @@ void SaveJpeg(const QImage& picture, const QString& path, quint8 quality) {
     if (!file.open(QIODevice::WriteOnly)) {
         Fail(kWin32Error);
     }
+    const JpegMetadataMarkers markers = PrepareJpegMetadataMarkers(metadata);
     JpegEncoder encoder(&file);
-    if (!Encode(&encoder, &pixels, std::min<int>(quality, 100))) {
+    if (!Encode(&encoder, &pixels, std::min<int>(quality, 100), &markers)) {
         Fail(encoder.destination.writeFailed ? kWin32Error : kGenericError);
     }
     if (encoder.destination.writeFailed || !file.commit()) {
