@@ -1,5 +1,7 @@
 #include "batch/photo_metadata.h"
 
+#include "batch/jpeg_metadata_salvage.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -280,17 +282,27 @@ PhotoMetadata ReadPhotoMetadata(const QString& sourcePath, const QImage& written
     if (!QFileInfo(sourcePath).isFile()) {
         return metadata;
     }
+    // exiv2 reads a memory block in place: it must outlive the image.
+    QByteArray rest;
     try {
         SetUpExiv2();
-        const Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(LocalPath(sourcePath));
+        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(LocalPath(sourcePath));
         if (!image.get()) {
             return metadata;
         }
         // A block that fails to decode stops the reading where it is; what was read
-        // before it is still good.
+        // before it is still good. A damaged EXIF block of a JPEG would take the
+        // profile and the XMP after it along: those are read again without it.
         try {
             image->readMetadata();
         } catch (const std::exception&) {
+            if (image->imageType() == Exiv2::ImageType::jpeg) {
+                rest = JpegMarkersWithoutExif(sourcePath);
+                if (!rest.isEmpty()) {
+                    image = Exiv2::ImageFactory::open(Bytes(rest), long(rest.size()));
+                    image->readMetadata();
+                }
+            }
         }
         // JPEG and TIFF sources reach the canvas upright; a PNG's EXIF orientation is
         // not applied on its way there, so it still describes the copy's pixels.
