@@ -5,6 +5,8 @@
 namespace {
 
 constexpr qsizetype kLargestMarker = 65533;
+// libjpeg splits a profile over at most 255 APP2 markers of 65519 bytes each.
+constexpr qsizetype kLargestProfile = qsizetype(255) * 65519;
 
 void Add(JpegMetadataMarkers& out, int code, const QByteArray& identifier, const QByteArray& data) {
     if (data.isEmpty() || identifier.size() + data.size() > kLargestMarker) {
@@ -23,7 +25,7 @@ QByteArray PhotoshopBlock(const QByteArray& iptc) {
         }
         const Exiv2::DataBuf block = Exiv2::Photoshop::setIptcIrb(nullptr, 0, data);
         return QByteArray(reinterpret_cast<const char*>(block.pData_), qsizetype(block.size_));
-    } catch (const std::exception&) {
+    } catch (...) {
         return {};
     }
 }
@@ -37,7 +39,9 @@ JpegMetadataMarkers PrepareJpegMetadataMarkers(const PhotoMetadata& metadata) {
     if (!metadata.iptc.isEmpty()) {
         Add(out, JPEG_APP0 + 13, QByteArray("Photoshop 3.0", 14), PhotoshopBlock(metadata.iptc));
     }
-    out.icc = metadata.icc;
+    if (metadata.icc.size() <= kLargestProfile) {
+        out.icc = metadata.icc;
+    }
     return out;
 }
 

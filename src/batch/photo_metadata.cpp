@@ -167,7 +167,7 @@ template <typename Part>
 QByteArray Guarded(Part part) {
     try {
         return part();
-    } catch (const std::exception&) {
+    } catch (...) {
         return {};
     }
 }
@@ -295,7 +295,7 @@ PhotoMetadata ReadPhotoMetadata(const QString& sourcePath, const QImage& written
         // profile and the XMP after it along: those are read again without it.
         try {
             image->readMetadata();
-        } catch (const std::exception&) {
+        } catch (...) {
             if (image->imageType() == Exiv2::ImageType::jpeg) {
                 rest = JpegMarkersWithoutExif(sourcePath);
                 if (!rest.isEmpty()) {
@@ -316,7 +316,7 @@ PhotoMetadata ReadPhotoMetadata(const QString& sourcePath, const QImage& written
             metadata.icc = QByteArray(reinterpret_cast<const char*>(profile->pData_),
                                       qsizetype(profile->size_));
         }
-    } catch (const std::exception&) {
+    } catch (...) {
     }
     return metadata;
 }
@@ -341,7 +341,7 @@ bool WritePhotoMetadata(const QString& path, const PhotoMetadata& metadata) {
             return false;
         }
         return file.commit();
-    } catch (const std::exception&) {
+    } catch (...) {
         return false;
     }
 }
