@@ -57,6 +57,10 @@ void AddCameraMetadata(const QString& path) {
     xmp["Xmp.dc.creator"] = "Jo Photographer";
     xmp["Xmp.tiff.Orientation"] = "6";
     xmp["Xmp.xmp.CreateDate"] = "2026-06-12T15:04:05";
+    Exiv2::XmpTextValue thumbnails;
+    thumbnails.setXmpArrayType(Exiv2::XmpValue::xaAlt);
+    xmp.add(Exiv2::XmpKey("Xmp.xmp.Thumbnails"), &thumbnails);
+    xmp["Xmp.xmp.Thumbnails[1]/xmpGImg:image"] = thumbnail.toBase64().toStdString();
     image->iptcData()["Iptc.Application2.Copyright"] = kCopyright.toStdString();
     image->iptcData()["Iptc.Application2.Keywords"] = "harbour";
     const QByteArray icc = AdobeRgbProfile();
@@ -146,6 +150,9 @@ private slots:
             QVERIFY2(datum.groupName() != "Thumbnail", datum.key().c_str());
         }
         QCOMPARE(Profile(*copy), AdobeRgbProfile());
+        for (const Exiv2::Xmpdatum& datum : copy->xmpData()) {
+            QVERIFY2(datum.key().find("Thumbnails") == std::string::npos, datum.key().c_str());
+        }
         QCOMPARE(Tag(copy->xmpData(), "Xmp.dc.creator"), std::string("Jo Photographer"));
         QCOMPARE(Tag(copy->xmpData(), "Xmp.tiff.Orientation"), orientation);
         const auto iptc = copy->iptcData().findKey(Exiv2::IptcKey("Iptc.Application2.Copyright"));
