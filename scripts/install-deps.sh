@@ -17,6 +17,8 @@ libgif-dev
 libpng-dev
 libturbojpeg0-dev
 libjpeg62-turbo-dev
+libexiv2-dev
+zlib1g-dev
 fonts-liberation
 xvfb
 xauth

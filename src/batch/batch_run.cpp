@@ -3,6 +3,7 @@
 #include "batch/bitmap_writer.h"
 #include "batch/converter.h"
 #include "batch/input_conversion.h"
+#include "batch/photo_metadata.h"
 #include "batch/picture_loader.h"
 #include "batch/progress_bar_text.h"
 #include "batch/save_jpeg.h"
@@ -143,7 +144,9 @@ void Form1::StampEntry(ErrorTrap& trap, int i) {
             return extension == QLatin1String("jpg") || extension == QLatin1String("jpeg");
         })) {
         trap.Do(172, [&] {
-            SaveJpeg(Picture1.Image(), outputPath, static_cast<quint8>(Slider1->value()));
+            // The source's metadata goes in with the encoded picture.
+            SaveJpeg(Picture1.Image(), outputPath, static_cast<quint8>(Slider1->value()),
+                     ReadPhotoMetadata(source, Picture1.Image()));
         });
         return;
     }
@@ -194,7 +197,9 @@ void Form1::StampEntry(ErrorTrap& trap, int i) {
             RaiseOutputConversionFailure(code, why, pending->temporaryPath(), outputPath,
                                          extension);
         }
-        // Here the converted file stands complete under pending->temporaryPath().
+        // The source's metadata goes into the converted file before it takes the output
+        // name; the step never fails the entry.
+        KeepPhotoMetadata(source, pending->temporaryPath(), Picture1.Image());
         pending->Commit();
     });
     trap.Do(208, [&] { DeleteFileForced(ConverterPath(tempFolder)); });

@@ -1,6 +1,7 @@
 #include "batch/save_jpeg.h"
 
 #include "batch/jpeg_error_manager.h"
+#include "batch/jpeg_metadata_markers.h"
 #include "util/result_file.h"
 #include "util/vb_error.h"
 
@@ -92,7 +93,8 @@ UINT16 DotsPerInch(int dotsPerMetre) {
 
 // Encodes straight from the image's rows: Format_RGB32 is BGRX in memory on a
 // little-endian machine, which libjpeg reads as it stands.
-bool Encode(JpegEncoder* encoder, const QImage* image, int quality) {
+bool Encode(JpegEncoder* encoder, const QImage* image, int quality,
+            const JpegMetadataMarkers* metadata) {
     if (setjmp(encoder->errors.jump)) {
         return false;
     }
@@ -116,6 +118,7 @@ bool Encode(JpegEncoder* encoder, const QImage* image, int quality) {
     info->X_density = DotsPerInch(image->dotsPerMeterX());
     info->Y_density = DotsPerInch(image->dotsPerMeterY());
     jpeg_start_compress(info, TRUE);
+    WriteJpegMetadataMarkers(info, metadata);
     constexpr JDIMENSION kRowsPerCall = 16;
     JSAMPROW rows[kRowsPerCall];
     const uchar* bits = image->constBits();
@@ -134,7 +137,8 @@ bool Encode(JpegEncoder* encoder, const QImage* image, int quality) {
 
 }  // namespace
 
-void SaveJpeg(const QImage& picture, const QString& path, quint8 quality) {
+void SaveJpeg(const QImage& picture, const QString& path, quint8 quality,
+              const PhotoMetadata& metadata) {
     if (picture.isNull()) {
         Fail(kInvalidParameter);
     }
@@ -149,8 +153,9 @@ void SaveJpeg(const QImage& picture, const QString& path, quint8 quality) {
     }
     try {
         ResultFile file(path);
+        const JpegMetadataMarkers markers = PrepareJpegMetadataMarkers(metadata);
         JpegEncoder encoder(&file);
-        if (!Encode(&encoder, &pixels, std::min<int>(quality, 100))) {
+        if (!Encode(&encoder, &pixels, std::min<int>(quality, 100), &markers)) {
             if (encoder.destination.writeFailed) {
                 file.RaiseWriteError();
             }
@@ -160,7 +165,6 @@ void SaveJpeg(const QImage& picture, const QString& path, quint8 quality) {
             file.RaiseWriteError();
         }
         file.Finish();
-        // Here the finished JPEG stands complete under file.temporaryPath().
         file.Commit();
     } catch (const ResultFileError& error) {
         RethrowTelling(error);

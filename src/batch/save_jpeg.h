@@ -1,5 +1,7 @@
 #pragma once
 
+#include "batch/photo_metadata.h"
+
 #include <QImage>
 #include <QString>
 
@@ -11,8 +13,11 @@
 // The quality goes to the encoder unchanged. The encoder's range is 0 to 100, where 0
 // and 1 give the same file; a value above 100 is taken as 100.
 //
+// The metadata, when given, is written as APP markers right after the JFIF header.
+//
 // Throws VbError 5 "Cannot save the image. GDI+ Error:<status>": status 7 when the file
 // cannot be created or written (missing folder, no permission), 2 for a null picture, 1
 // for any other failure. A full disk is VbError 61 and a link of another user VbError 70,
 // each naming the path.
-void SaveJpeg(const QImage& picture, const QString& path, quint8 quality);
+void SaveJpeg(const QImage& picture, const QString& path, quint8 quality,
+              const PhotoMetadata& metadata = PhotoMetadata());
