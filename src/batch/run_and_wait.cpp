@@ -150,13 +150,16 @@ private:
 
 qint32 RunAndWait(const QString& commandLine, std::optional<int> windowStyle,
                   QProgressBar* progressBar, const QString& barText, int barValue, int fileCount,
-                  QString* childError) {
+                  QString* childError, int* polls) {
     // The bar's window may close while the wait yields.
     const QPointer<QProgressBar> bar(progressBar);
     // Linux has no window to show for a console child; the style is only checked.
     [[maybe_unused]] const int style = CheckedWindowStyle(windowStyle);
 
     Child child;
+    if (polls != nullptr) {
+        *polls = 0;
+    }
     if (!child.Start(commandLine)) {
         if (childError != nullptr) {
             *childError = child.LastErrorLine();
@@ -165,9 +168,11 @@ qint32 RunAndWait(const QString& commandLine, std::optional<int> windowStyle,
     }
 
     qint32 exitCode = 0;
-    int polls = 0;
+    int barPolls = 0;
+    int allPolls = 0;
     bool firstPoll = true;
     do {
+        ++allPolls;
         // The exit code is read after the sleep, which the child's end cuts short: the
         // wait returns as soon as the child has ended, yet at least one poll later.
         Yield();
@@ -176,10 +181,10 @@ qint32 RunAndWait(const QString& commandLine, std::optional<int> windowStyle,
         exitCode = child.ExitCode();
         if (bar != nullptr) {
             Yield();
-            ++polls;
-            if (polls >= kCounterFromPoll) {
+            ++barPolls;
+            if (barPolls >= kCounterFromPoll) {
                 Yield();
-                const int counter = polls - kCounterFromPoll;
+                const int counter = barPolls - kCounterFromPoll;
                 if (bar != nullptr) {
                     SetProgressBarText(
                         bar, barText + (barText.isEmpty() ? QString() : QStringLiteral(", ")) +
@@ -200,6 +205,9 @@ qint32 RunAndWait(const QString& commandLine, std::optional<int> windowStyle,
     }
     if (childError != nullptr) {
         *childError = child.LastErrorLine();
+    }
+    if (polls != nullptr) {
+        *polls = allPolls;
     }
     return exitCode;
 }

@@ -22,7 +22,8 @@ class QProgressBar;
 // Returns the child's exit code; 128 + the signal number when a signal ended it; and
 // 53 + 0x80040000 (a negative number) at once when it cannot be started. When
 // childError is given it receives the last non-empty line the child wrote to its
-// standard error (or why it could not be started, or which signal ended it).
+// standard error (or why it could not be started, or which signal ended it). When polls
+// is given it receives the number of 100 ms polls the wait took (0 when nothing started).
 qint32 RunAndWait(const QString& commandLine, std::optional<int> windowStyle, QProgressBar* bar,
                   const QString& barText, int barValue, int fileCount,
-                  QString* childError = nullptr);
+                  QString* childError = nullptr, int* polls = nullptr);
