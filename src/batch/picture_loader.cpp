@@ -1,18 +1,25 @@
 #include "batch/picture_loader.h"
 
+#include "batch/bitmap_structure.h"
+#include "batch/gif_decoder.h"
 #include "batch/jpeg_error_manager.h"
+#include "batch/picture_format.h"
 #include "batch/pixel_buffer_pool.h"
 #include "util/vb_error.h"
 
 #include <QBuffer>
 #include <QFile>
-#include <QFileInfo>
 #include <QImageReader>
 #include <QTransform>
 
 #include <algorithm>
+#include <cerrno>
 #include <csetjmp>
 #include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -26,9 +33,11 @@ qint64 AllocationLimitBytes() {
     return qint64(QImageReader::allocationLimit()) * 1024 * 1024;
 }
 
-void CheckSize(const QString& path, qint64 width, qint64 height) {
+// Refuses a picture whose pixels, with `extraBytesPerPixel` for the decoder's own copy,
+// would not fit the limit.
+void CheckSize(const QString& path, qint64 width, qint64 height, qint64 extraBytesPerPixel = 0) {
     const qint64 limit = AllocationLimitBytes();
-    if (limit > 0 && width * height * 4 > limit) {
+    if (limit > 0 && width * height * (4 + extraBytesPerPixel) > limit) {
         CannotRead(vberr::kOutOfMemory, path,
                    QStringLiteral("the picture is too large (%1 x %2 pixels; at most %3 MB "
                                   "of pixels can be held)")
@@ -38,44 +47,94 @@ void CheckSize(const QString& path, qint64 width, qint64 height) {
     }
 }
 
-QByteArray ReadWholeFile(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        Raise(vberr::kFileNotFound, QStringLiteral("File not found: \"%1\"").arg(path));
+// Closes a descriptor on every way out of ReadWholeFile.
+struct Descriptor {
+    int fd;
+    ~Descriptor() {
+        if (fd >= 0) {
+            ::close(fd);
+        }
     }
-    if (info.isDir()) {
+};
+
+// Opens without blocking and judges the opened file itself, so a FIFO or a device put
+// at the path, even between a check and the open, is never read.
+QByteArray ReadWholeFile(const QString& path) {
+    const Descriptor file{
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
+    if (file.fd < 0) {
+        const int error = errno;
+        if (error == ENOENT || error == ENOTDIR) {
+            Raise(vberr::kFileNotFound, QStringLiteral("File not found: \"%1\"").arg(path));
+        }
+        if (error == EACCES || error == EPERM) {
+            CannotRead(vberr::kPermissionDenied, path, QStringLiteral("permission denied"));
+        }
+        CannotRead(vberr::kPathFileAccess, path, QString::fromLocal8Bit(std::strerror(error)));
+    }
+    struct stat status {};
+    if (::fstat(file.fd, &status) != 0) {
+        CannotRead(vberr::kPathFileAccess, path, QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    if (S_ISDIR(status.st_mode)) {
         CannotRead(vberr::kPathFileAccess, path, QStringLiteral("it is a folder, not a file"));
     }
-    // A FIFO or a device would block or never end.
-    if (!info.isFile()) {
+    if (!S_ISREG(status.st_mode)) {
         CannotRead(vberr::kPathFileAccess, path, QStringLiteral("it is not a regular file"));
     }
-    if (!info.isReadable()) {
-        CannotRead(vberr::kPermissionDenied, path, QStringLiteral("permission denied"));
-    }
     const qint64 limit = AllocationLimitBytes();
-    if (limit > 0 && info.size() > limit) {
+    if (limit > 0 && status.st_size > limit) {
         CannotRead(vberr::kOutOfMemory, path, QStringLiteral("the file is too large"));
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        CannotRead(vberr::kPathFileAccess, path, file.errorString());
+    if (status.st_size == 0) {
+        CannotRead(vberr::kInvalidPicture, path, QStringLiteral("the file is empty"));
     }
-    QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        CannotRead(vberr::kPathFileAccess, path, file.errorString());
+    // Never more than the size seen: a file that grows while it is read is cut there.
+    QByteArray data(qsizetype(status.st_size), Qt::Uninitialized);
+    qsizetype have = 0;
+    while (have < data.size()) {
+        const ssize_t n = ::read(file.fd, data.data() + have, size_t(data.size() - have));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            CannotRead(vberr::kPathFileAccess, path, QString::fromLocal8Bit(std::strerror(errno)));
+        }
+        if (n == 0) {
+            break;
+        }
+        have += n;
     }
+    data.truncate(have);
     if (data.isEmpty()) {
         CannotRead(vberr::kInvalidPicture, path, QStringLiteral("the file is empty"));
     }
     return data;
 }
 
-// The SOI marker. Qt's own JPEG reader claims the same files, so no JPEG reaches it (it
-// would show a truncated file with a grey bottom and no error).
-bool IsJpeg(const QByteArray& data) {
-    return data.size() >= 2 && static_cast<uchar>(data[0]) == 0xFF &&
-           static_cast<uchar>(data[1]) == 0xD8;
+[[noreturn]] void Damaged(const QString& path, const QString& why) {
+    CannotRead(vberr::kInvalidPicture, path,
+               QStringLiteral("the file is damaged or truncated (%1)").arg(why));
+}
+
+// Transparent parts show on white, as in any viewer. Done in place, so no second copy of
+// a large picture is made.
+QImage OpaqueOnWhite(QImage image) {
+    if (!image.hasAlphaChannel()) {
+        return image.format() == QImage::Format_RGB32
+                   ? image
+                   : std::move(image).convertToFormat(QImage::Format_RGB32);
+    }
+    image.convertTo(QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const int white = 255 - qAlpha(line[x]);
+            line[x] = qRgb(qRed(line[x]) + white, qGreen(line[x]) + white, qBlue(line[x]) + white);
+        }
+    }
+    image.reinterpretAsFormat(QImage::Format_RGB32);
+    return image;
 }
 
 // ---- EXIF orientation ----
@@ -171,6 +230,7 @@ bool ReadJpegHeader(JpegDecoder* decoder, const uchar* data, unsigned long size)
         return false;
     }
     jpeg_create_decompress(&decoder->info);
+    decoder->errors.LimitScans(&decoder->info);
     jpeg_mem_src(&decoder->info, data, size);
     jpeg_save_markers(&decoder->info, JPEG_APP0 + 1, 0xFFFF);
     jpeg_read_header(&decoder->info, TRUE);
@@ -240,17 +300,35 @@ int DotsPerMetre(const jpeg_decompress_struct& info, UINT16 density) {
     }
 }
 
+[[noreturn]] void JpegFailed(const QString& path, const JpegErrorManager& errors) {
+    if (errors.damaged || errors.tooManyScans) {
+        Damaged(path, errors.Message());
+    }
+    if (errors.OutOfMemory()) {
+        CannotRead(vberr::kOutOfMemory, path,
+                   QStringLiteral("the picture needs more than %1 MB of memory to decode")
+                       .arg(QImageReader::allocationLimit()));
+    }
+    CannotRead(vberr::kInvalidPicture, path,
+               QStringLiteral("the JPEG data is damaged or of a kind that cannot be read (%1)")
+                   .arg(errors.Message()));
+}
+
 QImage LoadJpeg(const QString& path, const QByteArray& data) {
     JpegDecoder decoder;
     const auto* bytes = reinterpret_cast<const uchar*>(data.constData());
     if (!ReadJpegHeader(&decoder, bytes, static_cast<unsigned long>(data.size()))) {
-        CannotRead(vberr::kInvalidPicture, path,
-                   QStringLiteral("the JPEG data is damaged or of a kind that cannot be read "
-                                  "(%1)")
-                       .arg(decoder.errors.Message()));
+        JpegFailed(path, decoder.errors);
     }
     const jpeg_decompress_struct& info = decoder.info;
     CheckSize(path, info.image_width, info.image_height);
+    // What the picture leaves of the limit bounds the decoder's own buffers: a progressive
+    // file keeps every coefficient of the picture, up to twice the picture's size for CMYK.
+    const qint64 imageBytes = qint64(info.image_width) * info.image_height * 4;
+    const qint64 limit = AllocationLimitBytes();
+    if (limit > 0) {
+        decoder.info.mem->max_memory_to_use = long(std::max<qint64>(limit - imageBytes, 1));
+    }
     // Saved markers are freed when decoding finishes.
     const int orientation = ExifOrientation(info);
     QImage image = pixel_buffer_pool::NewRgb32Image(int(info.image_width), int(info.image_height));
@@ -261,15 +339,7 @@ QImage LoadJpeg(const QString& path, const QByteArray& data) {
                        .arg(info.image_height));
     }
     if (!DecodeJpegRows(&decoder, image.bits(), image.bytesPerLine())) {
-        CannotRead(vberr::kInvalidPicture, path,
-                   QStringLiteral("the JPEG data is damaged or of a kind that cannot be read "
-                                  "(%1)")
-                       .arg(decoder.errors.Message()));
-    }
-    if (decoder.errors.damaged) {
-        CannotRead(
-            vberr::kInvalidPicture, path,
-            QStringLiteral("the file is damaged or truncated (%1)").arg(decoder.errors.Message()));
+        JpegFailed(path, decoder.errors);
     }
     if (IsCmyk(info)) {
         CmykRowsToRgb(image);
@@ -287,39 +357,73 @@ QImage LoadJpeg(const QString& path, const QByteArray& data) {
     return image;
 }
 
-// ---- Every other format ----
+// ---- GIF ----
 
-QImage LoadWithQt(const QString& path, QByteArray data) {
+QImage LoadGif(const QString& path, const QByteArray& data) {
+    DecodedGif gif = DecodeGif(data, AllocationLimitBytes());
+    if (gif.tooLarge) {
+        CannotRead(vberr::kOutOfMemory, path,
+                   QStringLiteral("the picture is too large (at most %1 MB of pixels can be held)")
+                       .arg(QImageReader::allocationLimit()));
+    }
+    if (!gif.damage.isEmpty()) {
+        Damaged(path, gif.damage);
+    }
+    return OpaqueOnWhite(std::move(gif.image));
+}
+
+// ---- Bitmaps and icons ----
+
+// Qt decodes these once the structure check has found the file whole. Pictures of up to
+// 8 bits a pixel are decoded into an index image first, then widened.
+QImage LoadBitmapWithQt(const QString& path, QByteArray data, const char* format,
+                        const QString& damage) {
+    if (!damage.isEmpty()) {
+        Damaged(path, damage);
+    }
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setDecideFormatFromContent(true);
-    reader.setAutoTransform(true);
-    if (!reader.canRead()) {
-        CannotRead(vberr::kInvalidPicture, path,
-                   QStringLiteral("it is not a picture in a format that can be read, or it is "
-                                  "damaged"));
-    }
+    QImageReader reader(&buffer, format);
+    reader.setDecideFormatFromContent(false);
     const QSize size = reader.size();
     if (size.isValid()) {
-        CheckSize(path, size.width(), size.height());
+        CheckSize(path, size.width(), size.height(),
+                  reader.imageFormat() == QImage::Format_RGB32 ? 0 : 4);
     }
     QImage image = reader.read();
     if (image.isNull()) {
-        const QString reason = reader.error() == QImageReader::InvalidDataError
-                                   ? QStringLiteral("the file is damaged or truncated")
-                                   : reader.errorString();
-        CannotRead(vberr::kInvalidPicture, path, reason);
+        Damaged(path, reader.errorString());
     }
-    return image;
+    return OpaqueOnWhite(std::move(image));
 }
 
 }  // namespace
 
 QImage LoadPicture(const QString& path) {
     QByteArray data = ReadWholeFile(path);
-    if (IsJpeg(data)) {
-        return LoadJpeg(path, data);
+    switch (SniffPictureFormat(data)) {
+        case PictureFormat::Jpeg:
+            return LoadJpeg(path, data);
+        case PictureFormat::Gif:
+            return LoadGif(path, data);
+        case PictureFormat::Bmp: {
+            const QString damage = BmpDamage(data);
+            return LoadBitmapWithQt(path, std::move(data), "bmp", damage);
+        }
+        case PictureFormat::Icon: {
+            const QString damage = IconDamage(data);
+            return LoadBitmapWithQt(path, std::move(data), "ico", damage);
+        }
+        case PictureFormat::Metafile:
+            CannotRead(vberr::kInvalidPicture, path,
+                       QStringLiteral("it is a Windows metafile (WMF or EMF), which cannot be "
+                                      "read on this system"));
+        case PictureFormat::Png:
+        case PictureFormat::Tiff:
+        case PictureFormat::Unknown:
+            break;
     }
-    return LoadWithQt(path, std::move(data));
+    CannotRead(vberr::kInvalidPicture, path,
+               QStringLiteral("it is not a picture in a format that can be read (JPEG, Windows "
+                              "bitmap, GIF, icon or cursor)"));
 }
