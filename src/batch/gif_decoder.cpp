@@ -169,8 +169,9 @@ DecodedGif DecodeGif(const QByteArray& data, qint64 byteLimit) {
     if (colours == nullptr) {
         return damaged(QStringLiteral("it has no colour table"));
     }
+    // giflib has read the LZW code size byte along with the image descriptor.
     int codeSize = 0;
-    const qint64 compressed = CompressedBytes(data, source.at, &codeSize);
+    const qint64 compressed = CompressedBytes(data, source.at - 1, &codeSize);
     const qint64 fillable = (compressed * 8 / (codeSize + 1) + 1) * kMaxPixelsPerCode;
     if (screenWidth * screenHeight > fillable || qint64(frame.Width) * frame.Height > fillable) {
         return damaged(QStringLiteral("it declares %1 x %2 pixels but holds data for far fewer")
