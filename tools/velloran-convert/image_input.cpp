@@ -80,9 +80,11 @@ bool readRegularFile(const QString& path, QByteArray* data, QString* error) {
 // real difference and darken the shadows.
 void tagPlainGammaAsSrgb(QImage& image) {
     const QColorSpace space = image.colorSpace();
-    if (space.isValid() && space.primaries() == QColorSpace::Primaries::SRgb &&
-        space.transferFunction() == QColorSpace::TransferFunction::Gamma &&
-        std::abs(space.gamma() - 2.2f) < 0.01f) {
+    // Chromaticities from a cHRM chunk make custom primaries even when they are sRGB's;
+    // the comparison is by value.
+    if (space.isValid() && space.transferFunction() == QColorSpace::TransferFunction::Gamma &&
+        std::abs(space.gamma() - 2.2f) < 0.01f &&
+        space == QColorSpace(QColorSpace::Primaries::SRgb, space.gamma())) {
         image.setColorSpace(QColorSpace::SRgb);
     }
 }
