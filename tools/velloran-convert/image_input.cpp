@@ -98,7 +98,7 @@ QImage readWithQt(QByteArray data, const char* format, QString* error) {
     reader.setAutoTransform(true);
     QImage image = reader.read();
     if (image.isNull())
-        *error = QStringLiteral("the file is damaged (%1)").arg(reader.errorString());
+        *error = QStringLiteral("the file is damaged or truncated (%1)").arg(reader.errorString());
     return image;
 }
 

@@ -63,13 +63,13 @@ QString pngProblem(const QByteArray& data, qint64 byteLimit, bool* tooLarge) {
         const QByteArray type = data.mid(at + 4, 4);
         const char* body = data.constData() + at + 8;
         if (length > 0x7FFFFFFF || at + 12 + length > size) {
-            return QStringLiteral("the file is truncated (its %1 chunk declares %2 bytes)")
+            return QStringLiteral("the file is damaged or truncated (its %1 chunk declares %2 bytes)")
                 .arg(QString::fromLatin1(type))
                 .arg(length);
         }
         if (!sawHeader) {
             if (type != "IHDR" || length != 13)
-                return QStringLiteral("the file is damaged (it does not start with a header)");
+                return QStringLiteral("the file is damaged or truncated (it has no header)");
             sawHeader = true;
             const qint64 width = bigEndian32(data, at + 8);
             const qint64 height = bigEndian32(data, at + 12);
@@ -90,7 +90,8 @@ QString pngProblem(const QByteArray& data, qint64 byteLimit, bool* tooLarge) {
                 const qint64 unpacked = unpackedBytes(body + start, length - start, budget);
                 if (unpacked > budget) {
                     *tooLarge = true;
-                    return QStringLiteral("its %1 chunk unpacks to more memory than the limit")
+                    return QStringLiteral("the picture is too large (its %1 chunk unpacks to "
+                                          "more than the memory limit)")
                         .arg(QString::fromLatin1(type));
                 }
                 budget -= qMax<qint64>(unpacked, 0);
@@ -98,7 +99,7 @@ QString pngProblem(const QByteArray& data, qint64 byteLimit, bool* tooLarge) {
         }
         at += 12 + length;
     }
-    return QStringLiteral("the file is truncated (it ends before its IEND chunk)");
+    return QStringLiteral("the file is damaged or truncated (it ends before its IEND chunk)");
 }
 
 }  // namespace velloran::convert

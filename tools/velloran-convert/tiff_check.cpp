@@ -60,14 +60,14 @@ QString tiffProblem(const QByteArray& data, qint64 byteLimit, bool* tooLarge) {
         TIFFClientOpenExt("input", "rm", &file, readMemory, writeNothing, seekMemory,
                           closeNothing, sizeOfMemory, nullptr, nullptr, options.get()));
     if (!tiff)
-        return QStringLiteral("the file is damaged (its first picture cannot be read)");
+        return QStringLiteral("the file is damaged or truncated (its first picture cannot be read)");
     uint32_t width = 0, height = 0;
     uint16_t bitsPerSample = 1;
     TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width);
     TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height);
     TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_BITSPERSAMPLE, &bitsPerSample);
     if (width == 0 || height == 0)
-        return QStringLiteral("the file is damaged (it declares an empty picture)");
+        return QStringLiteral("the file is damaged or truncated (it declares an empty picture)");
     // Qt holds 16-bit pictures at 8 bytes a pixel, all others at up to 4.
     const qint64 pictureBytes = qint64(width) * height * (bitsPerSample > 8 ? 8 : 4);
     const bool tiled = TIFFIsTiled(tiff.get());
@@ -84,7 +84,7 @@ QString tiffProblem(const QByteArray& data, qint64 byteLimit, bool* tooLarge) {
         const qint64 offset = qint64(TIFFGetStrileOffsetWithErr(tiff.get(), i, &error));
         const qint64 bytes = qint64(TIFFGetStrileByteCountWithErr(tiff.get(), i, &error));
         if (error || bytes <= 0 || offset < 0 || offset + bytes > size) {
-            return QStringLiteral("the file is truncated (its %1 %2 of %3 lies outside it)")
+            return QStringLiteral("the file is damaged or truncated (its %1 %2 of %3 lies outside it)")
                 .arg(tiled ? QStringLiteral("tile") : QStringLiteral("strip"))
                 .arg(i + 1)
                 .arg(pieces);
