@@ -110,9 +110,9 @@ QImage ScreenshotLike(int w, int h) {
     painter.setFont(font);
     for (int line = 0; line < 50; ++line) {
         painter.setPen(line % 7 == 0 ? QColor(200, 40, 40) : QColor(20, 20, 20));
-        painter.drawText(280, 70 + line * 22,
-                         QStringLiteral("Line %1: The quick brown fox jumps over the lazy dog")
-                             .arg(line));
+        painter.drawText(
+            280, 70 + line * 22,
+            QStringLiteral("Line %1: The quick brown fox jumps over the lazy dog").arg(line));
         painter.setPen(QColor(40, 60, 90));
         painter.drawText(16, 70 + line * 22, QStringLiteral("Folder %1").arg(line));
     }
@@ -149,8 +149,7 @@ QImage Converted(const QImage& source, const QString& folder, const QString& con
 void Report(const char* picture, const char* method, const QImage& source, const QImage& gif,
             double ms) {
     std::printf("%-12s %-22s %8lld %10.2f %12.2f %10.0f\n", picture, method,
-                static_cast<long long>(Colours(gif)), Psnr(source, gif), Psnr(source, gif, 8),
-                ms);
+                static_cast<long long>(Colours(gif)), Psnr(source, gif), Psnr(source, gif, 8), ms);
 }
 
 }  // namespace

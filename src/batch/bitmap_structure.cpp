@@ -89,9 +89,8 @@ QString BmpDamage(const QByteArray& data) {
     }
     if (bitsPerPixel <= 8) {
         const qint64 used = core ? 0 : U32(data, 46);
-        const qint64 entries = used > 0 && used < (qint64(1) << bitsPerPixel)
-                                   ? used
-                                   : qint64(1) << bitsPerPixel;
+        const qint64 entries =
+            used > 0 && used < (qint64(1) << bitsPerPixel) ? used : qint64(1) << bitsPerPixel;
         if (tableStart + entries * (core ? 3 : 4) > size) {
             return QStringLiteral("its colour table is cut short");
         }

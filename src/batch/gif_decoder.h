@@ -6,8 +6,8 @@
 
 // The first frame of a GIF file, drawn onto its logical screen.
 struct DecodedGif {
-    QImage image;     // Format_RGB32, or Format_ARGB32 when some pixels are transparent
-    QString damage;   // why the file is damaged or truncated; empty when it is whole
+    QImage image;           // Format_RGB32, or Format_ARGB32 when some pixels are transparent
+    QString damage;         // why the file is damaged or truncated; empty when it is whole
     bool tooLarge = false;  // the picture needs more than the byte limit
 };
 

@@ -88,7 +88,6 @@ QImage Upright(QImage image, int orientation) {
     }
 }
 
-
 struct JpegDecoder {
     jpeg_decompress_struct info{};
     JpegErrorManager errors;

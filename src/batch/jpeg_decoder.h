@@ -6,9 +6,9 @@
 
 // A JPEG file decoded by libjpeg.
 struct DecodedJpeg {
-    QImage image;          // Format_RGB32, upright, with the JFIF resolution; null on failure
+    QImage image;           // Format_RGB32, upright, with the JFIF resolution; null on failure
     QByteArray iccProfile;  // the embedded colour profile, when asked for and present
-    QString failure;       // libjpeg's text, or the limit that was reached
+    QString failure;        // libjpeg's text, or the limit that was reached
     bool damaged = false;   // data missing or garbled, or more scans than any encoder writes
     bool tooLarge = false;  // the picture or the decoder's buffers exceed the byte limit
 };

@@ -54,8 +54,8 @@ void CountScans(j_common_ptr codec) {
     JpegErrorManager* manager = ManagerOf(codec);
     if (decoder->input_scan_number > JpegErrorManager::kMaxScans) {
         manager->tooManyScans = true;
-        std::snprintf(manager->message, sizeof manager->message,
-                      "more than %d scans", JpegErrorManager::kMaxScans);
+        std::snprintf(manager->message, sizeof manager->message, "more than %d scans",
+                      JpegErrorManager::kMaxScans);
         std::longjmp(manager->jump, 1);
     }
 }

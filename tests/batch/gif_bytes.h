@@ -16,13 +16,14 @@ inline QByteArray GifBytes(const QImage& image, bool transparent = false, bool i
     const QImage indexed = image.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
     QByteArray out;
     int error = 0;
-    GifFileType* gif = EGifOpen(&out,
-                                [](GifFileType* file, const GifByteType* data, int length) {
-                                    static_cast<QByteArray*>(file->UserData)
-                                        ->append(reinterpret_cast<const char*>(data), length);
-                                    return length;
-                                },
-                                &error);
+    GifFileType* gif = EGifOpen(
+        &out,
+        [](GifFileType* file, const GifByteType* data, int length) {
+            static_cast<QByteArray*>(file->UserData)
+                ->append(reinterpret_cast<const char*>(data), length);
+            return length;
+        },
+        &error);
     ColorMapObject* map = GifMakeMapObject(256, nullptr);
     const QList<QRgb> table = indexed.colorTable();
     for (int i = 0; i < 256; ++i) {

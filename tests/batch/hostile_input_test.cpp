@@ -5,10 +5,10 @@
 
 #include "batch/gif_bytes.h"
 #include "batch/picture_loader.h"
-#include "util/image_limits.h"
 #include "support/raised.h"
 #include "support/test_environment.h"
 #include "support/test_images.h"
+#include "util/image_limits.h"
 
 #include <QPainter>
 #include <QTemporaryDir>
@@ -184,9 +184,10 @@ QByteArray Targa() {
 }
 
 QByteArray ReferencingSvg(const QString& photo) {
-    return QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" "
-                          "xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"64\" height=\"48\">"
-                          "<image xlink:href=\"file://%1\" width=\"64\" height=\"48\"/></svg>")
+    return QStringLiteral(
+               "<svg xmlns=\"http://www.w3.org/2000/svg\" "
+               "xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"64\" height=\"48\">"
+               "<image xlink:href=\"file://%1\" width=\"64\" height=\"48\"/></svg>")
         .arg(photo)
         .toUtf8();
 }
@@ -278,8 +279,7 @@ private slots:
         QTest::newRow("gif frame smaller than its screen: white around")
             << GifBytes(poster, false, false, framed.size()) << framed;
         // GifBytes gives black palette entry 0 when it is the first colour met.
-        QTest::newRow("transparent gif pixels: white")
-            << GifBytes(holed, true) << holedWhite;
+        QTest::newRow("transparent gif pixels: white") << GifBytes(holed, true) << holedWhite;
         QTest::newRow("icon") << Encoded(poster, "ico") << poster;
     }
     void wholeFilesLoad() {
@@ -300,8 +300,7 @@ private slots:
         const QString photo = WriteFile(dir_.filePath(QStringLiteral("private.jpg")),
                                         Encoded(NoisyImage(64, 48), "jpeg"));
         const QString format = QStringLiteral("format that can be read");
-        QTest::newRow("svg fetching another photo") << "ref.gif" << ReferencingSvg(photo)
-                                                    << format;
+        QTest::newRow("svg fetching another photo") << "ref.gif" << ReferencingSvg(photo) << format;
         QTest::newRow("png named .bmp") << "a.bmp" << Encoded(poster, "png") << format;
         QTest::newRow("tiff") << "a.tiff" << Encoded(poster, "tiff") << format;
         QTest::newRow("tiff named .jpg") << "a.jpg" << Encoded(poster, "tiff") << format;

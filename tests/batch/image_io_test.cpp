@@ -292,10 +292,10 @@ private slots:
             source = source.convertToFormat(QImage::Format_Grayscale8);
             format = "jpeg";
         }
-        const QString path = WriteFile(
-            dir.filePath(name), format == "cmyk"  ? AdobeCmykJpeg(source)
-                                : format == "gif" ? GifBytes(source)
-                                                  : Encoded(source, format));
+        const QString path =
+            WriteFile(dir.filePath(name), format == "cmyk"  ? AdobeCmykJpeg(source)
+                                          : format == "gif" ? GifBytes(source)
+                                                            : Encoded(source, format));
         const QImage image = LoadPicture(path);
         QCOMPARE(image.size(), source.size());
         const QImage expected = source.convertToFormat(QImage::Format_RGB32);

@@ -104,9 +104,10 @@ QByteArray PngWithTextBomb(int megabytes) {
 
 // 35 bytes declaring a 16000 x 16000 GIF.
 QByteArray GifBomb() {
-    return QByteArray("GIF89a\x80\x3E\x80\x3E\x80\0\0\0\0\0\xFF\xFF\xFF,\0\0\0\0\x80\x3E\x80\x3E"
-                      "\0\x02\x02\x4C\x01\0;",
-                      35);
+    return QByteArray(
+        "GIF89a\x80\x3E\x80\x3E\x80\0\0\0\0\0\xFF\xFF\xFF,\0\0\0\0\x80\x3E\x80\x3E"
+        "\0\x02\x02\x4C\x01\0;",
+        35);
 }
 
 // A photo-like picture: smooth colour fields, soft shapes and a little grain.
@@ -180,14 +181,16 @@ private slots:
         QTest::addColumn<QString>("reason");
         const QString notRegular = QStringLiteral("not a regular file");
         for (const char* name : {"x.png", "x.tif", "x.jpg", "x.gif", "x.bmp"}) {
-            QTest::addRow("fifo %s", name) << QString::fromLatin1(name) << QByteArray() << notRegular;
+            QTest::addRow("fifo %s", name)
+                << QString::fromLatin1(name) << QByteArray() << notRegular;
         }
         const QString kind = QStringLiteral("not a JPEG, PNG, TIFF, BMP or GIF picture");
         const QImage photo = NoisyImage(64, 48);
         QTest::newRow("svg named .png")
             << "a.png"
-            << QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"8\" height=\"8\">"
-                          "<image href=\"file:///etc/hostname\" width=\"8\" height=\"8\"/></svg>")
+            << QByteArray(
+                   "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"8\" height=\"8\">"
+                   "<image href=\"file:///etc/hostname\" width=\"8\" height=\"8\"/></svg>")
             << kind;
         QTest::newRow("webp named .png") << "a.png" << Encoded(photo, "webp") << kind;
         QTest::newRow("icon named .tif") << "a.tif" << Encoded(photo, "ico") << kind;
@@ -254,8 +257,8 @@ private slots:
         QTest::newRow("16-bit png with gAMA and cHRM")
             << WithGammaChunks(Encoded(deep, "png")) << deep.convertToFormat(QImage::Format_RGB32)
             << false;
-        QTest::newRow("16-bit tiff") << Encoded(deep, "tiff")
-                                     << deep.convertToFormat(QImage::Format_RGB32) << false;
+        QTest::newRow("16-bit tiff")
+            << Encoded(deep, "tiff") << deep.convertToFormat(QImage::Format_RGB32) << false;
         QTest::newRow("png with a display P3 profile") << Encoded(p3, "png") << noisy << true;
     }
     void inputConversionKeepsPixelValues() {
@@ -283,8 +286,8 @@ private slots:
     // an ordered dither. The fixed cube gave about 37 colours and 26 dB on this picture.
     void gifOfAPhoto() {
         const QImage photo = Photo(320, 240);
-        const QString path = WriteFile(folder() + QStringLiteral("/photo.gif"),
-                                       Encoded(photo, "png"));
+        const QString path =
+            WriteFile(folder() + QStringLiteral("/photo.gif"), Encoded(photo, "png"));
 
         QCOMPARE(runConverter({"-out", "gif", "-dither", "-colors", "256", path}).exitCode, 0);
 

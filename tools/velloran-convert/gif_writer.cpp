@@ -38,8 +38,8 @@ public:
     void read(int y, std::vector<QRgb>& out) const {
         QImage row(image_.constScanLine(y), image_.width(), 1, image_.bytesPerLine(),
                    image_.format());
-        if (image_.format() == QImage::Format_Indexed8 ||
-            image_.format() == QImage::Format_Mono || image_.format() == QImage::Format_MonoLSB) {
+        if (image_.format() == QImage::Format_Indexed8 || image_.format() == QImage::Format_Mono ||
+            image_.format() == QImage::Format_MonoLSB) {
             row.setColorTable(image_.colorTable());
         }
         QImage argb = row.convertToFormat(QImage::Format_ARGB32);
@@ -138,7 +138,8 @@ bool encodeGif(const QImage& image, int maxColors, bool dither, QByteArray* gif,
         entries.append(qRgb(255, 255, 255));
 
     int errorCode = 0;
-    const std::unique_ptr<GifFileType, GifCloser> file(EGifOpen(gif, appendToByteArray, &errorCode));
+    const std::unique_ptr<GifFileType, GifCloser> file(
+        EGifOpen(gif, appendToByteArray, &errorCode));
     if (!file) {
         *error = gifError(errorCode);
         return false;
@@ -177,11 +178,11 @@ bool encodeGif(const QImage& image, int maxColors, bool dither, QByteArray* gif,
         rows.read(y, row);
         for (int x = 0; x < width; ++x) {
             const QRgb pixel = row[size_t(x)];
-            indices[size_t(x)] = GifPixelType(
-                isTransparent(pixel) ? transparentIndex
-                : palette.exact      ? exactIndex.value(overWhite(pixel))
-                : budget < kMinAdaptiveColours ? cube.index(overWhite(pixel), x, y)
-                                     : mapper.index(overWhite(pixel), x, y));
+            indices[size_t(x)] =
+                GifPixelType(isTransparent(pixel)           ? transparentIndex
+                             : palette.exact                ? exactIndex.value(overWhite(pixel))
+                             : budget < kMinAdaptiveColours ? cube.index(overWhite(pixel), x, y)
+                                                            : mapper.index(overWhite(pixel), x, y));
         }
         ok = EGifPutLine(file.get(), indices.data(), width) == GIF_OK;
     }

@@ -105,11 +105,10 @@ QImage readWithQt(QByteArray data, const char* format, QString* error) {
 QImage readJpeg(const QByteArray& data, QString* error) {
     DecodedJpeg jpeg = DecodeJpeg(data, kLimitBytes, true);
     if (jpeg.image.isNull()) {
-        *error = jpeg.tooLarge  ? QStringLiteral("the picture is too large (%1)").arg(jpeg.failure)
-                 : jpeg.damaged ? QStringLiteral("the file is damaged or truncated (%1)")
-                                      .arg(jpeg.failure)
-                                : QStringLiteral("the JPEG data cannot be read (%1)")
-                                      .arg(jpeg.failure);
+        *error = jpeg.tooLarge ? QStringLiteral("the picture is too large (%1)").arg(jpeg.failure)
+                 : jpeg.damaged
+                     ? QStringLiteral("the file is damaged or truncated (%1)").arg(jpeg.failure)
+                     : QStringLiteral("the JPEG data cannot be read (%1)").arg(jpeg.failure);
         return {};
     }
     if (!jpeg.iccProfile.isEmpty()) {

@@ -101,16 +101,17 @@ bool encodeJpeg444(const QImage& image, QByteArray* jpeg, QString* error) {
         return false;
     }
     const QColorSpace space = image.colorSpace();
-    const QByteArray profile =
-        space.isValid() && space != QColorSpace(QColorSpace::SRgb) ? space.iccProfile()
-                                                                   : QByteArray();
+    const QByteArray profile = space.isValid() && space != QColorSpace(QColorSpace::SRgb)
+                                   ? space.iccProfile()
+                                   : QByteArray();
     Encoder encoder;
     std::vector<JSAMPLE> row(size_t(image.width()) * 3);
     if (!compress(&encoder, image, profile, &row)) {
         *error = encoder.errors.Message();
         return false;
     }
-    *jpeg = QByteArray(reinterpret_cast<const char*>(encoder.output), qsizetype(encoder.outputSize));
+    *jpeg =
+        QByteArray(reinterpret_cast<const char*>(encoder.output), qsizetype(encoder.outputSize));
     return true;
 }
 

@@ -111,9 +111,9 @@ OrderedDitherMapper::Mix OrderedDitherMapper::mixFor(int r, int g, int b) const 
     const QRgb a = palette_[mix.first];
     if (!dither_)
         return mix;
-    mix.second = short(nearest(std::clamp(2 * r - qRed(a), 0, 255),
-                               std::clamp(2 * g - qGreen(a), 0, 255),
-                               std::clamp(2 * b - qBlue(a), 0, 255)));
+    mix.second =
+        short(nearest(std::clamp(2 * r - qRed(a), 0, 255), std::clamp(2 * g - qGreen(a), 0, 255),
+                      std::clamp(2 * b - qBlue(a), 0, 255)));
     const QRgb c = palette_[mix.second];
     const int dr = qRed(c) - qRed(a), dg = qGreen(c) - qGreen(a), db = qBlue(c) - qBlue(a);
     const int length = dr * dr + dg * dg + db * db;
@@ -152,14 +152,15 @@ CubeDitherMapper::CubeDitherMapper(int maxColours, bool dither) : dither_(dither
             ++levels_[0];
     }
     // A single level (two colours with one of them transparent) is black.
-    const auto value = [](int level, int count) { return count > 1 ? level * 255 / (count - 1) : 0; };
+    const auto value = [](int level, int count) {
+        return count > 1 ? level * 255 / (count - 1) : 0;
+    };
     for (int r = 0; r < levels_[0]; ++r) {
         for (int g = 0; g < levels_[1]; ++g) {
             for (int b = 0; b < levels_[2]; ++b) {
-                palette_.append(grey_ ? qRgb(value(r, levels_[0]), value(r, levels_[0]),
-                                             value(r, levels_[0]))
-                                      : qRgb(value(r, levels_[0]), value(g, levels_[1]),
-                                             value(b, levels_[2])));
+                palette_.append(
+                    grey_ ? qRgb(value(r, levels_[0]), value(r, levels_[0]), value(r, levels_[0]))
+                          : qRgb(value(r, levels_[0]), value(g, levels_[1]), value(b, levels_[2])));
             }
         }
     }

@@ -44,8 +44,8 @@ qint64 compressedStart(const QByteArray& type, const char* data, qint64 length) 
     if (type == "zTXt" || type == "iCCP")
         return keywordEnd + 2;  // keyword, NUL, method
     if (type != "iTXt" || keywordEnd + 3 > length || data[keywordEnd + 1] == 0)
-        return -1;  // uncompressed international text
-    qint64 at = keywordEnd + 3;  // keyword, NUL, flag, method
+        return -1;                                          // uncompressed international text
+    qint64 at = keywordEnd + 3;                             // keyword, NUL, flag, method
     for (int field = 0; field < 2 && at < length; ++field)  // language, translated keyword
         at += qint64(qstrnlen(data + at, size_t(length - at))) + 1;
     return at;
@@ -63,7 +63,8 @@ QString pngProblem(const QByteArray& data, qint64 byteLimit, bool* tooLarge) {
         const QByteArray type = data.mid(at + 4, 4);
         const char* body = data.constData() + at + 8;
         if (length > 0x7FFFFFFF || at + 12 + length > size) {
-            return QStringLiteral("the file is damaged or truncated (its %1 chunk declares %2 bytes)")
+            return QStringLiteral(
+                       "the file is damaged or truncated (its %1 chunk declares %2 bytes)")
                 .arg(QString::fromLatin1(type))
                 .arg(length);
         }
@@ -90,8 +91,9 @@ QString pngProblem(const QByteArray& data, qint64 byteLimit, bool* tooLarge) {
                 const qint64 unpacked = unpackedBytes(body + start, length - start, budget);
                 if (unpacked > budget) {
                     *tooLarge = true;
-                    return QStringLiteral("the picture is too large (its %1 chunk unpacks to "
-                                          "more than the memory limit)")
+                    return QStringLiteral(
+                               "the picture is too large (its %1 chunk unpacks to "
+                               "more than the memory limit)")
                         .arg(QString::fromLatin1(type));
                 }
                 budget -= qMax<qint64>(unpacked, 0);

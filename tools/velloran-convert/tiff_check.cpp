@@ -28,7 +28,7 @@ tsize_t writeNothing(thandle_t, tdata_t, tsize_t) {
 }
 toff_t seekMemory(thandle_t handle, toff_t offset, int whence) {
     auto* file = static_cast<MemoryFile*>(handle);
-    const toff_t base = whence == SEEK_CUR ? file->at
+    const toff_t base = whence == SEEK_CUR   ? file->at
                         : whence == SEEK_END ? toff_t(file->data->size())
                                              : 0;
     file->at = base + offset;
@@ -57,10 +57,11 @@ QString tiffProblem(const QByteArray& data, qint64 byteLimit, bool* tooLarge) {
     MemoryFile file{&data};
     // "m": no memory mapping, the callbacks read from the buffer.
     const std::unique_ptr<TIFF, TiffCloser> tiff(
-        TIFFClientOpenExt("input", "rm", &file, readMemory, writeNothing, seekMemory,
-                          closeNothing, sizeOfMemory, nullptr, nullptr, options.get()));
+        TIFFClientOpenExt("input", "rm", &file, readMemory, writeNothing, seekMemory, closeNothing,
+                          sizeOfMemory, nullptr, nullptr, options.get()));
     if (!tiff)
-        return QStringLiteral("the file is damaged or truncated (its first picture cannot be read)");
+        return QStringLiteral(
+            "the file is damaged or truncated (its first picture cannot be read)");
     uint32_t width = 0, height = 0;
     uint16_t bitsPerSample = 1;
     TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width);
@@ -84,7 +85,8 @@ QString tiffProblem(const QByteArray& data, qint64 byteLimit, bool* tooLarge) {
         const qint64 offset = qint64(TIFFGetStrileOffsetWithErr(tiff.get(), i, &error));
         const qint64 bytes = qint64(TIFFGetStrileByteCountWithErr(tiff.get(), i, &error));
         if (error || bytes <= 0 || offset < 0 || offset + bytes > size) {
-            return QStringLiteral("the file is damaged or truncated (its %1 %2 of %3 lies outside it)")
+            return QStringLiteral(
+                       "the file is damaged or truncated (its %1 %2 of %3 lies outside it)")
                 .arg(tiled ? QStringLiteral("tile") : QStringLiteral("strip"))
                 .arg(i + 1)
                 .arg(pieces);
