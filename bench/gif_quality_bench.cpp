@@ -7,6 +7,8 @@
 //
 // Usage: velloran_bench_gif [work folder]
 #include "palette_quantiser.h"
+#include "support/photo_image.h"
+#include "support/test_images.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -23,23 +25,6 @@
 
 namespace {
 
-double Psnr(const QImage& a, const QImage& b, int block = 1) {
-    const QSize size = a.size() / block;
-    const QImage sa = a.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    const QImage sb = b.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    double squares = 0;
-    for (int y = 0; y < size.height(); ++y) {
-        for (int x = 0; x < size.width(); ++x) {
-            const QRgb p = sa.pixel(x, y), q = sb.pixel(x, y);
-            for (int d : {qRed(p) - qRed(q), qGreen(p) - qGreen(q), qBlue(p) - qBlue(q)}) {
-                squares += d * d;
-            }
-        }
-    }
-    const double mse = squares / (3.0 * size.width() * size.height());
-    return mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse);
-}
-
 qsizetype Colours(const QImage& image) {
     QSet<QRgb> colours;
     for (int y = 0; y < image.height(); ++y) {
@@ -48,37 +33,6 @@ qsizetype Colours(const QImage& image) {
         }
     }
     return colours.size();
-}
-
-QImage PhotoLike(int w, int h) {
-    QImage image(w, h, QImage::Format_RGB32);
-    QPainter painter(&image);
-    QLinearGradient sky(0, 0, 0, h);
-    sky.setColorAt(0, QColor(40, 90, 200));
-    sky.setColorAt(0.6, QColor(230, 200, 160));
-    sky.setColorAt(1, QColor(60, 110, 40));
-    painter.fillRect(image.rect(), sky);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    std::mt19937 random(3);
-    for (int i = 0; i < 40; ++i) {
-        QRadialGradient blob(random() % w, random() % h, 40 + random() % 200);
-        blob.setColorAt(0, QColor::fromHsv(int(random() % 360), 120 + int(random() % 120), 220));
-        blob.setColorAt(1, Qt::transparent);
-        painter.setBrush(blob);
-        painter.drawRect(image.rect());
-    }
-    painter.end();
-    std::normal_distribution<double> grain(0, 3);
-    for (int y = 0; y < h; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < w; ++x) {
-            const int d = int(std::lround(grain(random)));
-            line[x] = qRgb(qBound(0, qRed(line[x]) + d, 255), qBound(0, qGreen(line[x]) + d, 255),
-                           qBound(0, qBlue(line[x]) + d, 255));
-        }
-    }
-    return image;
 }
 
 QImage NoisyGradient(int w, int h) {

@@ -1,6 +1,7 @@
 // Black-box tests of what velloran-convert agrees to read: hostile and damaged files are
 // refused within bounded time and memory, and the input conversion keeps pixel values.
 
+#include "support/photo_image.h"
 #include "support/test_environment.h"
 #include "support/test_images.h"
 
@@ -108,38 +109,6 @@ QByteArray GifBomb() {
         "GIF89a\x80\x3E\x80\x3E\x80\0\0\0\0\0\xFF\xFF\xFF,\0\0\0\0\x80\x3E\x80\x3E"
         "\0\x02\x02\x4C\x01\0;",
         35);
-}
-
-// A photo-like picture: smooth colour fields, soft shapes and a little grain.
-QImage Photo(int width, int height) {
-    QImage image(width, height, QImage::Format_RGB32);
-    QPainter painter(&image);
-    QLinearGradient sky(0, 0, 0, height);
-    sky.setColorAt(0, QColor(40, 90, 200));
-    sky.setColorAt(0.6, QColor(230, 200, 160));
-    sky.setColorAt(1, QColor(60, 110, 40));
-    painter.fillRect(image.rect(), sky);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QRadialGradient sun(width * 0.7, height * 0.3, height * 0.25);
-    sun.setColorAt(0, QColor(255, 240, 200));
-    sun.setColorAt(1, QColor(255, 160, 60, 0));
-    painter.setBrush(sun);
-    painter.setPen(Qt::NoPen);
-    painter.drawEllipse(QPointF(width * 0.7, height * 0.3), height * 0.25, height * 0.25);
-    painter.setBrush(QColor(150, 40, 60));
-    painter.drawEllipse(QRectF(width * 0.1, height * 0.55, width * 0.3, height * 0.3));
-    painter.end();
-    const QImage grain = NoisyImage(width, height, false);
-    for (int y = 0; y < height; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x) {
-            const int d = qRed(grain.pixel(x, y)) - (40 + x * 180 / width);
-            const QRgb p = line[x];
-            line[x] = qRgb(qBound(0, qRed(p) + d, 255), qBound(0, qGreen(p) + d, 255),
-                           qBound(0, qBlue(p) + d, 255));
-        }
-    }
-    return image;
 }
 
 // The stored pixel values, with no colour management applied.
@@ -283,9 +252,9 @@ private slots:
     }
 
     // A photo keeps its colours as a GIF: an adaptive palette of 256 entries in use, with
-    // an ordered dither. The fixed cube gave about 37 colours and 26 dB on this picture.
+    // an ordered dither. The fixed cube it replaces gives about 22 dB on such pictures.
     void gifOfAPhoto() {
-        const QImage photo = Photo(320, 240);
+        const QImage photo = PhotoLike(320, 240);
         const QString path =
             WriteFile(folder() + QStringLiteral("/photo.gif"), Encoded(photo, "png"));
 
@@ -299,7 +268,7 @@ private slots:
         QCOMPARE(format, QByteArray("gif"));
         QVERIFY2(ColourCount(gif) > 200, qPrintable(QString::number(ColourCount(gif))));
         const double psnr = Psnr(gif, photo);
-        QVERIFY2(psnr >= 34, qPrintable(QString::number(psnr)));
+        QVERIFY2(psnr >= 30, qPrintable(QString::number(psnr)));
     }
 };
 
