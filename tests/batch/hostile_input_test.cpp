@@ -281,6 +281,7 @@ private slots:
         // GifBytes gives black palette entry 0 when it is the first colour met.
         QTest::newRow("transparent gif pixels: white") << GifBytes(holed, true) << holedWhite;
         QTest::newRow("icon") << Encoded(poster, "ico") << poster;
+        QTest::newRow("cursor") << Encoded(poster, "cur") << poster;
     }
     void wholeFilesLoad() {
         QFETCH(QByteArray, contents);
