@@ -251,6 +251,29 @@ private slots:
         }
     }
 
+    // 25580 / 257 is 99.53: rounded it is 100, cut to its high byte 99. A flat grey comes
+    // through JPEG unchanged, so the level shows exactly.
+    void sixteenBitSamplesAreRounded_data() {
+        QTest::addColumn<QByteArray>("format");
+        QTest::addColumn<int>("imageFormat");
+        QTest::newRow("png grey") << QByteArray("png") << int(QImage::Format_Grayscale16);
+        QTest::newRow("png colour") << QByteArray("png") << int(QImage::Format_RGBX64);
+        QTest::newRow("tiff colour") << QByteArray("tiff") << int(QImage::Format_RGBX64);
+    }
+    void sixteenBitSamplesAreRounded() {
+        QFETCH(QByteArray, format);
+        QFETCH(int, imageFormat);
+        QImage deep(32, 16, QImage::Format(imageFormat));
+        deep.fill(QColor::fromRgba64(25580, 25580, 25580));
+        const QString where = folder();
+        const QString path = WriteFile(where + QStringLiteral("/grey.img"), Encoded(deep, format));
+        const QString target = where + QStringLiteral("/StampTmp.jpg");
+
+        QCOMPARE(runConverter({"-out", "jpeg", "-o", target, path}).exitCode, 0);
+
+        QCOMPARE(RawPixels(target).pixel(10, 10), qRgb(100, 100, 100));
+    }
+
     // A photo keeps its colours as a GIF: an adaptive palette of 256 entries in use, with
     // an ordered dither. The fixed cube it replaces gives about 22 dB on such pictures.
     void gifOfAPhoto() {
