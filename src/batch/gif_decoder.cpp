@@ -178,7 +178,7 @@ DecodedGif DecodeGif(const QByteArray& data, qint64 byteLimit) {
                            .arg(std::max<qint64>(screenWidth, frame.Width))
                            .arg(std::max<qint64>(screenHeight, frame.Height)));
     }
-    if (screenWidth * screenHeight * 4 + frame.Width > byteLimit) {
+    if (byteLimit > 0 && screenWidth * screenHeight * 4 + frame.Width > byteLimit) {
         result.tooLarge = true;
         return result;
     }

@@ -14,5 +14,5 @@ struct DecodedGif {
 // Decodes with giflib, which, unlike Qt's GIF reader, reports data that ends early. The
 // whole file must be intact up to its trailer. A screen larger than its compressed data
 // could fill is damage, found before any pixel memory is taken; the picture needs
-// 4 bytes a pixel plus one row, and `byteLimit` bounds that.
+// 4 bytes a pixel plus one row, and `byteLimit` (0: none) bounds that.
 DecodedGif DecodeGif(const QByteArray& data, qint64 byteLimit);

@@ -30,11 +30,17 @@ qint64 AllocationLimitBytes() {
     return qint64(QImageReader::allocationLimit()) * 1024 * 1024;
 }
 
-// Refuses a picture whose pixels, with `extraBytesPerPixel` for the decoder's own copy,
-// would not fit the limit.
-void CheckSize(const QString& path, qint64 width, qint64 height, qint64 extraBytesPerPixel = 0) {
+// What the limit leaves for decoding once the file's bytes are held; 0: no limit.
+qint64 DecodingBudget(const QByteArray& data) {
     const qint64 limit = AllocationLimitBytes();
-    if (limit > 0 && width * height * (4 + extraBytesPerPixel) > limit) {
+    return limit > 0 ? std::max<qint64>(limit - data.size(), 1) : 0;
+}
+
+// Refuses a picture whose pixels, with `extraBytesPerPixel` for the decoder's own copy,
+// would not fit the budget.
+void CheckSize(const QString& path, qint64 budget, qint64 width, qint64 height,
+               qint64 extraBytesPerPixel) {
+    if (budget > 0 && width * height * (4 + extraBytesPerPixel) > budget) {
         CannotRead(vberr::kOutOfMemory, path,
                    QStringLiteral("the picture is too large (%1 x %2 pixels; at most %3 MB "
                                   "of pixels can be held)")
@@ -137,7 +143,7 @@ QImage OpaqueOnWhite(QImage image) {
 // ---- JPEG ----
 
 QImage LoadJpeg(const QString& path, const QByteArray& data) {
-    DecodedJpeg jpeg = DecodeJpeg(data, AllocationLimitBytes());
+    DecodedJpeg jpeg = DecodeJpeg(data, DecodingBudget(data));
     if (jpeg.tooLarge) {
         CannotRead(vberr::kOutOfMemory, path,
                    QStringLiteral("the picture is too large (%1; at most %2 MB can be held)")
@@ -158,7 +164,7 @@ QImage LoadJpeg(const QString& path, const QByteArray& data) {
 // ---- GIF ----
 
 QImage LoadGif(const QString& path, const QByteArray& data) {
-    DecodedGif gif = DecodeGif(data, AllocationLimitBytes());
+    DecodedGif gif = DecodeGif(data, DecodingBudget(data));
     if (gif.tooLarge) {
         CannotRead(vberr::kOutOfMemory, path,
                    QStringLiteral("the picture is too large (at most %1 MB of pixels can be held)")
@@ -185,7 +191,7 @@ QImage LoadBitmapWithQt(const QString& path, QByteArray data, const char* format
     reader.setDecideFormatFromContent(false);
     const QSize size = reader.size();
     if (size.isValid()) {
-        CheckSize(path, size.width(), size.height(),
+        CheckSize(path, DecodingBudget(data), size.width(), size.height(),
                   reader.imageFormat() == QImage::Format_RGB32 ? 0 : 4);
     }
     QImage image = reader.read();

@@ -102,8 +102,8 @@ QImage readWithQt(QByteArray data, const char* format, QString* error) {
     return image;
 }
 
-QImage readJpeg(const QByteArray& data, QString* error) {
-    DecodedJpeg jpeg = DecodeJpeg(data, kLimitBytes, true);
+QImage readJpeg(const QByteArray& data, qint64 budget, QString* error) {
+    DecodedJpeg jpeg = DecodeJpeg(data, budget, true);
     if (jpeg.image.isNull()) {
         *error = jpeg.tooLarge ? QStringLiteral("the picture is too large (%1)").arg(jpeg.failure)
                  : jpeg.damaged
@@ -119,8 +119,8 @@ QImage readJpeg(const QByteArray& data, QString* error) {
     return std::move(jpeg.image);
 }
 
-QImage readGif(const QByteArray& data, QString* error) {
-    DecodedGif gif = DecodeGif(data, kLimitBytes);
+QImage readGif(const QByteArray& data, qint64 budget, QString* error) {
+    DecodedGif gif = DecodeGif(data, budget);
     if (gif.tooLarge)
         *error = QStringLiteral("the picture is too large");
     else if (!gif.damage.isEmpty())
@@ -144,18 +144,21 @@ QString oneLine(QString text) {
 }  // namespace
 
 QImage readImage(const QString& path, QString* error) {
-    QImageReader::setAllocationLimit(kLimitMb);
     QByteArray data;
     if (!readRegularFile(path, &data, error))
         return {};
+    // The file's bytes are held while it is decoded: the picture and the decoder's buffers
+    // get what the limit leaves.
+    const qint64 budget = qMax<qint64>(kLimitBytes - data.size(), 1);
+    QImageReader::setAllocationLimit(int(qMax<qint64>(budget >> 20, 1)));
     bool tooLarge = false;
     QImage image;
     switch (SniffPictureFormat(data)) {
         case PictureFormat::Jpeg:
-            image = readJpeg(data, error);
+            image = readJpeg(data, budget, error);
             break;
         case PictureFormat::Gif:
-            image = readGif(data, error);
+            image = readGif(data, budget, error);
             break;
         case PictureFormat::Bmp: {
             const QString damage = BmpDamage(data);
@@ -168,11 +171,11 @@ QImage readImage(const QString& path, QString* error) {
             break;
         }
         case PictureFormat::Png:
-            image = readChecked(data, "png", pngProblem(data, kLimitBytes, &tooLarge), error);
+            image = readChecked(data, "png", pngProblem(data, budget, &tooLarge), error);
             tagPlainGammaAsSrgb(image);
             break;
         case PictureFormat::Tiff:
-            image = readChecked(data, "tiff", tiffProblem(data, kLimitBytes, &tooLarge), error);
+            image = readChecked(data, "tiff", tiffProblem(data, budget, &tooLarge), error);
             break;
         default:
             *error = QStringLiteral("it is not a JPEG, PNG, TIFF, BMP or GIF picture");
