@@ -138,8 +138,7 @@ bool encodeGif(const QImage& image, int maxColors, bool dither, QByteArray* gif,
         entries.append(qRgb(255, 255, 255));
 
     int errorCode = 0;
-    const std::unique_ptr<GifFileType, GifCloser> file(
-        EGifOpen(gif, appendToByteArray, &errorCode));
+    std::unique_ptr<GifFileType, GifCloser> file(EGifOpen(gif, appendToByteArray, &errorCode));
     if (!file) {
         *error = gifError(errorCode);
         return false;
@@ -190,8 +189,8 @@ bool encodeGif(const QImage& image, int maxColors, bool dither, QByteArray* gif,
         *error = gifError(file->Error);
         return false;
     }
-    GifFileType* closing = const_cast<std::unique_ptr<GifFileType, GifCloser>&>(file).release();
-    if (EGifCloseFile(closing, &errorCode) != GIF_OK) {
+    // Closing writes the trailer, which can fail too.
+    if (EGifCloseFile(file.release(), &errorCode) != GIF_OK) {
         *error = gifError(errorCode);
         return false;
     }
