@@ -14,7 +14,10 @@ qt6-image-formats-plugins
 qt6-qpa-plugins
 libgl-dev
 libgif-dev
+libimagequant-dev
 libpng-dev
+libtiff-dev
+zlib1g-dev
 libturbojpeg0-dev
 libjpeg62-turbo-dev
 libexiv2-dev

@@ -1,5 +1,7 @@
 #include "batch/jpeg_error_manager.h"
 
+#include <cstring>
+
 #include <jerror.h>
 
 namespace {
@@ -38,13 +40,25 @@ void KeepWarning(j_common_ptr codec, int level) {
     }
     JpegErrorManager* manager = ManagerOf(codec);
     ++codec->err->num_warnings;
-    if (!manager->damaged && MeansDamage(codec->err->msg_code)) {
+    if (MeansDamage(codec->err->msg_code)) {
         manager->damaged = true;
         (*codec->err->format_message)(codec, manager->message);
+        std::longjmp(manager->jump, 1);
     }
 }
 
 void Silent(j_common_ptr) {}
+
+void CountScans(j_common_ptr codec) {
+    const auto* decoder = reinterpret_cast<j_decompress_ptr>(codec);
+    JpegErrorManager* manager = ManagerOf(codec);
+    if (decoder->input_scan_number > JpegErrorManager::kMaxScans) {
+        manager->tooManyScans = true;
+        std::snprintf(manager->message, sizeof manager->message, "more than %d scans",
+                      JpegErrorManager::kMaxScans);
+        std::longjmp(manager->jump, 1);
+    }
+}
 
 }  // namespace
 
@@ -53,4 +67,13 @@ void JpegErrorManager::Attach(jpeg_common_struct* codec) {
     pub.error_exit = ExitOnError;
     pub.emit_message = KeepWarning;
     pub.output_message = Silent;
+}
+
+void JpegErrorManager::LimitScans(jpeg_decompress_struct* decoder) {
+    progress.progress_monitor = CountScans;
+    decoder->progress = &progress;
+}
+
+bool JpegErrorManager::OutOfMemory() const {
+    return pub.msg_code == JERR_NO_BACKING_STORE || pub.msg_code == JERR_OUT_OF_MEMORY;
 }

@@ -1,18 +1,22 @@
 #include "batch/picture_loader.h"
 
-#include "batch/jpeg_error_manager.h"
-#include "batch/pixel_buffer_pool.h"
+#include "batch/bitmap_structure.h"
+#include "batch/gif_decoder.h"
+#include "batch/jpeg_decoder.h"
+#include "batch/picture_format.h"
 #include "util/vb_error.h"
 
 #include <QBuffer>
 #include <QFile>
-#include <QFileInfo>
 #include <QImageReader>
-#include <QTransform>
 
 #include <algorithm>
-#include <csetjmp>
+#include <cerrno>
 #include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -26,9 +30,17 @@ qint64 AllocationLimitBytes() {
     return qint64(QImageReader::allocationLimit()) * 1024 * 1024;
 }
 
-void CheckSize(const QString& path, qint64 width, qint64 height) {
+// What the limit leaves for decoding once the file's bytes are held; 0: no limit.
+qint64 DecodingBudget(const QByteArray& data) {
     const qint64 limit = AllocationLimitBytes();
-    if (limit > 0 && width * height * 4 > limit) {
+    return limit > 0 ? std::max<qint64>(limit - data.size(), 1) : 0;
+}
+
+// Refuses a picture whose pixels, with `extraBytesPerPixel` for the decoder's own copy,
+// would not fit the budget.
+void CheckSize(const QString& path, qint64 budget, qint64 width, qint64 height,
+               qint64 extraBytesPerPixel) {
+    if (budget > 0 && width * height * (4 + extraBytesPerPixel) > budget) {
         CannotRead(vberr::kOutOfMemory, path,
                    QStringLiteral("the picture is too large (%1 x %2 pixels; at most %3 MB "
                                   "of pixels can be held)")
@@ -38,288 +50,184 @@ void CheckSize(const QString& path, qint64 width, qint64 height) {
     }
 }
 
-QByteArray ReadWholeFile(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        Raise(vberr::kFileNotFound, QStringLiteral("File not found: \"%1\"").arg(path));
+// Closes a descriptor on every way out of ReadWholeFile.
+struct Descriptor {
+    int fd;
+    ~Descriptor() {
+        if (fd >= 0) {
+            ::close(fd);
+        }
     }
-    if (info.isDir()) {
+};
+
+// Opens without blocking and judges the opened file itself, so a FIFO or a device put
+// at the path, even between a check and the open, is never read.
+QByteArray ReadWholeFile(const QString& path) {
+    const Descriptor file{
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
+    if (file.fd < 0) {
+        const int error = errno;
+        if (error == ENOENT || error == ENOTDIR) {
+            Raise(vberr::kFileNotFound, QStringLiteral("File not found: \"%1\"").arg(path));
+        }
+        if (error == EACCES || error == EPERM) {
+            CannotRead(vberr::kPermissionDenied, path, QStringLiteral("permission denied"));
+        }
+        CannotRead(vberr::kPathFileAccess, path, QString::fromLocal8Bit(std::strerror(error)));
+    }
+    struct stat status {};
+    if (::fstat(file.fd, &status) != 0) {
+        CannotRead(vberr::kPathFileAccess, path, QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    if (S_ISDIR(status.st_mode)) {
         CannotRead(vberr::kPathFileAccess, path, QStringLiteral("it is a folder, not a file"));
     }
-    // A FIFO or a device would block or never end.
-    if (!info.isFile()) {
+    if (!S_ISREG(status.st_mode)) {
         CannotRead(vberr::kPathFileAccess, path, QStringLiteral("it is not a regular file"));
     }
-    if (!info.isReadable()) {
-        CannotRead(vberr::kPermissionDenied, path, QStringLiteral("permission denied"));
-    }
     const qint64 limit = AllocationLimitBytes();
-    if (limit > 0 && info.size() > limit) {
+    if (limit > 0 && status.st_size > limit) {
         CannotRead(vberr::kOutOfMemory, path, QStringLiteral("the file is too large"));
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        CannotRead(vberr::kPathFileAccess, path, file.errorString());
+    if (status.st_size == 0) {
+        CannotRead(vberr::kInvalidPicture, path, QStringLiteral("the file is empty"));
     }
-    QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        CannotRead(vberr::kPathFileAccess, path, file.errorString());
+    // Never more than the size seen: a file that grows while it is read is cut there.
+    QByteArray data(qsizetype(status.st_size), Qt::Uninitialized);
+    qsizetype have = 0;
+    while (have < data.size()) {
+        const ssize_t n = ::read(file.fd, data.data() + have, size_t(data.size() - have));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            CannotRead(vberr::kPathFileAccess, path, QString::fromLocal8Bit(std::strerror(errno)));
+        }
+        if (n == 0) {
+            break;
+        }
+        have += n;
     }
+    data.truncate(have);
     if (data.isEmpty()) {
         CannotRead(vberr::kInvalidPicture, path, QStringLiteral("the file is empty"));
     }
     return data;
 }
 
-// The SOI marker. Qt's own JPEG reader claims the same files, so no JPEG reaches it (it
-// would show a truncated file with a grey bottom and no error).
-bool IsJpeg(const QByteArray& data) {
-    return data.size() >= 2 && static_cast<uchar>(data[0]) == 0xFF &&
-           static_cast<uchar>(data[1]) == 0xD8;
+[[noreturn]] void Damaged(const QString& path, const QString& why) {
+    CannotRead(vberr::kInvalidPicture, path,
+               QStringLiteral("the file is damaged or truncated (%1)").arg(why));
 }
 
-// ---- EXIF orientation ----
-
-// The Orientation tag (0x0112) of IFD0 in an EXIF TIFF block; 1 (upright) when the block
-// holds none or is malformed.
-int OrientationFromTiff(const uchar* tiff, quint64 size) {
-    if (size < 8) {
-        return 1;
+// Transparent parts show on white, as in any viewer. Done in place, so no second copy of
+// a large picture is made.
+QImage OpaqueOnWhite(QImage image) {
+    if (!image.hasAlphaChannel()) {
+        return image.format() == QImage::Format_RGB32
+                   ? image
+                   : std::move(image).convertToFormat(QImage::Format_RGB32);
     }
-    const bool little = tiff[0] == 'I' && tiff[1] == 'I';
-    const bool big = tiff[0] == 'M' && tiff[1] == 'M';
-    if (!little && !big) {
-        return 1;
-    }
-    const auto u16 = [&](quint64 at) -> quint32 {
-        return little ? tiff[at] | (tiff[at + 1] << 8) : (tiff[at] << 8) | tiff[at + 1];
-    };
-    const auto u32 = [&](quint64 at) -> quint32 {
-        return little ? u16(at) | (u16(at + 2) << 16) : (u16(at) << 16) | u16(at + 2);
-    };
-    if (u16(2) != 42) {
-        return 1;
-    }
-    const quint64 ifd = u32(4);
-    if (ifd + 2 > size) {
-        return 1;
-    }
-    const quint32 entries = u16(ifd);
-    for (quint32 i = 0; i < entries; ++i) {
-        const quint64 entry = ifd + 2 + 12 * quint64(i);
-        if (entry + 12 > size) {
-            break;
-        }
-        if (u16(entry) != 0x0112) {
-            continue;
-        }
-        const quint32 type = u16(entry + 2);
-        const quint32 value = type == 3 ? u16(entry + 8) : type == 4 ? u32(entry + 8) : 0;
-        return value >= 1 && value <= 8 ? int(value) : 1;
-    }
-    return 1;
-}
-
-int ExifOrientation(const jpeg_decompress_struct& info) {
-    static const char kExif[6] = {'E', 'x', 'i', 'f', 0, 0};
-    for (jpeg_saved_marker_ptr m = info.marker_list; m != nullptr; m = m->next) {
-        if (m->marker == JPEG_APP0 + 1 && m->data_length > sizeof kExif &&
-            std::memcmp(m->data, kExif, sizeof kExif) == 0) {
-            return OrientationFromTiff(m->data + sizeof kExif, m->data_length - sizeof kExif);
-        }
-    }
-    return 1;
-}
-
-// Turns the decoded rows upright. Orientations 5 to 8 swap width and height.
-QImage Upright(QImage image, int orientation) {
-    const QTransform quarterTurn = QTransform().rotate(90);
-    switch (orientation) {
-        case 2:
-            return std::move(image).mirrored(true, false);
-        case 3:
-            return std::move(image).mirrored(true, true);
-        case 4:
-            return std::move(image).mirrored(false, true);
-        case 5:
-            return std::move(image).mirrored(false, true).transformed(quarterTurn);
-        case 6:
-            return image.transformed(quarterTurn);
-        case 7:
-            return std::move(image).mirrored(true, false).transformed(quarterTurn);
-        case 8:
-            return image.transformed(QTransform().rotate(270));
-        default:
-            return image;
-    }
-}
-
-// ---- JPEG decoding ----
-
-struct JpegDecoder {
-    jpeg_decompress_struct info{};
-    JpegErrorManager errors;
-
-    JpegDecoder() { errors.Attach(reinterpret_cast<j_common_ptr>(&info)); }
-    ~JpegDecoder() { jpeg_destroy_decompress(&info); }
-    JpegDecoder(const JpegDecoder&) = delete;
-    JpegDecoder& operator=(const JpegDecoder&) = delete;
-};
-
-bool ReadJpegHeader(JpegDecoder* decoder, const uchar* data, unsigned long size) {
-    if (setjmp(decoder->errors.jump)) {
-        return false;
-    }
-    jpeg_create_decompress(&decoder->info);
-    jpeg_mem_src(&decoder->info, data, size);
-    jpeg_save_markers(&decoder->info, JPEG_APP0 + 1, 0xFFFF);
-    jpeg_read_header(&decoder->info, TRUE);
-    return true;
-}
-
-bool IsCmyk(const jpeg_decompress_struct& info) {
-    return info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
-}
-
-// Decodes every row into the image's memory: BGRX is Format_RGB32's byte order on a
-// little-endian machine, so no row is converted afterwards. CMYK rows (4 bytes a pixel
-// as well) are decoded in place and converted by the caller.
-bool DecodeJpegRows(JpegDecoder* decoder, uchar* bits, qsizetype bytesPerLine) {
-    if (setjmp(decoder->errors.jump)) {
-        return false;
-    }
-    jpeg_decompress_struct* info = &decoder->info;
-    if (IsCmyk(*info)) {
-        info->out_color_space = JCS_CMYK;
-    } else {
-#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
-        info->out_color_space = JCS_EXT_BGRX;
-#else
-        info->out_color_space = JCS_EXT_XRGB;
-#endif
-    }
-    jpeg_start_decompress(info);
-    constexpr JDIMENSION kRowsPerCall = 16;
-    JSAMPROW rows[kRowsPerCall];
-    while (info->output_scanline < info->output_height) {
-        const JDIMENSION count =
-            std::min(kRowsPerCall, info->output_height - info->output_scanline);
-        for (JDIMENSION i = 0; i < count; ++i) {
-            rows[i] = bits + qsizetype(info->output_scanline + i) * bytesPerLine;
-        }
-        jpeg_read_scanlines(info, rows, count);
-    }
-    jpeg_finish_decompress(info);
-    return true;
-}
-
-// Adobe writes CMYK JPEGs inverted, as nearly every CMYK JPEG is.
-void CmykRowsToRgb(QImage& image) {
+    image.convertTo(QImage::Format_ARGB32_Premultiplied);
     for (int y = 0; y < image.height(); ++y) {
-        uchar* in = image.scanLine(y);
-        QRgb* out = reinterpret_cast<QRgb*>(in);
-        for (int x = 0; x < image.width(); ++x, in += 4) {
-            const int k = in[3];
-            out[x] = qRgb(k * in[0] / 255, k * in[1] / 255, k * in[2] / 255);
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const int white = 255 - qAlpha(line[x]);
+            line[x] = qRgb(qRed(line[x]) + white, qGreen(line[x]) + white, qBlue(line[x]) + white);
         }
     }
-}
-
-// JFIF density in dots per metre; 0 when the header gives none.
-int DotsPerMetre(const jpeg_decompress_struct& info, UINT16 density) {
-    if (!info.saw_JFIF_marker || density == 0) {
-        return 0;
-    }
-    switch (info.density_unit) {
-        case 1:
-            return qRound(density / 0.0254);
-        case 2:
-            return density * 100;
-        default:
-            return 0;
-    }
-}
-
-QImage LoadJpeg(const QString& path, const QByteArray& data) {
-    JpegDecoder decoder;
-    const auto* bytes = reinterpret_cast<const uchar*>(data.constData());
-    if (!ReadJpegHeader(&decoder, bytes, static_cast<unsigned long>(data.size()))) {
-        CannotRead(vberr::kInvalidPicture, path,
-                   QStringLiteral("the JPEG data is damaged or of a kind that cannot be read "
-                                  "(%1)")
-                       .arg(decoder.errors.Message()));
-    }
-    const jpeg_decompress_struct& info = decoder.info;
-    CheckSize(path, info.image_width, info.image_height);
-    // Saved markers are freed when decoding finishes.
-    const int orientation = ExifOrientation(info);
-    QImage image = pixel_buffer_pool::NewRgb32Image(int(info.image_width), int(info.image_height));
-    if (image.isNull()) {
-        CannotRead(vberr::kOutOfMemory, path,
-                   QStringLiteral("there is not enough memory for a picture of %1 x %2 pixels")
-                       .arg(info.image_width)
-                       .arg(info.image_height));
-    }
-    if (!DecodeJpegRows(&decoder, image.bits(), image.bytesPerLine())) {
-        CannotRead(vberr::kInvalidPicture, path,
-                   QStringLiteral("the JPEG data is damaged or of a kind that cannot be read "
-                                  "(%1)")
-                       .arg(decoder.errors.Message()));
-    }
-    if (decoder.errors.damaged) {
-        CannotRead(
-            vberr::kInvalidPicture, path,
-            QStringLiteral("the file is damaged or truncated (%1)").arg(decoder.errors.Message()));
-    }
-    if (IsCmyk(info)) {
-        CmykRowsToRgb(image);
-    }
-    int dpmX = DotsPerMetre(info, info.X_density);
-    int dpmY = DotsPerMetre(info, info.Y_density);
-    image = Upright(std::move(image), orientation);
-    if (orientation >= 5) {
-        std::swap(dpmX, dpmY);
-    }
-    if (dpmX > 0 && dpmY > 0) {
-        image.setDotsPerMeterX(dpmX);
-        image.setDotsPerMeterY(dpmY);
-    }
+    image.reinterpretAsFormat(QImage::Format_RGB32);
     return image;
 }
 
-// ---- Every other format ----
+// ---- JPEG ----
 
-QImage LoadWithQt(const QString& path, QByteArray data) {
+QImage LoadJpeg(const QString& path, const QByteArray& data) {
+    DecodedJpeg jpeg = DecodeJpeg(data, DecodingBudget(data));
+    if (jpeg.tooLarge) {
+        CannotRead(vberr::kOutOfMemory, path,
+                   QStringLiteral("the picture is too large (%1; at most %2 MB can be held)")
+                       .arg(jpeg.failure)
+                       .arg(QImageReader::allocationLimit()));
+    }
+    if (jpeg.damaged) {
+        Damaged(path, jpeg.failure);
+    }
+    if (jpeg.image.isNull()) {
+        CannotRead(vberr::kInvalidPicture, path,
+                   QStringLiteral("the JPEG data is damaged or of a kind that cannot be read (%1)")
+                       .arg(jpeg.failure));
+    }
+    return std::move(jpeg.image);
+}
+
+// ---- GIF ----
+
+QImage LoadGif(const QString& path, const QByteArray& data) {
+    DecodedGif gif = DecodeGif(data, DecodingBudget(data));
+    if (gif.tooLarge) {
+        CannotRead(vberr::kOutOfMemory, path,
+                   QStringLiteral("the picture is too large (at most %1 MB of pixels can be held)")
+                       .arg(QImageReader::allocationLimit()));
+    }
+    if (!gif.damage.isEmpty()) {
+        Damaged(path, gif.damage);
+    }
+    return OpaqueOnWhite(std::move(gif.image));
+}
+
+// ---- Bitmaps and icons ----
+
+// Qt decodes these once the structure check has found the file whole. Pictures of up to
+// 8 bits a pixel are decoded into an index image first, then widened.
+QImage LoadBitmapWithQt(const QString& path, QByteArray data, const char* format,
+                        const QString& damage) {
+    if (!damage.isEmpty()) {
+        Damaged(path, damage);
+    }
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setDecideFormatFromContent(true);
-    reader.setAutoTransform(true);
-    if (!reader.canRead()) {
-        CannotRead(vberr::kInvalidPicture, path,
-                   QStringLiteral("it is not a picture in a format that can be read, or it is "
-                                  "damaged"));
-    }
+    QImageReader reader(&buffer, format);
+    reader.setDecideFormatFromContent(false);
     const QSize size = reader.size();
     if (size.isValid()) {
-        CheckSize(path, size.width(), size.height());
+        CheckSize(path, DecodingBudget(data), size.width(), size.height(),
+                  reader.imageFormat() == QImage::Format_RGB32 ? 0 : 4);
     }
     QImage image = reader.read();
     if (image.isNull()) {
-        const QString reason = reader.error() == QImageReader::InvalidDataError
-                                   ? QStringLiteral("the file is damaged or truncated")
-                                   : reader.errorString();
-        CannotRead(vberr::kInvalidPicture, path, reason);
+        Damaged(path, reader.errorString());
     }
-    return image;
+    return OpaqueOnWhite(std::move(image));
 }
 
 }  // namespace
 
 QImage LoadPicture(const QString& path) {
     QByteArray data = ReadWholeFile(path);
-    if (IsJpeg(data)) {
-        return LoadJpeg(path, data);
+    switch (SniffPictureFormat(data)) {
+        case PictureFormat::Jpeg:
+            return LoadJpeg(path, data);
+        case PictureFormat::Gif:
+            return LoadGif(path, data);
+        case PictureFormat::Bmp: {
+            const QString damage = BmpDamage(data);
+            return LoadBitmapWithQt(path, std::move(data), "bmp", damage);
+        }
+        case PictureFormat::Icon: {
+            const QString damage = IconDamage(data);
+            return LoadBitmapWithQt(path, std::move(data), "ico", damage);
+        }
+        case PictureFormat::Metafile:
+            CannotRead(vberr::kInvalidPicture, path,
+                       QStringLiteral("it is a Windows metafile (WMF or EMF), which cannot be "
+                                      "read on this system"));
+        case PictureFormat::Png:
+        case PictureFormat::Tiff:
+        case PictureFormat::Unknown:
+            break;
     }
-    return LoadWithQt(path, std::move(data));
+    CannotRead(vberr::kInvalidPicture, path,
+               QStringLiteral("it is not a picture in a format that can be read (JPEG, Windows "
+                              "bitmap, GIF, icon or cursor)"));
 }

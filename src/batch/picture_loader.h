@@ -5,10 +5,17 @@
 
 // Reads the picture file that is to be stamped.
 //
-// A JPEG (recognised by its content, whatever the name) is decoded by libjpeg straight
-// into a Format_RGB32 image, turned upright by its EXIF orientation, and keeps the
-// resolution of its JFIF header. Other formats are read by QImageReader, also turned
-// upright. Throws VbError: 53 for a missing file, 70 or 75 when the file cannot be read,
-// 481 for an unknown format or a damaged or truncated file, 7 for a picture larger than
-// the image allocation limit. Each description names the file and what is wrong.
+// Judged by content, whatever the name, exactly these are read: JPEG (libjpeg, straight
+// into a Format_RGB32 image, turned upright by its EXIF orientation, keeping the
+// resolution of its JFIF header), GIF (giflib, first frame), Windows bitmap with or
+// without RLE, icon and cursor (Qt, after a check of their structure). Transparent parts
+// come out white. Every other content fails, and so does a file that is damaged or
+// shorter than it declares: no picture with missing rows is returned. Pictures, the
+// decoder's own buffers included, are held to the image allocation limit, and a JPEG to
+// a sane number of scans. A path that is not a regular file is never read. Safe to call
+// from several threads at once.
+//
+// Throws VbError: 53 for a missing file, 70 or 75 when the file cannot be read, 481 for
+// an unknown format or a damaged or truncated file, 7 for a picture larger than the image
+// allocation limit. Each description names the file and what is wrong.
 QImage LoadPicture(const QString& path);

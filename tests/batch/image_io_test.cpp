@@ -1,4 +1,5 @@
 #include "batch/bitmap_writer.h"
+#include "batch/gif_bytes.h"
 #include "batch/picture_loader.h"
 #include "batch/save_jpeg.h"
 #include "support/raised.h"
@@ -278,7 +279,7 @@ private slots:
         QTest::newRow("jpeg named .png") << "a.png" << QByteArray("jpeg");
         QTest::newRow("bmp") << "a.bmp" << QByteArray("bmp");
         QTest::newRow("bitmap named .wmf") << "a.wmf" << QByteArray("bmp");
-        QTest::newRow("png") << "a.png" << QByteArray("png");
+        QTest::newRow("gif") << "a.gif" << QByteArray("gif");
         QTest::newRow("ico") << "a.ico" << QByteArray("ico");
         QTest::newRow("cmyk jpeg") << "a.jpg" << QByteArray("cmyk");
     }
@@ -291,8 +292,10 @@ private slots:
             source = source.convertToFormat(QImage::Format_Grayscale8);
             format = "jpeg";
         }
-        const QString path = WriteFile(
-            dir.filePath(name), format == "cmyk" ? AdobeCmykJpeg(source) : Encoded(source, format));
+        const QString path =
+            WriteFile(dir.filePath(name), format == "cmyk"  ? AdobeCmykJpeg(source)
+                                          : format == "gif" ? GifBytes(source)
+                                                            : Encoded(source, format));
         const QImage image = LoadPicture(path);
         QCOMPARE(image.size(), source.size());
         const QImage expected = source.convertToFormat(QImage::Format_RGB32);
@@ -316,7 +319,8 @@ private slots:
         row("truncated jpeg", "cut.jpg", jpeg.left(jpeg.size() / 2), 481, "damaged or truncated");
         row("jpeg cut after its header", "head.jpg",
             jpeg.left(jpeg.indexOf(QByteArray("\xFF\xDA", 2)) + 2), 481, "damaged");
-        row("truncated png", "cut.png", png.left(png.size() / 2), 481, "damaged or truncated");
+        row("png is not read", "a.png", png, 481, "format");
+        row("truncated png", "cut.png", png.left(png.size() / 2), 481, "format");
         row("garbage", "noise.jpg", QByteArray(5000, 'x'), 481, "format");
         row("empty", "empty.jpg", QByteArray(""), 481, "empty");
         row("JPEG start, then garbage", "bad.jpg", QByteArray("\xFF\xD8garbage", 9), 481,

@@ -131,8 +131,9 @@ QString usageText() {
     return QStringLiteral(
         "Usage: velloran-convert -out [FORMAT] [OPTIONS] FILE\n"
         "\n"
-        "Reads FILE (any image format Qt can read) and writes it as FORMAT, replacing FILE\n"
-        "unless -o is given. The file is only replaced once the new image is complete.\n"
+        "Reads FILE (JPEG, PNG, TIFF, BMP or GIF, judged by its content) and writes it as\n"
+        "FORMAT, replacing FILE unless -o is given. The file is only replaced once the new\n"
+        "image is complete.\n"
         "\n"
         "FORMAT is one of jpeg (jpg), png, tiff (tif), gif, ico, bmp. Without FORMAT the\n"
         "format follows the extension of the file written: jpg jpeg jpe jfif png tif tiff\n"

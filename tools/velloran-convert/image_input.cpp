@@ -1,136 +1,140 @@
 #include "image_input.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QBuffer>
+#include <QColorSpace>
 #include <QFile>
 #include <QImageReader>
-#include <QLoggingCategory>
-#include <QStringList>
-#include <QtEndian>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+
+#include "batch/bitmap_structure.h"
+#include "batch/gif_decoder.h"
+#include "batch/jpeg_decoder.h"
+#include "batch/picture_format.h"
+#include "png_check.h"
+#include "tiff_check.h"
 
 namespace velloran::convert {
 
 namespace {
 
-constexpr char kJpegCategory[] = "qt.gui.imageio.jpeg";
+constexpr int kLimitMb = 1024;
+constexpr qint64 kLimitBytes = qint64(kLimitMb) * 1024 * 1024;
 
-// Qt's JPEG plugin reports a truncated or corrupt stream only through a logged warning and still
-// hands back an image with the missing part painted grey, so warnings logged while decoding are
-// collected and inspected.
-QStringList* capturedMessages = nullptr;
-QLoggingCategory::CategoryFilter previousFilter = nullptr;
-
-void captureMessage(QtMsgType, const QMessageLogContext&, const QString& message) {
-    if (capturedMessages)
-        capturedMessages->append(message);
+QString systemError(int number) {
+    return QString::fromLocal8Bit(std::strerror(number));
 }
 
-// The user's logging rules must not be able to hide those warnings from us.
-void keepJpegWarningsEnabled(QLoggingCategory* category) {
-    if (previousFilter)
-        previousFilter(category);
-    if (qstrcmp(category->categoryName(), kJpegCategory) == 0) {
-        category->setEnabled(QtWarningMsg, true);
-    }
-}
-
-class MessageCapture {
-public:
-    MessageCapture() : previousHandler_(qInstallMessageHandler(captureMessage)) {
-        capturedMessages = &messages_;
-    }
-    ~MessageCapture() {
-        qInstallMessageHandler(previousHandler_);
-        capturedMessages = nullptr;
-    }
-    MessageCapture(const MessageCapture&) = delete;
-    MessageCapture& operator=(const MessageCapture&) = delete;
-
-    const QStringList& messages() const { return messages_; }
-
-private:
-    QtMessageHandler previousHandler_;
-    QStringList messages_;
-};
-
-// libjpeg also warns about stray bytes between markers; such files decode completely, so only
-// messages about missing or scrambled data count as damage.
-bool reportsDamage(const QString& message) {
-    if (message.contains(QLatin1String("premature end"), Qt::CaseInsensitive))
-        return true;
-    return message.startsWith(QLatin1String("Corrupt JPEG data")) &&
-           !message.contains(QLatin1String("extraneous bytes"));
-}
-
-// Qt's BMP decoder stops quietly where the data ends and leaves the remaining rows blank, so the
-// file must be long enough for the uncompressed rows its header announces. RLE data has no fixed
-// length and is not checked.
-bool bmpIsTruncated(const QByteArray& header, qint64 fileSize) {
-    if (header.size() < 34)
-        return false;  // Qt would not have decoded it
-    const auto u32 = [&header](int at) {
-        return qFromLittleEndian<quint32>(header.constData() + at);
-    };
-    const quint32 pixelOffset = u32(10);
-    const quint32 infoSize = u32(14);
-    const quint32 compression = u32(30);
-    constexpr quint32 kUncompressed = 0, kBitFields = 3, kAlphaBitFields = 6;
-    if (infoSize < 40 || (compression != kUncompressed && compression != kBitFields &&
-                          compression != kAlphaBitFields)) {
+// Opens without blocking and judges the opened file itself, so a FIFO or a device is
+// never read, even one put at the path after a check.
+bool readRegularFile(const QString& path, QByteArray* data, QString* error) {
+    const int fd =
+        open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        *error = systemError(errno);
         return false;
     }
-    const qint64 width = qint32(u32(18));
-    const qint64 height = qAbs(qint64(qint32(u32(22))));
-    const qint64 bitsPerPixel = qFromLittleEndian<quint16>(header.constData() + 28);
-    const qint64 rowBytes = (width * bitsPerPixel + 31) / 32 * 4;
-    return fileSize < pixelOffset + rowBytes * height;
-}
-
-// Qt's GIF decoder also returns whatever rows arrived before the data ended, so walk the block
-// structure up to the end of the first image's pixel data.
-bool gifIsTruncated(const QByteArray& data) {
-    const auto byteAt = [&data](qsizetype at) { return quint8(data.at(at)); };
-    const auto colourTableBytes = [](quint8 flags) {
-        return (flags & 0x80) ? qsizetype(3) << ((flags & 7) + 1) : 0;
-    };
-    qsizetype at = 13;  // signature and logical screen descriptor
-    if (data.size() < at)
-        return true;
-    at += colourTableBytes(byteAt(10));
-    // Data sub-blocks: length-prefixed, ended by an empty one.
-    const auto skipSubBlocks = [&]() {
-        while (at < data.size()) {
-            const int length = byteAt(at);
-            at += 1 + length;
-            if (length == 0)
-                return true;
+    struct stat status {};
+    bool ok = fstat(fd, &status) == 0;
+    if (!ok) {
+        *error = systemError(errno);
+    } else if (!S_ISREG(status.st_mode)) {
+        *error = QStringLiteral("it is not a regular file");
+        ok = false;
+    } else if (status.st_size > kLimitBytes) {
+        *error = QStringLiteral("the file is larger than %1 MB").arg(kLimitMb);
+        ok = false;
+    }
+    if (ok) {
+        data->resize(qsizetype(status.st_size));
+        qsizetype have = 0;
+        while (have < data->size()) {
+            const ssize_t n = read(fd, data->data() + have, size_t(data->size() - have));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                *error = systemError(errno);
+                ok = false;
+            }
+            if (n <= 0)
+                break;
+            have += n;
         }
-        return false;
-    };
-    while (at < data.size()) {
-        const quint8 introducer = byteAt(at);
-        if (introducer == 0x21) {  // extension: label, then sub-blocks
-            at += 2;
-            if (!skipSubBlocks())
-                return true;
-        } else if (introducer == 0x2C) {  // image: descriptor, local colours, LZW code size, data
-            if (at + 10 > data.size())
-                return true;
-            at += 10 + colourTableBytes(byteAt(at + 9)) + 1;
-            return !skipSubBlocks();
-        } else {
-            return false;  // trailer or unknown block: Qt's verdict stands
-        }
+        data->truncate(have);
     }
-    return true;
+    close(fd);
+    if (ok && data->isEmpty()) {
+        *error = QStringLiteral("the file is empty");
+        ok = false;
+    }
+    return ok;
 }
 
-bool isTruncated(const QByteArray& format, const QString& path) {
-    if (format != "bmp" && format != "gif")
-        return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    return format == "bmp" ? bmpIsTruncated(file.read(34), file.size())
-                           : gifIsTruncated(file.readAll());
+// Most tools tag sRGB pixels with gAMA 0.45455 and sRGB chromaticities (or none); Qt
+// makes a gamma-2.2 colour space of that, which a later conversion would take for a
+// real difference and darken the shadows.
+void tagPlainGammaAsSrgb(QImage& image) {
+    const QColorSpace space = image.colorSpace();
+    // Chromaticities from a cHRM chunk make custom primaries even when they are sRGB's;
+    // the comparison is by value.
+    if (space.isValid() && space.transferFunction() == QColorSpace::TransferFunction::Gamma &&
+        std::abs(space.gamma() - 2.2f) < 0.01f &&
+        space == QColorSpace(QColorSpace::Primaries::SRgb, space.gamma())) {
+        image.setColorSpace(QColorSpace::SRgb);
+    }
+}
+
+// Qt decodes with the named plugin only, once the structure check found the file whole.
+QImage readWithQt(QByteArray data, const char* format, QString* error) {
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
+    reader.setDecideFormatFromContent(false);
+    reader.setAutoTransform(true);
+    QImage image = reader.read();
+    if (image.isNull())
+        *error = QStringLiteral("the file is damaged or truncated (%1)").arg(reader.errorString());
+    return image;
+}
+
+QImage readJpeg(const QByteArray& data, qint64 budget, QString* error) {
+    DecodedJpeg jpeg = DecodeJpeg(data, budget, true);
+    if (jpeg.image.isNull()) {
+        *error = jpeg.tooLarge ? QStringLiteral("the picture is too large (%1)").arg(jpeg.failure)
+                 : jpeg.damaged
+                     ? QStringLiteral("the file is damaged or truncated (%1)").arg(jpeg.failure)
+                     : QStringLiteral("the JPEG data cannot be read (%1)").arg(jpeg.failure);
+        return {};
+    }
+    if (!jpeg.iccProfile.isEmpty()) {
+        const QColorSpace space = QColorSpace::fromIccProfile(jpeg.iccProfile);
+        if (space.isValid())
+            jpeg.image.setColorSpace(space);
+    }
+    return std::move(jpeg.image);
+}
+
+QImage readGif(const QByteArray& data, qint64 budget, QString* error) {
+    DecodedGif gif = DecodeGif(data, budget);
+    if (gif.tooLarge)
+        *error = QStringLiteral("the picture is too large");
+    else if (!gif.damage.isEmpty())
+        *error = QStringLiteral("the file is damaged or truncated (%1)").arg(gif.damage);
+    return std::move(gif.image);
+}
+
+QImage readChecked(const QByteArray& data, const char* format, const QString& problem,
+                   QString* error) {
+    if (!problem.isEmpty()) {
+        *error = problem;
+        return {};
+    }
+    return readWithQt(data, format, error);
 }
 
 QString oneLine(QString text) {
@@ -140,38 +144,45 @@ QString oneLine(QString text) {
 }  // namespace
 
 QImage readImage(const QString& path, QString* error) {
-    QImageReader::setAllocationLimit(1024);  // MB; Qt's default refuses large scans and photos
-    if (!previousFilter)
-        previousFilter = QLoggingCategory::installFilter(keepJpegWarningsEnabled);
-
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    // Names can lie, and a name-picked decoder may refuse data that another would read: Qt treats
-    // .dib as a bare bitmap without file header.
-    reader.setDecideFormatFromContent(true);
-    MessageCapture capture;
-    const QByteArray format = reader.format();  // no longer known once the data is consumed
-    QImage image = reader.read();
-
-    if (image.isNull()) {
-        QString reason = reader.errorString();
-        if (!capture.messages().isEmpty())
-            reason += QStringLiteral(" (%1)").arg(capture.messages().last());
-        *error = oneLine(reason);
+    QByteArray data;
+    if (!readRegularFile(path, &data, error))
         return {};
-    }
-    for (const QString& message : capture.messages()) {
-        if (reportsDamage(message)) {
-            *error = oneLine(QStringLiteral("the file is damaged or truncated (%1)").arg(message));
-            return {};
+    // The file's bytes are held while it is decoded: the picture and the decoder's buffers
+    // get what the limit leaves.
+    const qint64 budget = qMax<qint64>(kLimitBytes - data.size(), 1);
+    QImageReader::setAllocationLimit(int(qMax<qint64>(budget >> 20, 1)));
+    bool tooLarge = false;
+    QImage image;
+    switch (SniffPictureFormat(data)) {
+        case PictureFormat::Jpeg:
+            image = readJpeg(data, budget, error);
+            break;
+        case PictureFormat::Gif:
+            image = readGif(data, budget, error);
+            break;
+        case PictureFormat::Bmp: {
+            const QString damage = BmpDamage(data);
+            image = readChecked(
+                data, "bmp",
+                damage.isEmpty()
+                    ? damage
+                    : QStringLiteral("the file is damaged or truncated (%1)").arg(damage),
+                error);
+            break;
         }
+        case PictureFormat::Png:
+            image = readChecked(data, "png", pngProblem(data, budget, &tooLarge), error);
+            tagPlainGammaAsSrgb(image);
+            break;
+        case PictureFormat::Tiff:
+            image = readChecked(data, "tiff", tiffProblem(data, budget, &tooLarge), error);
+            break;
+        default:
+            *error = QStringLiteral("it is not a JPEG, PNG, TIFF, BMP or GIF picture");
+            return {};
     }
-    if (isTruncated(format, path)) {
-        *error = QStringLiteral("the file is truncated");
-        return {};
-    }
-    if (image.width() <= 0 || image.height() <= 0) {
-        *error = QStringLiteral("the image is empty");
+    if (image.isNull()) {
+        *error = oneLine(*error);
         return {};
     }
     return image;

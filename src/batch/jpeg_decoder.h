@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+// A JPEG file decoded by libjpeg.
+struct DecodedJpeg {
+    QImage image;           // Format_RGB32, upright, with the JFIF resolution; null on failure
+    QByteArray iccProfile;  // the embedded colour profile, when asked for and present
+    QString failure;        // libjpeg's text, or the limit that was reached
+    bool damaged = false;   // data missing or garbled, or more scans than any encoder writes
+    bool tooLarge = false;  // the picture or the decoder's buffers exceed the byte limit
+};
+
+// Decodes straight into a Format_RGB32 image: BGRX is that format's byte order on a
+// little-endian machine, so no row is converted afterwards. CMYK files (Adobe's inverted
+// kind) are converted to RGB. EXIF orientation is applied. The picture and libjpeg's own
+// buffers (all coefficients of a progressive file) together stay within `byteLimit`
+// (0: no limit), and decoding stops at the first sign of damage.
+DecodedJpeg DecodeJpeg(const QByteArray& data, qint64 byteLimit, bool wantProfile = false);

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QList>
+
+#include <gif_lib.h>
+
+#include <vector>
+
+// A GIF of `image` with an exact palette (at most 256 colours), written with giflib since
+// Qt writes no GIF. `screen` larger than the image leaves a border outside the frame;
+// `transparent` marks palette entry 0 transparent; `interlaced` stores rows in four passes.
+inline QByteArray GifBytes(const QImage& image, bool transparent = false, bool interlaced = false,
+                           QSize screen = QSize()) {
+    const QImage indexed = image.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
+    QByteArray out;
+    int error = 0;
+    GifFileType* gif = EGifOpen(
+        &out,
+        [](GifFileType* file, const GifByteType* data, int length) {
+            static_cast<QByteArray*>(file->UserData)
+                ->append(reinterpret_cast<const char*>(data), length);
+            return length;
+        },
+        &error);
+    ColorMapObject* map = GifMakeMapObject(256, nullptr);
+    const QList<QRgb> table = indexed.colorTable();
+    for (int i = 0; i < 256; ++i) {
+        const QRgb c = i < table.size() ? table[i] : 0;
+        map->Colors[i] = {GifByteType(qRed(c)), GifByteType(qGreen(c)), GifByteType(qBlue(c))};
+    }
+    if (!screen.isValid()) {
+        screen = image.size();
+    }
+    EGifSetGifVersion(gif, true);
+    EGifPutScreenDesc(gif, screen.width(), screen.height(), 8, 0, map);
+    if (transparent) {
+        const GifByteType control[4] = {0x01, 0, 0, 0};
+        EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, control);
+    }
+    EGifPutImageDesc(gif, 0, 0, image.width(), image.height(), interlaced, nullptr);
+    std::vector<int> rows;
+    if (interlaced) {
+        for (const auto& [start, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}}) {
+            for (int y = start; y < image.height(); y += step) {
+                rows.push_back(y);
+            }
+        }
+    } else {
+        for (int y = 0; y < image.height(); ++y) {
+            rows.push_back(y);
+        }
+    }
+    for (const int y : rows) {
+        EGifPutLine(gif, const_cast<GifPixelType*>(indexed.constScanLine(y)), image.width());
+    }
+    EGifCloseFile(gif, &error);
+    GifFreeMapObject(map);
+    return out;
+}

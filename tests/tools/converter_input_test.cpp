@@ -1,0 +1,299 @@
+// Black-box tests of what velloran-convert agrees to read: hostile and damaged files are
+// refused within bounded time and memory, and the input conversion keeps pixel values.
+
+#include "support/photo_image.h"
+#include "support/test_environment.h"
+#include "support/test_images.h"
+
+#include <QColorSpace>
+#include <QDir>
+#include <QImageReader>
+#include <QPainter>
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <QtTest>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <zlib.h>
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+struct Result {
+    bool finished = false;  // exited by itself within the bound
+    int exitCode = -1;
+    QByteArray err;
+};
+
+// Runs the converter with at most 1.5 GB of address space (not under the address
+// sanitizer, which reserves far more), killed after 60 s.
+Result runConverter(const QStringList& arguments) {
+    QProcess process;
+    if (!kAddressSanitizer) {
+        process.setChildProcessModifier([] {
+            const rlimit limit{rlim_t(1536) << 20, rlim_t(1536) << 20};
+            setrlimit(RLIMIT_AS, &limit);
+        });
+    }
+    process.start(QStringLiteral(VELLORAN_CONVERT_PATH), arguments);
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return {};
+    }
+    return {process.exitStatus() == QProcess::NormalExit, process.exitCode(),
+            process.readAllStandardError()};
+}
+
+QByteArray Chunk(const char* type, const QByteArray& body) {
+    QByteArray chunk(4, '\0');
+    qToBigEndian<quint32>(quint32(body.size()), chunk.data());
+    const QByteArray typed = QByteArray(type, 4) + body;
+    QByteArray crc(4, '\0');
+    qToBigEndian<quint32>(
+        quint32(crc32(0, reinterpret_cast<const Bytef*>(typed.constData()), uInt(typed.size()))),
+        crc.data());
+    return chunk + typed + crc;
+}
+
+QByteArray BigEndian32(quint32 value) {
+    QByteArray bytes(4, '\0');
+    qToBigEndian(value, bytes.data());
+    return bytes;
+}
+
+// What most tools write for sRGB pixels: gAMA 1/2.2 and sRGB chromaticities.
+QByteArray WithGammaChunks(const QByteArray& png) {
+    QByteArray chrm;
+    for (const quint32 v : {31270u, 32900u, 64000u, 33000u, 30000u, 60000u, 15000u, 6000u}) {
+        chrm += BigEndian32(v);
+    }
+    return png.left(33) + Chunk("gAMA", BigEndian32(45455)) + Chunk("cHRM", chrm) + png.mid(33);
+}
+
+// A PNG whose zTXt chunk unpacks to `megabytes` of zeros.
+QByteArray PngWithTextBomb(int megabytes) {
+    z_stream stream{};
+    deflateInit(&stream, 9);
+    const QByteArray zeros(1 << 20, '\0');
+    QByteArray packed;
+    QByteArray buffer(1 << 16, '\0');
+    for (int i = 0; i < megabytes; ++i) {
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(zeros.constData()));
+        stream.avail_in = uInt(zeros.size());
+        const int flush = i + 1 == megabytes ? Z_FINISH : Z_NO_FLUSH;
+        do {
+            stream.next_out = reinterpret_cast<Bytef*>(buffer.data());
+            stream.avail_out = uInt(buffer.size());
+            deflate(&stream, flush);
+            packed.append(buffer.constData(), buffer.size() - qsizetype(stream.avail_out));
+        } while (stream.avail_out == 0);
+    }
+    deflateEnd(&stream);
+    const QByteArray png = Encoded(NoisyImage(16, 16), "png");
+    return png.left(33) + Chunk("zTXt", QByteArray("Comment\0\0", 9) + packed) + png.mid(33);
+}
+
+// 35 bytes declaring a 16000 x 16000 GIF.
+QByteArray GifBomb() {
+    return QByteArray(
+        "GIF89a\x80\x3E\x80\x3E\x80\0\0\0\0\0\xFF\xFF\xFF,\0\0\0\0\x80\x3E\x80\x3E"
+        "\0\x02\x02\x4C\x01\0;",
+        35);
+}
+
+// The stored pixel values, with no colour management applied.
+QImage RawPixels(const QString& path) {
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    return reader.read().convertToFormat(QImage::Format_RGB32);
+}
+
+qsizetype ColourCount(const QImage& image) {
+    QSet<QRgb> colours;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            colours.insert(image.pixel(x, y));
+        }
+    }
+    return colours.size();
+}
+
+}  // namespace
+
+class ConverterInputTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+
+    QString folder() const {
+        const QString path = dir_.filePath(
+            QStringLiteral("%1/%2").arg(QTest::currentTestFunction(), QTest::currentDataTag()));
+        QDir().mkpath(path);
+        return path;
+    }
+
+private slots:
+    // Every refusal ends promptly with one line and writes nothing.
+    void refusedInputs_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("contents");  // null: a FIFO
+        QTest::addColumn<QString>("reason");
+        const QString notRegular = QStringLiteral("not a regular file");
+        for (const char* name : {"x.png", "x.tif", "x.jpg", "x.gif", "x.bmp"}) {
+            QTest::addRow("fifo %s", name)
+                << QString::fromLatin1(name) << QByteArray() << notRegular;
+        }
+        const QString kind = QStringLiteral("not a JPEG, PNG, TIFF, BMP or GIF picture");
+        const QImage photo = NoisyImage(64, 48);
+        QTest::newRow("svg named .png")
+            << "a.png"
+            << QByteArray(
+                   "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"8\" height=\"8\">"
+                   "<image href=\"file:///etc/hostname\" width=\"8\" height=\"8\"/></svg>")
+            << kind;
+        QTest::newRow("webp named .png") << "a.png" << Encoded(photo, "webp") << kind;
+        QTest::newRow("icon named .tif") << "a.tif" << Encoded(photo, "ico") << kind;
+        QTest::newRow("xpm named .png") << "a.png" << Encoded(photo, "xpm") << kind;
+        const QString damaged = QStringLiteral("damaged or truncated");
+        const QString truncated = damaged;
+        const QByteArray tiff = Encoded(photo, "tiff");
+        const QByteArray png = Encoded(photo, "png");
+        QTest::newRow("tiff cut at 60%") << "a.tif" << tiff.left(tiff.size() * 6 / 10) << truncated;
+        QTest::newRow("png cut at 60%") << "a.png" << png.left(png.size() * 6 / 10) << truncated;
+        QTest::newRow("png without IEND") << "a.png" << png.left(png.size() - 12) << truncated;
+        QTest::newRow("png text chunk declaring 2 GB")
+            << "bomb.png"
+            << Encoded(QImage(1, 1, QImage::Format_RGB32), "png").left(33) +
+                   QByteArray("\x7F\xFF\xFF\xF0tEXtComment", 15) + QByteArray(25, 'x')
+            << truncated;
+        QTest::newRow("png text unpacking to 1.2 GB")
+            << "zbomb.png" << PngWithTextBomb(1200) << QStringLiteral("too large");
+        QTest::newRow("gif declaring 16000 x 16000") << "bomb.gif" << GifBomb() << damaged;
+    }
+    void refusedInputs() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, contents);
+        QFETCH(QString, reason);
+        const QString where = folder();
+        const QString source = where + QLatin1Char('/') + name;
+        if (contents.isNull()) {
+            QCOMPARE(::mkfifo(QFile::encodeName(source).constData(), 0600), 0);
+        } else {
+            WriteFile(source, contents);
+        }
+        const QString target = where + QStringLiteral("/StampTmp.jpg");
+
+        const Result result = runConverter({"-out", "jpeg", "-o", target, source});
+
+        QVERIFY2(result.finished, "the converter did not end by itself");
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(result.err.count('\n') == 1 && result.err.contains(reason.toUtf8()),
+                 result.err.constData());
+        QVERIFY(!QFile::exists(target));
+    }
+
+    // The intermediate JPEG holds the stored pixel values within JPEG's own loss.
+    void inputConversionKeepsPixelValues_data() {
+        QTest::addColumn<QByteArray>("source");
+        QTest::addColumn<QImage>("expected");
+        QTest::addColumn<bool>("carriesProfile");
+        const QImage noisy = NoisyImage(256, 192);
+        QImage deep = noisy.convertToFormat(QImage::Format_RGBX64);
+        // Low bytes just under a half step: truncation would lose a level here, rounding
+        // keeps it.
+        for (int y = 0; y < deep.height(); ++y) {
+            auto* line = reinterpret_cast<quint16*>(deep.scanLine(y));
+            for (int x = 0; x < deep.width() * 4; x += 4) {
+                for (int c = 0; c < 3; ++c) {
+                    line[x + c] = quint16(qMax(0, line[x + c] - 120));
+                }
+            }
+        }
+        QImage p3 = noisy;
+        p3.setColorSpace(QColorSpace::DisplayP3);
+        QTest::newRow("8-bit png with gAMA and cHRM")
+            << WithGammaChunks(Encoded(noisy, "png")) << noisy << false;
+        QTest::newRow("16-bit png with gAMA and cHRM")
+            << WithGammaChunks(Encoded(deep, "png")) << deep.convertToFormat(QImage::Format_RGB32)
+            << false;
+        QTest::newRow("16-bit tiff")
+            << Encoded(deep, "tiff") << deep.convertToFormat(QImage::Format_RGB32) << false;
+        QTest::newRow("png with a display P3 profile") << Encoded(p3, "png") << noisy << true;
+    }
+    void inputConversionKeepsPixelValues() {
+        QFETCH(QByteArray, source);
+        QFETCH(QImage, expected);
+        QFETCH(bool, carriesProfile);
+        const QString where = folder();
+        const QString path = WriteFile(where + QStringLiteral("/source.img"), source);
+        const QString target = where + QStringLiteral("/StampTmp.jpg");
+
+        const Result result = runConverter({"-out", "jpeg", "-o", target, path});
+
+        QCOMPARE(result.exitCode, 0);
+        const double psnr = Psnr(RawPixels(target), expected);
+        QVERIFY2(psnr >= 45, qPrintable(QString::number(psnr)));
+        const QColorSpace space = QImage(target).colorSpace();
+        if (carriesProfile) {
+            QVERIFY(space == QColorSpace(QColorSpace::DisplayP3));
+        } else {
+            QVERIFY(!space.isValid() || space == QColorSpace(QColorSpace::SRgb));
+        }
+    }
+
+    // 25580 / 257 is 99.53: rounded it is 100, cut to its high byte 99. A flat grey comes
+    // through JPEG unchanged, so the level shows exactly.
+    void sixteenBitSamplesAreRounded_data() {
+        QTest::addColumn<QByteArray>("format");
+        QTest::addColumn<int>("imageFormat");
+        QTest::newRow("png grey") << QByteArray("png") << int(QImage::Format_Grayscale16);
+        QTest::newRow("png colour") << QByteArray("png") << int(QImage::Format_RGBX64);
+        QTest::newRow("tiff colour") << QByteArray("tiff") << int(QImage::Format_RGBX64);
+    }
+    void sixteenBitSamplesAreRounded() {
+        QFETCH(QByteArray, format);
+        QFETCH(int, imageFormat);
+        QImage deep(32, 16, QImage::Format(imageFormat));
+        deep.fill(QColor::fromRgba64(25580, 25580, 25580));
+        const QString where = folder();
+        const QString path = WriteFile(where + QStringLiteral("/grey.img"), Encoded(deep, format));
+        const QString target = where + QStringLiteral("/StampTmp.jpg");
+
+        QCOMPARE(runConverter({"-out", "jpeg", "-o", target, path}).exitCode, 0);
+
+        QCOMPARE(RawPixels(target).pixel(10, 10), qRgb(100, 100, 100));
+    }
+
+    // A photo keeps its colours as a GIF: an adaptive palette of 256 entries in use, with
+    // an ordered dither. The fixed cube it replaces gives about 22 dB on such pictures.
+    void gifOfAPhoto() {
+        const QImage photo = PhotoLike(320, 240);
+        const QString path =
+            WriteFile(folder() + QStringLiteral("/photo.gif"), Encoded(photo, "png"));
+
+        QCOMPARE(runConverter({"-out", "gif", "-dither", "-colors", "256", path}).exitCode, 0);
+
+        QByteArray format;
+        QImageReader reader(path);
+        reader.setDecideFormatFromContent(true);
+        format = reader.format();
+        const QImage gif = reader.read().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(format, QByteArray("gif"));
+        QVERIFY2(ColourCount(gif) > 200, qPrintable(QString::number(ColourCount(gif))));
+        const double psnr = Psnr(gif, photo);
+        QVERIFY2(psnr >= 30, qPrintable(QString::number(psnr)));
+    }
+};
+
+QTEST_GUILESS_MAIN(ConverterInputTest)
+#include "converter_input_test.moc"
