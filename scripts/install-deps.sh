@@ -15,6 +15,7 @@ qt6-qpa-plugins
 libgl-dev
 libgif-dev
 libpng-dev
+libtiff-dev
 libturbojpeg0-dev
 libjpeg62-turbo-dev
 fonts-liberation
