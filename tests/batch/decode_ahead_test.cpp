@@ -172,6 +172,16 @@ private slots:
                })
             << 0 << "other.jpg" << 255;
 
+        // The second entry is the first one's output: decoded ahead before the first entry
+        // is written, it must be read again once it has been.
+        const Setup overwrittenByTheRun = [](RunFixture& f) {
+            f.form.ListView1->Add(WriteJpeg(f.sources + "/a.jpg", 0));
+            f.form.ListView1->Add(WriteJpeg(f.output + "/a.jpg", 200));
+            f.dialogs.buttonAnswers.enqueue(Dialogs::Button::Yes);
+        };
+        QTest::newRow("an entry that an earlier entry overwrites")
+            << overwrittenByTheRun << 0 << DuringYield() << 0 << "a.jpg" << 130;
+
         const Setup bitmaps = [](RunFixture& f) {
             for (const char* name : {"a.bmp", "b.bmp", "c.bmp", "d.bmp"}) {
                 f.add(name, "BMP");
