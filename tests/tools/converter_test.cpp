@@ -61,6 +61,33 @@ QStringList fill(QStringList arguments, const QString& file, const QString& fold
     return arguments;
 }
 
+// The photo with an alpha that varies from pixel to pixel.
+QImage translucentOf(const QImage& photo) {
+    QImage translucent = photo.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < photo.height(); ++y) {
+        for (int x = 0; x < photo.width(); ++x) {
+            const QRgb p = photo.pixel(x, y);
+            translucent.setPixel(x, y, qRgba(qRed(p), qGreen(p), qBlue(p), (x * 8 + y) & 255));
+        }
+    }
+    return translucent;
+}
+
+// The photo at 16 bits a channel with alpha; no sample a multiple of 257, so a lost low byte
+// shows.
+QImage deepOf(const QImage& photo) {
+    QImage deep(photo.size(), QImage::Format_RGBA64);
+    for (int y = 0; y < photo.height(); ++y) {
+        for (int x = 0; x < photo.width(); ++x) {
+            const QRgb p = photo.pixel(x, y);
+            deep.setPixelColor(x, y,
+                               QColor::fromRgba64(qRed(p) * 256 + x, qGreen(p) * 256 + y,
+                                                  qBlue(p) * 256 + 7, 65535 - x * y));
+        }
+    }
+    return deep;
+}
+
 const QStringList kToGif{"-out", "gif", "-dither", "-colors", "256", "%1"};
 
 }  // namespace
@@ -218,18 +245,14 @@ private slots:
     void pngRewriteIsExact_data() {
         QTest::addColumn<QImage>("source");
         const QImage photo = NoisyImage(96, 64);
-        QImage translucent = photo.convertToFormat(QImage::Format_ARGB32);
-        QImage deep(photo.size(), QImage::Format_RGBA64);
+        const QImage translucent = translucentOf(photo);
+        const QImage deep = deepOf(photo);
         QImage deepGrey(photo.size(), QImage::Format_Grayscale16);
         for (int y = 0; y < photo.height(); ++y) {
             for (int x = 0; x < photo.width(); ++x) {
-                const QRgb p = photo.pixel(x, y);
-                translucent.setPixel(x, y, qRgba(qRed(p), qGreen(p), qBlue(p), (x * 8 + y) & 255));
                 // No multiples of 257, so a lost low byte shows.
-                deep.setPixelColor(x, y,
-                                   QColor::fromRgba64(qRed(p) * 256 + x, qGreen(p) * 256 + y,
-                                                      qBlue(p) * 256 + 7, 65535 - x * y));
-                reinterpret_cast<quint16*>(deepGrey.scanLine(y))[x] = quint16(qRed(p) * 256 + x);
+                reinterpret_cast<quint16*>(deepGrey.scanLine(y))[x] =
+                    quint16(qRed(photo.pixel(x, y)) * 256 + x);
             }
         }
         QImage indexed = photo.convertToFormat(QImage::Format_Indexed8);
@@ -282,17 +305,8 @@ private slots:
         QTest::addColumn<int>("samples");
         // An odd width, so rows of three bytes a pixel end off a four-byte boundary.
         const QImage photo = NoisyImage(97, 31);
-        QImage translucent = photo.convertToFormat(QImage::Format_ARGB32);
-        QImage deep(photo.size(), QImage::Format_RGBA64);
-        for (int y = 0; y < photo.height(); ++y) {
-            for (int x = 0; x < photo.width(); ++x) {
-                const QRgb p = photo.pixel(x, y);
-                translucent.setPixel(x, y, qRgba(qRed(p), qGreen(p), qBlue(p), (x * 8 + y) & 255));
-                deep.setPixelColor(x, y,
-                                   QColor::fromRgba64(qRed(p) * 256 + x, qGreen(p) * 256 + y,
-                                                      qBlue(p) * 256 + 7, 65535 - x * y));
-            }
-        }
+        const QImage translucent = translucentOf(photo);
+        const QImage deep = deepOf(photo);
         QImage tagged = photo;
         tagged.setDotsPerMeterX(11811);
         tagged.setDotsPerMeterY(5906);
