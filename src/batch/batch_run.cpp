@@ -56,17 +56,19 @@ DecodeAhead* runDecoder = nullptr;
 // sources; those through the converter are read from its output only when their turn comes.
 // Decoding ahead is only a head start: whatever goes wrong here, the load step still reads
 // the file and reports its errors.
-void DecodeAfter(DecodeAhead& decoder, const FileListView& list, int i, int n) noexcept try {
-    const int last = std::min(n, list.Count());
-    QStringList upcoming;
-    for (int j = i + 1; j <= last && upcoming.size() < decoder.workers(); ++j) {
-        const QString path = list.ItemText(j);
-        if (!NeedsInputConversion(LowerExtension(path))) {
-            upcoming << path;
+void DecodeAfter(DecodeAhead& decoder, const FileListView& list, int i, int n) noexcept {
+    try {
+        const int last = std::min(n, list.Count());
+        QStringList upcoming;
+        for (int j = i + 1; j <= last && upcoming.size() < decoder.workers(); ++j) {
+            const QString path = list.ItemText(j);
+            if (!NeedsInputConversion(LowerExtension(path))) {
+                upcoming << path;
+            }
         }
+        decoder.Prefetch(i <= last ? list.ItemText(i) : QString(), upcoming);
+    } catch (...) {
     }
-    decoder.Prefetch(i <= last ? list.ItemText(i) : QString(), upcoming);
-} catch (...) {
 }
 
 // The picture decoded ahead when the file is still the one decoded, else a load as usual.
@@ -114,12 +116,15 @@ void Form1::PushButton2_Click() {
         trap.Do(122, [&] { savedText = Text4->Text(); });
         int n = 0;
         trap.Do(124, [&] { n = ListView1->Count(); });
-        DecodeAhead decoder(DecodeAhead::WorkersForThisMachine());
-        runDecoder = &decoder;
-        const auto noDecoder = qScopeGuard([] { runDecoder = nullptr; });
-        for (int i = 1; i <= n; ++i) {
-            DecodeAfter(decoder, *ListView1, i, n);
-            StampEntry(trap, i);
+        {
+            // Ends with the loop, so no picture is held while "Done." shows.
+            DecodeAhead decoder(DecodeAhead::WorkersForThisMachine());
+            runDecoder = &decoder;
+            const auto noDecoder = qScopeGuard([] { runDecoder = nullptr; });
+            for (int i = 1; i <= n; ++i) {
+                DecodeAfter(decoder, *ListView1, i, n);
+                StampEntry(trap, i);
+            }
         }
         trap.Do(212, [&] { Text4->SetText(savedText); });
         trap.Do(214, [&] { SetMousePointer(kPointerDefault); });

@@ -12,7 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <system_error>
+#include <exception>
 
 namespace {
 
@@ -108,14 +108,13 @@ struct DecodeAhead::Job {
 
 DecodeAhead::DecodeAhead(int workers) {
     workers = std::clamp(workers, 0, kMaxWorkers);
-    threads_.reserve(size_t(workers));
-    for (int i = 0; i < workers; ++i) {
-        try {
+    try {
+        threads_.reserve(size_t(workers));
+        for (int i = 0; i < workers; ++i) {
             threads_.emplace_back([this] { Work(); });
-        } catch (const std::system_error&) {
-            // Out of threads: the window's thread loads what the others cannot.
-            break;
         }
+    } catch (const std::exception&) {
+        // Out of threads or memory: the window's thread loads what no worker decodes.
     }
 }
 
