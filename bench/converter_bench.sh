@@ -62,13 +62,19 @@ fi
 WORK="$(mktemp -d)"
 trap 'rm -rf "$WORK"; [[ "$XDG_RUNTIME_DIR" == /tmp/tmp.* ]] && rm -rf "$XDG_RUNTIME_DIR"' EXIT
 
-# Runs a command under /usr/bin/time; prints "<wall ms> <cpu ms> <peak KB>".
+# Runs a command; prints "<wall ms> <cpu ms> <peak KB>". The CPU time comes from the shell's
+# `times` (children's user and system time to the millisecond; /usr/bin/time rounds to 10 ms).
 measure() {
-    /usr/bin/time -f '%e %U %S %M' -o "$WORK/stats" "$@" >/dev/null 2>"$WORK/errors" ||
-        { echo "failed: $*" >&2; cat "$WORK/errors" >&2; exit 1; }
-    read -r _ user system peak <"$WORK/stats"
-    awk -v u="$user" -v y="$system" -v k="$peak" -v a="$START" -v b="$EPOCHREALTIME" \
-        'BEGIN { printf "%.1f %.1f %d\n", (b - a) * 1000, (u + y) * 1000, k }'
+    local cpu
+    cpu="$(
+        /usr/bin/time -f '%M' -o "$WORK/peak" "$@" >/dev/null 2>"$WORK/errors" ||
+            { echo "failed: $*" >&2; cat "$WORK/errors" >&2; exit 1; }
+        times
+    )" || exit 1
+    cpu="${cpu##*$'\n'}"
+    awk -v t="$cpu" -v k="$(cat "$WORK/peak")" -v a="$START" -v b="$EPOCHREALTIME" '
+        function seconds(s,   m) { m = s; sub(/m.*/, "", m); sub(/^[0-9]+m/, "", s); sub(/s$/, "", s); return m * 60 + s }
+        BEGIN { split(t, f, " "); printf "%.1f %.1f %d\n", (b - a) * 1000, (seconds(f[1]) + seconds(f[2])) * 1000, k }'
 }
 median() { tr ' ' '\n' | grep . | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }'; }

@@ -7,6 +7,10 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
 
 namespace velloran::convert {
 
@@ -82,6 +86,90 @@ Layout layoutFor(const QImage& image) {
     return alpha ? Layout{QImage::Format_RGBA8888, 4, 8} : Layout{QImage::Format_RGB888, 3, 8};
 }
 
+// What decides the bytes of every strip.
+struct Shape {
+    int width = 0;
+    int bits = 8;
+    int samplesInMemory = 3;
+    int samplesWritten = 3;  // RGBX64 keeps a fourth, unused sample; it is written as three
+    uint32_t rowsPerStrip = 1;
+};
+
+using Tiff = std::unique_ptr<TIFF, TiffCloser>;
+
+// A TIFF of `rows` rows in memory, with the tags that the strips' encoding depends on.
+Tiff openEncoder(MemoryFile* file, const Shape& shape, int rows) {
+    // "m": no memory mapping of an output.
+    Tiff out(TIFFClientOpen("velloran-convert", "wm", file, readNothing, writeAt, seekTo,
+                            closeNothing, sizeOf, mapNothing, unmapNothing));
+    if (!out)
+        return out;
+    TIFF* t = out.get();
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, uint32_t(shape.width));
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, uint32_t(rows));
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, uint16_t(shape.bits));
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, uint16_t(shape.samplesWritten));
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(t, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    TIFFSetField(t, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
+    if (shape.samplesWritten == 4) {
+        const uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
+        TIFFSetField(t, TIFFTAG_EXTRASAMPLES, uint16_t(1), extra);
+    }
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, shape.rowsPerStrip);
+    return out;
+}
+
+// The compressed strips of some rows, as bytes of the TIFF they were encoded into.
+struct EncodedStrips {
+    QByteArray file;
+    std::vector<std::pair<qsizetype, qsizetype>> strips;  // offset and size in `file`
+};
+
+// Encodes `rows` rows from `firstRow` (a strip boundary) as a TIFF of their own. LZW and
+// the predictor start afresh in every strip, so these strips are byte for byte the ones a
+// single pass over the whole picture makes there.
+bool encodeRows(const uchar* bits, qsizetype bytesPerLine, const Shape& shape, int firstRow,
+                int rows, EncodedStrips* encoded) {
+    MemoryFile file{&encoded->file};
+    const Tiff out = openEncoder(&file, shape, rows);
+    if (!out)
+        return false;
+    TIFF* t = out.get();
+    const qsizetype rowBytes = qsizetype(shape.width) * shape.samplesWritten * shape.bits / 8;
+    QByteArray row(rowBytes, Qt::Uninitialized);
+    for (int y = 0; y < rows; ++y) {
+        const uchar* in = bits + qsizetype(firstRow + y) * bytesPerLine;
+        if (shape.samplesWritten == shape.samplesInMemory) {
+            std::memcpy(row.data(), in, size_t(rowBytes));
+        } else {
+            // Drop the unused fourth sample of each RGBX64 pixel.
+            const auto* from = reinterpret_cast<const quint16*>(in);
+            auto* to = reinterpret_cast<quint16*>(row.data());
+            for (int x = 0; x < shape.width; ++x, from += 4, to += 3)
+                std::memcpy(to, from, 3 * sizeof(quint16));
+        }
+        // The copy is the encoder's to difference in place.
+        if (TIFFWriteScanline(t, row.data(), uint32_t(y), 0) < 0)
+            return false;
+    }
+    if (!TIFFFlushData(t))
+        return false;
+    uint64_t* offsets = nullptr;
+    uint64_t* sizes = nullptr;
+    if (!TIFFGetField(t, TIFFTAG_STRIPOFFSETS, &offsets) ||
+        !TIFFGetField(t, TIFFTAG_STRIPBYTECOUNTS, &sizes) || !offsets || !sizes)
+        return false;
+    for (uint32_t i = 0; i < TIFFNumberOfStrips(t); ++i) {
+        if (offsets[i] + sizes[i] > uint64_t(encoded->file.size()))
+            return false;
+        encoded->strips.emplace_back(qsizetype(offsets[i]), qsizetype(sizes[i]));
+    }
+    return true;
+}
+
 }  // namespace
 
 bool encodeTiff(const QImage& image, QByteArray* tiff, QString* error) {
@@ -90,47 +178,63 @@ bool encodeTiff(const QImage& image, QByteArray* tiff, QString* error) {
         return false;
     }
     const Layout layout = layoutFor(image);
-    // A copy of our own: the predictor may difference the rows in place.
-    QImage pixels = image.convertToFormat(layout.format);
-    pixels.detach();
-    // RGBX64 keeps a fourth, unused sample; it is written as three.
-    const int writtenSamples = layout.format == QImage::Format_RGBX64 ? 3 : layout.samples;
+    const QImage pixels = image.convertToFormat(layout.format);
     if (pixels.isNull()) {
         *error = QStringLiteral("there is not enough memory for the picture");
+        return false;
+    }
+    Shape shape;
+    shape.width = pixels.width();
+    shape.bits = layout.bits;
+    shape.samplesInMemory = layout.samples;
+    shape.samplesWritten = layout.format == QImage::Format_RGBX64 ? 3 : layout.samples;
+    // Strips of about 64 KB: few enough to keep the offset tables small, small enough for
+    // readers that hold a strip at a time.
+    const qsizetype rowBytes = qsizetype(shape.width) * shape.samplesWritten * shape.bits / 8;
+    shape.rowsPerStrip =
+        uint32_t(std::clamp<qsizetype>((64 << 10) / rowBytes, 1, pixels.height()));
+
+    // LZW is most of the time a TIFF takes: the lower half of the strips is encoded on a
+    // second core while this thread encodes the upper half.
+    const int height = pixels.height();
+    const int strips = int((uint32_t(height) + shape.rowsPerStrip - 1) / shape.rowsPerStrip);
+    const int upperRows =
+        std::thread::hardware_concurrency() > 1 && strips > 1
+            ? int(uint32_t(strips / 2) * shape.rowsPerStrip)
+            : height;
+    const uchar* bits = pixels.constBits();
+    const qsizetype bytesPerLine = pixels.bytesPerLine();
+    EncodedStrips upper;
+    EncodedStrips lower;
+    bool lowerDone = true;
+    std::thread second;
+    if (upperRows < height) {
+        try {
+            second = std::thread([&] {
+                lowerDone = encodeRows(bits, bytesPerLine, shape, upperRows, height - upperRows,
+                                       &lower);
+            });
+        } catch (const std::system_error&) {
+            lowerDone = encodeRows(bits, bytesPerLine, shape, upperRows, height - upperRows,
+                                   &lower);
+        }
+    }
+    const bool upperDone = encodeRows(bits, bytesPerLine, shape, 0, upperRows, &upper);
+    if (second.joinable())
+        second.join();
+    if (!upperDone || !lowerDone) {
+        *error = QStringLiteral("the TIFF encoder failed");
         return false;
     }
 
     tiff->clear();
     MemoryFile file{tiff};
-    // "m": no memory mapping of an output.
-    std::unique_ptr<TIFF, TiffCloser> out(TIFFClientOpen("velloran-convert", "wm", &file,
-                                                         readNothing, writeAt, seekTo,
-                                                         closeNothing, sizeOf, mapNothing,
-                                                         unmapNothing));
+    const Tiff out = openEncoder(&file, shape, height);
     if (!out) {
         *error = QStringLiteral("the TIFF encoder cannot start");
         return false;
     }
     TIFF* t = out.get();
-    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, uint32_t(pixels.width()));
-    TIFFSetField(t, TIFFTAG_IMAGELENGTH, uint32_t(pixels.height()));
-    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, uint16_t(layout.bits));
-    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, uint16_t(writtenSamples));
-    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(t, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
-    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
-    TIFFSetField(t, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
-    if (writtenSamples == 4) {
-        const uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
-        TIFFSetField(t, TIFFTAG_EXTRASAMPLES, uint16_t(1), extra);
-    }
-    // Strips of about 64 KB: few enough to keep the offset tables small, small enough for
-    // readers that hold a strip at a time.
-    const qsizetype rowBytes = qsizetype(pixels.width()) * writtenSamples * layout.bits / 8;
-    const uint32_t rowsPerStrip = uint32_t(std::clamp<qsizetype>((64 << 10) / rowBytes, 1,
-                                                                 pixels.height()));
-    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
     if (image.dotsPerMeterX() > 0 && image.dotsPerMeterY() > 0) {
         TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
         TIFFSetField(t, TIFFTAG_XRESOLUTION, float(image.dotsPerMeterX() * 0.0254));
@@ -140,30 +244,19 @@ bool encodeTiff(const QImage& image, QByteArray* tiff, QString* error) {
                                                         : QByteArray();
     if (!icc.isEmpty())
         TIFFSetField(t, TIFFTAG_ICCPROFILE, uint32_t(icc.size()), icc.constData());
-
-    QByteArray packed;
-    if (writtenSamples != layout.samples)
-        packed.resize(rowBytes);
-    for (int y = 0; y < pixels.height(); ++y) {
-        uchar* row = pixels.scanLine(y);
-        if (!packed.isEmpty()) {
-            // Drop the unused fourth sample of each RGBX64 pixel.
-            auto* in = reinterpret_cast<const quint16*>(row);
-            auto* to = reinterpret_cast<quint16*>(packed.data());
-            for (int x = 0; x < pixels.width(); ++x, in += 4, to += 3)
-                std::memcpy(to, in, 3 * sizeof(quint16));
-            row = reinterpret_cast<uchar*>(packed.data());
-        }
-        if (TIFFWriteScanline(t, row, uint32_t(y), 0) < 0) {
-            *error = QStringLiteral("the TIFF encoder failed");
-            return false;
+    uint32_t index = 0;
+    for (EncodedStrips* part : {&upper, &lower}) {
+        for (const auto& [offset, size] : part->strips) {
+            if (TIFFWriteRawStrip(t, index++, part->file.data() + offset, tmsize_t(size)) < 0) {
+                *error = QStringLiteral("the TIFF encoder failed");
+                return false;
+            }
         }
     }
     if (!TIFFWriteDirectory(t)) {
         *error = QStringLiteral("the TIFF encoder failed");
         return false;
     }
-    out.reset();
     return true;
 }
 
