@@ -92,6 +92,7 @@ struct Shape {
     int bits = 8;
     int samplesInMemory = 3;
     int samplesWritten = 3;  // RGBX64 keeps a fourth, unused sample; it is written as three
+    bool rgb32 = false;      // opaque 0xffRRGGBB words, taken apart row by row
     uint32_t rowsPerStrip = 1;
 };
 
@@ -134,15 +135,25 @@ struct EncodedStrips {
 bool encodeRows(const uchar* bits, qsizetype bytesPerLine, const Shape& shape, int firstRow,
                 int rows, EncodedStrips* encoded) {
     MemoryFile file{&encoded->file};
+    const qsizetype rowBytes = qsizetype(shape.width) * shape.samplesWritten * shape.bits / 8;
+    // A photo codes to about half its size; room for that spares most regrowing copies.
+    encoded->file.reserve(rowBytes * rows / 2 + 4096);
     const Tiff out = openEncoder(&file, shape, rows);
     if (!out)
         return false;
     TIFF* t = out.get();
-    const qsizetype rowBytes = qsizetype(shape.width) * shape.samplesWritten * shape.bits / 8;
     QByteArray row(rowBytes, Qt::Uninitialized);
     for (int y = 0; y < rows; ++y) {
         const uchar* in = bits + qsizetype(firstRow + y) * bytesPerLine;
-        if (shape.samplesWritten == shape.samplesInMemory) {
+        if (shape.rgb32) {
+            const auto* from = reinterpret_cast<const QRgb*>(in);
+            auto* to = reinterpret_cast<uchar*>(row.data());
+            for (int x = 0; x < shape.width; ++x, to += 3) {
+                to[0] = uchar(qRed(from[x]));
+                to[1] = uchar(qGreen(from[x]));
+                to[2] = uchar(qBlue(from[x]));
+            }
+        } else if (shape.samplesWritten == shape.samplesInMemory) {
             std::memcpy(row.data(), in, size_t(rowBytes));
         } else {
             // Drop the unused fourth sample of each RGBX64 pixel.
@@ -178,7 +189,10 @@ bool encodeTiff(const QImage& image, QByteArray* tiff, QString* error) {
         return false;
     }
     const Layout layout = layoutFor(image);
-    const QImage pixels = image.convertToFormat(layout.format);
+    // The stamped bitmaps come as RGB32: their rows are split into samples on the way, which
+    // spares converting (and holding) the whole picture first.
+    const bool rgb32 = image.format() == QImage::Format_RGB32;
+    const QImage pixels = rgb32 ? image : image.convertToFormat(layout.format);
     if (pixels.isNull()) {
         *error = QStringLiteral("there is not enough memory for the picture");
         return false;
@@ -186,8 +200,9 @@ bool encodeTiff(const QImage& image, QByteArray* tiff, QString* error) {
     Shape shape;
     shape.width = pixels.width();
     shape.bits = layout.bits;
-    shape.samplesInMemory = layout.samples;
+    shape.samplesInMemory = rgb32 ? 4 : layout.samples;
     shape.samplesWritten = layout.format == QImage::Format_RGBX64 ? 3 : layout.samples;
+    shape.rgb32 = rgb32;
     // Strips of about 64 KB: few enough to keep the offset tables small, small enough for
     // readers that hold a strip at a time.
     const qsizetype rowBytes = qsizetype(shape.width) * shape.samplesWritten * shape.bits / 8;
@@ -227,7 +242,10 @@ bool encodeTiff(const QImage& image, QByteArray* tiff, QString* error) {
         return false;
     }
 
+    const QByteArray icc = image.colorSpace().isValid() ? image.colorSpace().iccProfile()
+                                                        : QByteArray();
     tiff->clear();
+    tiff->reserve(upper.file.size() + lower.file.size() + icc.size() + 4096);
     MemoryFile file{tiff};
     const Tiff out = openEncoder(&file, shape, height);
     if (!out) {
@@ -240,8 +258,6 @@ bool encodeTiff(const QImage& image, QByteArray* tiff, QString* error) {
         TIFFSetField(t, TIFFTAG_XRESOLUTION, float(image.dotsPerMeterX() * 0.0254));
         TIFFSetField(t, TIFFTAG_YRESOLUTION, float(image.dotsPerMeterY() * 0.0254));
     }
-    const QByteArray icc = image.colorSpace().isValid() ? image.colorSpace().iccProfile()
-                                                        : QByteArray();
     if (!icc.isEmpty())
         TIFFSetField(t, TIFFTAG_ICCPROFILE, uint32_t(icc.size()), icc.constData());
     uint32_t index = 0;
