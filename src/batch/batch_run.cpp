@@ -66,7 +66,11 @@ void DecodeAfter(DecodeAhead& decoder, const FileListView& list, int i, int n) n
                 upcoming << path;
             }
         }
-        decoder.Prefetch(i <= last ? list.ItemText(i) : QString(), upcoming);
+        // A source through the converter is read late, from the converter's output: the
+        // workers need not wait for that.
+        const QString current = i <= last ? list.ItemText(i) : QString();
+        decoder.Prefetch(NeedsInputConversion(LowerExtension(current)) ? QString() : current,
+                         upcoming);
     } catch (...) {
     }
 }

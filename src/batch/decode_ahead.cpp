@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 
 namespace {
 
@@ -153,6 +154,12 @@ void DecodeAhead::Prefetch(const QString& current, const QStringList& upcoming) 
     }
     {
         const std::lock_guard lock(mutex_);
+        // When the window's thread is about to read the current picture itself, the workers
+        // wait for that: a decode beside it would slow the read (both need the memory bus)
+        // and so lengthen the window's longest stretch without a turn of its event loop.
+        held_ = !current.isEmpty() &&
+                std::none_of(jobs_.begin(), jobs_.end(),
+                             [&](const auto& job) { return job->path == current; });
         // A decode under way is left to finish; it is dropped at the next call.
         jobs_.remove_if([&](const std::shared_ptr<Job>& job) {
             return job->state != Job::State::Running && job->path != current &&
@@ -173,6 +180,9 @@ std::optional<QImage> DecodeAhead::Take(const QString& path) {
     std::shared_ptr<Job> job;
     {
         std::unique_lock lock(mutex_);
+        if (std::exchange(held_, false)) {
+            changed_.notify_all();
+        }
         const auto found = std::find_if(jobs_.begin(), jobs_.end(),
                                         [&](const auto& j) { return j->path == path; });
         if (found == jobs_.end()) {
@@ -202,9 +212,10 @@ void DecodeAhead::Work() {
     std::unique_lock lock(mutex_);
     for (;;) {
         changed_.wait(lock, [&] {
-            return stopping_ || std::any_of(jobs_.begin(), jobs_.end(), [](const auto& job) {
-                       return job->state == Job::State::Queued;
-                   });
+            return stopping_ ||
+                   (!held_ && std::any_of(jobs_.begin(), jobs_.end(), [](const auto& job) {
+                        return job->state == Job::State::Queued;
+                    }));
         });
         if (stopping_) {
             return;

@@ -39,7 +39,9 @@ public:
     int workers() const { return int(threads_.size()); }
 
     // Keeps the decode of `current` if one was started, and starts decoding the pictures at
-    // `upcoming` (at most workers() of them are taken); every other decode is dropped.
+    // `upcoming` (at most workers() of them are taken); every other decode is dropped. When
+    // `current` is not being decoded here, the new decodes start only once the caller has
+    // asked for it with Take() and read it itself. An empty `current`: nothing to wait for.
     void Prefetch(const QString& current, const QStringList& upcoming);
 
     // The picture decoded ahead for `path`, when the file there is still the one decoded;
@@ -63,5 +65,6 @@ private:
     std::condition_variable changed_;
     std::list<std::shared_ptr<Job>> jobs_;
     bool stopping_ = false;
+    bool held_ = false;  // workers wait for the window's thread to read its picture
     std::vector<std::thread> threads_;
 };
