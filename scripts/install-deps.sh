@@ -17,7 +17,6 @@ libgif-dev
 libimagequant-dev
 libpng-dev
 libtiff-dev
-zlib1g-dev
 libturbojpeg0-dev
 libjpeg62-turbo-dev
 libexiv2-dev

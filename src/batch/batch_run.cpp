@@ -2,6 +2,7 @@
 // folder under the source's name and in the source's format.
 #include "batch/bitmap_writer.h"
 #include "batch/converter.h"
+#include "batch/decode_ahead.h"
 #include "batch/input_conversion.h"
 #include "batch/photo_metadata.h"
 #include "batch/picture_loader.h"
@@ -23,9 +24,12 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QSlider>
 
+#include <algorithm>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -44,6 +48,42 @@ bool AnyReplacesSource(const FileListView& list, const QString& outputFolder) {
         }
     }
     return false;
+}
+
+// The workers of the run in progress (the busy flag keeps runs from overlapping).
+DecodeAhead* runDecoder = nullptr;
+
+// Starts decoding the next entries' pictures that the loader reads straight from their
+// sources; those through the converter are read from its output only when their turn comes.
+// Decoding ahead is only a head start: whatever goes wrong here, the load step still reads
+// the file and reports its errors.
+void DecodeAfter(DecodeAhead& decoder, const FileListView& list, int i, int n) noexcept {
+    try {
+        const int last = std::min(n, list.Count());
+        QStringList upcoming;
+        for (int j = i + 1; j <= last && upcoming.size() < decoder.workers(); ++j) {
+            const QString path = list.ItemText(j);
+            if (!NeedsInputConversion(LowerExtension(path))) {
+                upcoming << path;
+            }
+        }
+        // A source through the converter is read late, from the converter's output: the
+        // workers need not wait for that.
+        const QString current = i <= last ? list.ItemText(i) : QString();
+        decoder.Prefetch(NeedsInputConversion(LowerExtension(current)) ? QString() : current,
+                         upcoming);
+    } catch (...) {
+    }
+}
+
+// The picture decoded ahead when the file is still the one decoded, else a load as usual.
+QImage LoadForStamping(const QString& path) {
+    if (runDecoder != nullptr) {
+        if (std::optional<QImage> picture = runDecoder->Take(path)) {
+            return std::move(*picture);
+        }
+    }
+    return LoadPicture(path);
 }
 
 }  // namespace
@@ -81,8 +121,15 @@ void Form1::PushButton2_Click() {
         trap.Do(122, [&] { savedText = Text4->Text(); });
         int n = 0;
         trap.Do(124, [&] { n = ListView1->Count(); });
-        for (int i = 1; i <= n; ++i) {
-            StampEntry(trap, i);
+        {
+            // Ends with the loop, so no picture is held while "Done." shows.
+            DecodeAhead decoder(DecodeAhead::WorkersForThisMachine());
+            runDecoder = &decoder;
+            const auto noDecoder = qScopeGuard([] { runDecoder = nullptr; });
+            for (int i = 1; i <= n; ++i) {
+                DecodeAfter(decoder, *ListView1, i, n);
+                StampEntry(trap, i);
+            }
         }
         trap.Do(212, [&] { Text4->SetText(savedText); });
         trap.Do(214, [&] { SetMousePointer(kPointerDefault); });
@@ -130,7 +177,7 @@ void Form1::StampEntry(ErrorTrap& trap, int i) {
     }
     // A picture that cannot be read is reported once and nothing is written under its
     // name: the canvas still holds the previous picture.
-    if (!trap.Do(160, [&] { Picture1.SetPicture(LoadPicture(loadPath)); })) {
+    if (!trap.Do(160, [&] { Picture1.SetPicture(LoadForStamping(loadPath)); })) {
         return;
     }
     trap.Do(162, [&] { OverlayText2(Picture1, Text4->Text(), Combo2->currentText(), dialogs); });

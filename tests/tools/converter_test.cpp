@@ -12,6 +12,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <tiffio.h>
+
+#include <algorithm>
+#include <memory>
+
 namespace {
 
 struct Result {
@@ -54,6 +59,33 @@ QStringList fill(QStringList arguments, const QString& file, const QString& fold
     for (QString& argument : arguments)
         argument.replace("%1", file).replace("%2", folder);
     return arguments;
+}
+
+// The photo with an alpha that varies from pixel to pixel.
+QImage translucentOf(const QImage& photo) {
+    QImage translucent = photo.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < photo.height(); ++y) {
+        for (int x = 0; x < photo.width(); ++x) {
+            const QRgb p = photo.pixel(x, y);
+            translucent.setPixel(x, y, qRgba(qRed(p), qGreen(p), qBlue(p), (x * 8 + y) & 255));
+        }
+    }
+    return translucent;
+}
+
+// The photo at 16 bits a channel with alpha; no sample a multiple of 257, so a lost low byte
+// shows.
+QImage deepOf(const QImage& photo) {
+    QImage deep(photo.size(), QImage::Format_RGBA64);
+    for (int y = 0; y < photo.height(); ++y) {
+        for (int x = 0; x < photo.width(); ++x) {
+            const QRgb p = photo.pixel(x, y);
+            deep.setPixelColor(x, y,
+                               QColor::fromRgba64(qRed(p) * 256 + x, qGreen(p) * 256 + y,
+                                                  qBlue(p) * 256 + 7, 65535 - x * y));
+        }
+    }
+    return deep;
 }
 
 const QStringList kToGif{"-out", "gif", "-dither", "-colors", "256", "%1"};
@@ -213,18 +245,14 @@ private slots:
     void pngRewriteIsExact_data() {
         QTest::addColumn<QImage>("source");
         const QImage photo = NoisyImage(96, 64);
-        QImage translucent = photo.convertToFormat(QImage::Format_ARGB32);
-        QImage deep(photo.size(), QImage::Format_RGBA64);
+        const QImage translucent = translucentOf(photo);
+        const QImage deep = deepOf(photo);
         QImage deepGrey(photo.size(), QImage::Format_Grayscale16);
         for (int y = 0; y < photo.height(); ++y) {
             for (int x = 0; x < photo.width(); ++x) {
-                const QRgb p = photo.pixel(x, y);
-                translucent.setPixel(x, y, qRgba(qRed(p), qGreen(p), qBlue(p), (x * 8 + y) & 255));
                 // No multiples of 257, so a lost low byte shows.
-                deep.setPixelColor(x, y,
-                                   QColor::fromRgba64(qRed(p) * 256 + x, qGreen(p) * 256 + y,
-                                                      qBlue(p) * 256 + 7, 65535 - x * y));
-                reinterpret_cast<quint16*>(deepGrey.scanLine(y))[x] = quint16(qRed(p) * 256 + x);
+                reinterpret_cast<quint16*>(deepGrey.scanLine(y))[x] =
+                    quint16(qRed(photo.pixel(x, y)) * 256 + x);
             }
         }
         QImage indexed = photo.convertToFormat(QImage::Format_Indexed8);
@@ -267,6 +295,87 @@ private slots:
         QCOMPARE(rewritten.offset(), expected.offset());
         QVERIFY(rewritten.colorSpace() == expected.colorSpace());
         QCOMPARE(rewritten.text(), expected.text());
+    }
+
+    // The TIFF writer keeps every sample, alpha and depth, the resolution and the profile, and
+    // compresses with LZW and the horizontal predictor.
+    void tiffRewriteIsExact_data() {
+        QTest::addColumn<QImage>("source");
+        QTest::addColumn<int>("bitsPerSample");
+        QTest::addColumn<int>("samples");
+        // An odd width, so rows of three bytes a pixel end off a four-byte boundary.
+        const QImage photo = NoisyImage(97, 31);
+        const QImage translucent = translucentOf(photo);
+        const QImage deep = deepOf(photo);
+        QImage tagged = photo;
+        tagged.setDotsPerMeterX(11811);
+        tagged.setDotsPerMeterY(5906);
+        tagged.setColorSpace(QColorSpace::DisplayP3);
+
+        QTest::newRow("8-bit opaque") << photo << 8 << 3;
+        QTest::newRow("8-bit with alpha") << translucent << 8 << 4;
+        QTest::newRow("16-bit with alpha") << deep << 16 << 4;
+        QTest::newRow("16-bit opaque") << deep.convertToFormat(QImage::Format_RGBX64) << 16 << 3;
+        QTest::newRow("8-bit grey") << photo.convertToFormat(QImage::Format_Grayscale8) << 8 << 3;
+        QTest::newRow("one pixel") << photo.copy(0, 0, 1, 1) << 8 << 3;
+        QTest::newRow("resolution and profile") << tagged << 8 << 3;
+        // Strips are coded on two threads and joined: an odd count, and the packing of
+        // 16-bit samples, over many strips.
+        QTest::newRow("nine strips") << NoisyImage(700, 250) << 8 << 3;
+        QTest::newRow("many 16-bit strips")
+            << deepOf(NoisyImage(300, 200)).convertToFormat(QImage::Format_RGBX64) << 16 << 3;
+    }
+    void tiffRewriteIsExact() {
+        QFETCH(QImage, source);
+        QFETCH(int, bitsPerSample);
+        QFETCH(int, samples);
+        const QString path = WriteFile(freshFolder() + "/p.tif", Encoded(source, "png"));
+        const QImage expected(path);
+        QVERIFY(!expected.isNull());
+
+        QCOMPARE(runConverter({"-out", "tiff", path}).exitCode, 0);
+
+        QImageReader reader(path);
+        reader.setDecideFormatFromContent(true);
+        QCOMPARE(reader.format(), QByteArray("tiff"));
+        const QImage rewritten = reader.read();
+        QCOMPARE(rewritten.dotsPerMeterX(), expected.dotsPerMeterX());
+        QCOMPARE(rewritten.dotsPerMeterY(), expected.dotsPerMeterY());
+        QVERIFY(rewritten.colorSpace() == expected.colorSpace());
+
+        std::unique_ptr<TIFF, void (*)(TIFF*)> tiff(TIFFOpen(QFile::encodeName(path), "r"),
+                                                     TIFFClose);
+        QVERIFY(tiff);
+        uint16_t compression = 0, predictor = 0, bits = 0, samplesPerPixel = 0;
+        TIFFGetField(tiff.get(), TIFFTAG_COMPRESSION, &compression);
+        TIFFGetField(tiff.get(), TIFFTAG_PREDICTOR, &predictor);
+        TIFFGetField(tiff.get(), TIFFTAG_BITSPERSAMPLE, &bits);
+        TIFFGetField(tiff.get(), TIFFTAG_SAMPLESPERPIXEL, &samplesPerPixel);
+        QCOMPARE(compression, uint16_t(COMPRESSION_LZW));
+        QCOMPARE(predictor, uint16_t(PREDICTOR_HORIZONTAL));
+        QCOMPARE(int(bits), bitsPerSample);
+        QCOMPARE(int(samplesPerPixel), samples);
+
+        // The samples as stored, not as a reader composites them: Qt's premultiplies alpha.
+        const QImage::Format layout =
+            bits == 8 ? (samples == 4 ? QImage::Format_RGBA8888 : QImage::Format_RGB888)
+                      : (samples == 4 ? QImage::Format_RGBA64 : QImage::Format_RGBX64);
+        const QImage want = expected.convertToFormat(layout);
+        const qsizetype rowBytes = qsizetype(want.width()) * samples * bits / 8;
+        QCOMPARE(qsizetype(TIFFScanlineSize(tiff.get())), rowBytes);
+        QByteArray row(rowBytes, '\0'), wantRow(rowBytes, '\0');
+        for (int y = 0; y < want.height(); ++y) {
+            QVERIFY(TIFFReadScanline(tiff.get(), row.data(), uint32_t(y), 0) == 1);
+            if (layout == QImage::Format_RGBX64) {
+                const auto* in = reinterpret_cast<const quint16*>(want.constScanLine(y));
+                auto* to = reinterpret_cast<quint16*>(wantRow.data());
+                for (int x = 0; x < want.width(); ++x)
+                    std::copy(in + 4 * x, in + 4 * x + 3, to + 3 * x);
+            } else {
+                wantRow = QByteArray(reinterpret_cast<const char*>(want.constScanLine(y)), rowBytes);
+            }
+            QVERIFY2(row == wantRow, qPrintable(QString("row %1").arg(y)));
+        }
     }
 
     void failureLeavesFilesAlone_data() {

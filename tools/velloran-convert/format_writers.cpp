@@ -9,12 +9,12 @@
 #include "image_ops.h"
 #include "jpeg444_writer.h"
 #include "png_writer.h"
+#include "tiff_writer.h"
 
 namespace velloran::convert {
 
 namespace {
 
-constexpr int kTiffLzw = 1;
 constexpr int kIcoMaxSide = 256;
 
 bool encodeWithQt(const QImage& image, const char* format, std::optional<int> compression,
@@ -42,7 +42,7 @@ bool encodeImage(const QImage& image, const Options& options, QByteArray* encode
         case ImageFormat::Png:
             return encodePng(image, encoded, error);
         case ImageFormat::Tiff:
-            return encodeWithQt(image, "tiff", kTiffLzw, encoded, error);
+            return encodeTiff(image, encoded, error);
         case ImageFormat::Ico:
             return encodeWithQt(shrinkToFit(toSrgb(image), kIcoMaxSide), "ico", std::nullopt,
                                 encoded, error);
