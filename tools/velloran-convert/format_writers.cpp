@@ -59,7 +59,9 @@ bool encodeImage(const QImage& image, const Options& options, QByteArray* encode
 bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
-        *error = file.errorString();
+        // Qt files a full disk (ENOSPC, EDQUOT) as a resource error with no text of its own.
+        *error = file.error() == QFileDevice::ResourceError ? QStringLiteral("the disk is full")
+                                                            : file.errorString();
         return false;
     }
     return true;
