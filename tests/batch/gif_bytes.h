@@ -59,3 +59,10 @@ inline QByteArray GifBytes(const QImage& image, bool transparent = false, bool i
     GifFreeMapObject(map);
     return out;
 }
+
+// 35 bytes declaring a 16000 x 16000 GIF: screen, two colours, one frame, a few pixels.
+inline QByteArray GifBomb() {
+    return QByteArray("GIF89a\x80\x3E\x80\x3E\x80\0\0\0\0\0\xFF\xFF\xFF,\0\0\0\0\x80\x3E\x80\x3E"
+                      "\0\x02\x02\x4C\x01\0;",
+                      35);
+}

@@ -1,7 +1,5 @@
-// The picture loader against damaged, hostile and special files: every one is reported,
-// none yields a picture with missing rows, and none takes unbounded memory or time.
-// CTest runs this file with a per-function time-out, so a file that hangs the loader
-// fails the test instead of blocking the suite.
+// The picture loader against damaged, hostile and special files (CTest sets a per-function
+// time-out, so a hang fails): each is reported, in bounded memory, never as a partial picture.
 
 #include "batch/gif_bytes.h"
 #include "batch/picture_loader.h"
@@ -36,51 +34,29 @@ QImage Poster(int width = 48, int height = 32) {
     return image;
 }
 
-void AppendLe(QByteArray& out, quint32 value, int bytes) {
-    for (int i = 0; i < bytes; ++i) {
-        out.append(char((value >> (8 * i)) & 0xFF));
-    }
-}
-
-// A bottom-up RLE8 bitmap: one run per stretch of equal pixels, end of line after each
-// row, end of bitmap after the last.
+// A bottom-up RLE8 bitmap: Qt's 8-bit bitmap with its rows replaced by one run per stretch
+// of equal pixels, an end of line after each row and an end of bitmap after the last.
 QByteArray Rle8Bitmap(const QImage& image) {
     const QImage indexed = image.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
-    QByteArray rle;
+    QByteArray bmp = Encoded(indexed, "bmp");
+    bmp.truncate(qFromLittleEndian<quint32>(bmp.constData() + 10));
     for (int y = indexed.height() - 1; y >= 0; --y) {
         const uchar* row = indexed.constScanLine(y);
-        for (int x = 0; x < indexed.width();) {
-            int run = 1;
+        for (int x = 0, run = 1; x < indexed.width(); x += run, run = 1) {
             while (x + run < indexed.width() && run < 255 && row[x + run] == row[x]) {
                 ++run;
             }
-            rle.append(char(run)).append(char(row[x]));
-            x += run;
+            bmp.append(char(run)).append(char(row[x]));
         }
-        rle.append(QByteArray("\0\0", 2));
+        bmp.append(QByteArray("\0\0", 2));
     }
-    rle.append(QByteArray("\0\1", 2));
-    const quint32 palette = 256 * 4;
-    QByteArray bmp("BM");
-    AppendLe(bmp, 14 + 40 + palette + quint32(rle.size()), 4);
-    AppendLe(bmp, 0, 4);
-    AppendLe(bmp, 14 + 40 + palette, 4);
-    AppendLe(bmp, 40, 4);
-    AppendLe(bmp, quint32(indexed.width()), 4);
-    AppendLe(bmp, quint32(indexed.height()), 4);
-    AppendLe(bmp, 1, 2);
-    AppendLe(bmp, 8, 2);
-    AppendLe(bmp, 1, 4);  // RLE8
-    AppendLe(bmp, quint32(rle.size()), 4);
-    AppendLe(bmp, 2835, 4);
-    AppendLe(bmp, 2835, 4);
-    AppendLe(bmp, 256, 4);
-    AppendLe(bmp, 0, 4);
-    for (int i = 0; i < 256; ++i) {
-        const QRgb c = i < indexed.colorCount() ? indexed.color(i) : 0;
-        AppendLe(bmp, c & 0xFFFFFF, 4);
-    }
-    return bmp + rle;
+    bmp.append(QByteArray("\0\1", 2));
+    qToLittleEndian<quint16>(8, bmp.data() + 28);  // Qt may have chosen fewer bits
+    qToLittleEndian<quint32>(1, bmp.data() + 30);  // RLE8
+    qToLittleEndian<quint32>(quint32(bmp.size()) - qFromLittleEndian<quint32>(bmp.constData() + 10),
+                             bmp.data() + 34);
+    qToLittleEndian<quint32>(quint32(bmp.size()), bmp.data() + 2);
+    return bmp;
 }
 
 // A progressive JPEG through libjpeg. With `manyScans`, every AC coefficient of every
@@ -135,8 +111,7 @@ QByteArray ProgressiveJpeg(const QImage& image, bool cmyk, bool manyScans) {
     return result;
 }
 
-// The JPEG with the size in its frame header replaced: a small file that declares a huge
-// picture.
+// The JPEG with the size in its frame header replaced: a small file declaring a huge picture.
 QByteArray WithJpegSize(QByteArray jpeg, int width, int height) {
     for (qsizetype at = 2; at + 9 < jpeg.size();) {
         const uchar marker = uchar(jpeg[at + 1]);
@@ -148,39 +123,6 @@ QByteArray WithJpegSize(QByteArray jpeg, int width, int height) {
         at += 2 + qFromBigEndian<quint16>(jpeg.constData() + at + 2);
     }
     return jpeg;
-}
-
-// 35 bytes declaring a 16000 x 16000 GIF: header, screen, two colours, one image, a
-// few bytes of pixel data and the trailer.
-QByteArray GifBomb() {
-    QByteArray gif("GIF89a");
-    AppendLe(gif, 16000, 2);
-    AppendLe(gif, 16000, 2);
-    gif.append(QByteArray("\x80\0\0", 3));
-    gif.append(QByteArray("\0\0\0\xFF\xFF\xFF", 6));
-    gif.append(',');
-    AppendLe(gif, 0, 4);
-    AppendLe(gif, 16000, 2);
-    AppendLe(gif, 16000, 2);
-    gif.append(QByteArray("\0\x02\x02\x4C\x01\0;", 7));
-    return gif;
-}
-
-// 73 bytes: a PNG whose text chunk declares 2 GB.
-QByteArray PngTextBomb() {
-    QByteArray png = Encoded(QImage(1, 1, QImage::Format_RGB32), "png").left(33);
-    png.append(QByteArray("\x7F\xFF\xFF\xF0tEXtComment", 15));
-    return png.append(QByteArray(73 - png.size(), 'x'));
-}
-
-// An 18-byte header and 2 x 2 true-colour pixels.
-QByteArray Targa() {
-    QByteArray tga(18, '\0');
-    tga[2] = 2;
-    tga[12] = 2;
-    tga[14] = 2;
-    tga[16] = 24;
-    return tga + QByteArray(12, '\x7F');
 }
 
 QByteArray ReferencingSvg(const QString& photo) {
@@ -303,13 +245,13 @@ private slots:
         const QString format = QStringLiteral("format that can be read");
         QTest::newRow("svg fetching another photo") << "ref.gif" << ReferencingSvg(photo) << format;
         QTest::newRow("png named .bmp") << "a.bmp" << Encoded(poster, "png") << format;
-        QTest::newRow("tiff") << "a.tiff" << Encoded(poster, "tiff") << format;
         QTest::newRow("tiff named .jpg") << "a.jpg" << Encoded(poster, "tiff") << format;
         QTest::newRow("webp named .jpg") << "a.jpg" << Encoded(poster, "webp") << format;
-        QTest::newRow("wbmp named .bmp") << "a.bmp" << Encoded(poster, "wbmp") << format;
-        QTest::newRow("icns named .ico") << "a.ico" << Encoded(poster, "icns") << format;
-        QTest::newRow("targa named .gif") << "a.gif" << Targa() << format;
-        QTest::newRow("png text bomb named .jpg") << "bomb.jpg" << PngTextBomb() << format;
+        QTest::newRow("png text bomb named .jpg")
+            << "bomb.jpg"
+            << Encoded(QImage(1, 1, QImage::Format_RGB32), "png").left(33) +
+                   QByteArray("\x7F\xFF\xFF\xF0tEXtComment", 15) + QByteArray(25, 'x')
+            << format;
         QTest::newRow("placeable metafile")
             << "a.wmf" << QByteArray("\xD7\xCD\xC6\x9A").append(40, '\0') << "metafile";
     }
@@ -331,8 +273,6 @@ private slots:
         QTest::newRow("progressive cmyk jpeg declaring 16000 x 16000") << cmyk;
         QTest::newRow("jpeg declaring 16000 x 16000")
             << WithJpegSize(Encoded(NoisyImage(96, 64), "jpeg"), 16000, 16000);
-        QTest::newRow("progressive jpeg declaring 16000 x 16000")
-            << WithJpegSize(ProgressiveJpeg(Poster(16, 16), false, false), 16000, 16000);
         QTest::newRow("gif declaring 16000 x 16000") << GifBomb();
     }
     void bombsStayWithinMemory() {
@@ -363,24 +303,19 @@ private slots:
         const QString paths[] = {
             WriteFile(dir_.filePath(QStringLiteral("t.jpg")), Encoded(NoisyImage(64, 48), "jpeg")),
             WriteFile(dir_.filePath(QStringLiteral("t.gif")), GifBytes(Poster())),
-            WriteFile(dir_.filePath(QStringLiteral("t.bmp")), Rle8Bitmap(Poster())),
-        };
+            WriteFile(dir_.filePath(QStringLiteral("t.bmp")), Rle8Bitmap(Poster()))};
         const QImage expected[] = {LoadPicture(paths[0]), LoadPicture(paths[1]),
                                    LoadPicture(paths[2])};
         std::atomic<int> wrong{0};
-        std::vector<std::thread> workers;
-        for (int t = 0; t < 4; ++t) {
-            workers.emplace_back([&, t] {
-                for (int i = 0; i < 30; ++i) {
-                    const int k = (t + i) % 3;
-                    if (LoadPicture(paths[k]) != expected[k]) {
-                        ++wrong;
+        {
+            std::vector<std::jthread> workers;
+            for (int t = 0; t < 4; ++t) {
+                workers.emplace_back([&, t] {
+                    for (int i = 0; i < 30; ++i) {
+                        wrong += LoadPicture(paths[(t + i) % 3]) != expected[(t + i) % 3];
                     }
-                }
-            });
-        }
-        for (std::thread& worker : workers) {
-            worker.join();
+                });
+            }
         }
         QCOMPARE(wrong.load(), 0);
     }

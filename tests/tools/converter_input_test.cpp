@@ -1,6 +1,7 @@
 // Black-box tests of what velloran-convert agrees to read: hostile and damaged files are
 // refused within bounded time and memory, and the input conversion keeps pixel values.
 
+#include "batch/gif_bytes.h"
 #include "support/photo_image.h"
 #include "support/test_environment.h"
 #include "support/test_images.h"
@@ -101,14 +102,6 @@ QByteArray PngWithTextBomb(int megabytes) {
     deflateEnd(&stream);
     const QByteArray png = Encoded(NoisyImage(16, 16), "png");
     return png.left(33) + Chunk("zTXt", QByteArray("Comment\0\0", 9) + packed) + png.mid(33);
-}
-
-// 35 bytes declaring a 16000 x 16000 GIF.
-QByteArray GifBomb() {
-    return QByteArray(
-        "GIF89a\x80\x3E\x80\x3E\x80\0\0\0\0\0\xFF\xFF\xFF,\0\0\0\0\x80\x3E\x80\x3E"
-        "\0\x02\x02\x4C\x01\0;",
-        35);
 }
 
 // The stored pixel values, with no colour management applied.
