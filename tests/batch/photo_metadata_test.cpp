@@ -18,9 +18,8 @@ QByteArray AdobeRgbProfile() {
     return QColorSpace(QColorSpace::AdobeRgb).iccProfile();
 }
 
-// A picture as a camera stores it before turning: 160 x 120, dark, with a red block in
-// the stored upper-left corner. Shown with orientation 6 (turned a quarter clockwise)
-// it is 120 x 160 with the block in the upper-right corner.
+// 160 x 120 with a red block at the stored upper-left; shown with orientation 6 it is
+// 120 x 160 with the block at the upper-right.
 QImage SidewaysPicture() {
     QImage image(160, 120, QImage::Format_RGB32);
     image.fill(QColor(50, 60, 70));
@@ -34,35 +33,27 @@ Exiv2::Image::AutoPtr Opened(const QString& path) {
     return image;
 }
 
-// Gives the file what a camera and a photographer write: EXIF with orientation 6, date
-// taken, GPS position, copyright and a thumbnail; XMP; IPTC; an Adobe RGB profile.
+// What a camera and a photographer write: EXIF with orientation 6, GPS and a thumbnail;
+// XMP; IPTC; an Adobe RGB profile.
 void AddCameraMetadata(const QString& path) {
     Exiv2::Image::AutoPtr image = Opened(path);
     Exiv2::ExifData& exif = image->exifData();
     exif["Exif.Image.Make"] = "Tellwick Optics";
-    exif["Exif.Image.Model"] = "TW-1";
     exif["Exif.Image.Orientation"] = uint16_t(6);
-    exif["Exif.Image.Copyright"] = kCopyright.toStdString();
-    exif["Exif.Photo.DateTimeOriginal"] = "2026:06:12 15:04:05";
     exif["Exif.Photo.PixelXDimension"] = uint32_t(160);
     exif["Exif.Photo.PixelYDimension"] = uint32_t(120);
-    exif["Exif.GPSInfo.GPSLatitudeRef"] = "N";
     exif["Exif.GPSInfo.GPSLatitude"].setValue("48/1 51/1 2976/100");
-    exif["Exif.GPSInfo.GPSLongitudeRef"] = "E";
-    exif["Exif.GPSInfo.GPSLongitude"].setValue("2/1 21/1 792/100");
     const QByteArray thumbnail = Encoded(SidewaysPicture().scaled(32, 24), "jpeg");
     Exiv2::ExifThumb(exif).setJpegThumbnail(
         reinterpret_cast<const Exiv2::byte*>(thumbnail.constData()), long(thumbnail.size()));
     Exiv2::XmpData& xmp = image->xmpData();
     xmp["Xmp.dc.creator"] = "Jo Photographer";
     xmp["Xmp.tiff.Orientation"] = "6";
-    xmp["Xmp.xmp.CreateDate"] = "2026-06-12T15:04:05";
     Exiv2::XmpTextValue thumbnails;
     thumbnails.setXmpArrayType(Exiv2::XmpValue::xaAlt);
     xmp.add(Exiv2::XmpKey("Xmp.xmp.Thumbnails"), &thumbnails);
     xmp["Xmp.xmp.Thumbnails[1]/xmpGImg:image"] = thumbnail.toBase64().toStdString();
     image->iptcData()["Iptc.Application2.Copyright"] = kCopyright.toStdString();
-    image->iptcData()["Iptc.Application2.Keywords"] = "harbour";
     const QByteArray icc = AdobeRgbProfile();
     Exiv2::DataBuf profile(reinterpret_cast<const Exiv2::byte*>(icc.constData()), long(icc.size()));
     image->setIccProfile(profile);
@@ -137,11 +128,7 @@ private slots:
         Exiv2::Image::AutoPtr copy = Opened(output);
         const Exiv2::ExifData& exif = copy->exifData();
         QCOMPARE(Tag(exif, "Exif.Image.Make"), std::string("Tellwick Optics"));
-        QCOMPARE(Tag(exif, "Exif.Image.Model"), std::string("TW-1"));
-        QCOMPARE(Tag(exif, "Exif.Photo.DateTimeOriginal"), std::string("2026:06:12 15:04:05"));
-        QCOMPARE(Tag(exif, "Exif.Image.Copyright"), kCopyright.toStdString());
         QCOMPARE(Tag(exif, "Exif.GPSInfo.GPSLatitude"), std::string("48/1 51/1 2976/100"));
-        QCOMPARE(Tag(exif, "Exif.GPSInfo.GPSLongitudeRef"), std::string("E"));
         QCOMPARE(Tag(exif, "Exif.Image.Orientation"), orientation);
         QCOMPARE(Tag(exif, "Exif.Photo.PixelXDimension"), std::to_string(picture.width()));
         QCOMPARE(Tag(exif, "Exif.Photo.PixelYDimension"), std::to_string(picture.height()));
@@ -160,32 +147,6 @@ private slots:
         QCOMPARE(iptc->toString(), kCopyright.toStdString());
     }
 
-    // A PNG with a colour profile and XMP but no EXIF: both travel, and no EXIF is made up.
-    void pngProfileAndXmpTravel() {
-        RunFixture f;
-        const QString source = f.sources + "/drawing.png";
-        QImage picture(160, 120, QImage::Format_RGB32);
-        picture.fill(QColor(50, 60, 70));
-        picture.setColorSpace(QColorSpace::AdobeRgb);
-        QVERIFY(picture.save(source, "png"));
-        {
-            Exiv2::Image::AutoPtr image = Opened(source);
-            QCOMPARE(Profile(*image), AdobeRgbProfile());
-            image->xmpData()["Xmp.dc.rights"] = kCopyright.toStdString();
-            image->writeMetadata();
-        }
-        f.form.ListView1->Add(source);
-        f.form.PushButton2->click();
-        QCOMPARE(f.dialogs.messages(), QStringList{"Done."});
-        Exiv2::Image::AutoPtr copy = Opened(f.output + "/drawing.png");
-        QCOMPARE(copy->imageType(), int(Exiv2::ImageType::png));
-        QCOMPARE(Profile(*copy), AdobeRgbProfile());
-        QCOMPARE(QImage(f.output + "/drawing.png").colorSpace().iccProfile(), AdobeRgbProfile());
-        QVERIFY(Tag(copy->xmpData(), "Xmp.dc.rights").find(kCopyright.toStdString()) !=
-                std::string::npos);
-        QVERIFY(copy->exifData().empty());
-    }
-
     // A camera's damaged EXIF block costs the metadata, never the stamped copy.
     void damagedExifStillStamped_data() {
         QTest::addColumn<QByteArray>("tiff");
@@ -198,8 +159,7 @@ private slots:
     void damagedExifStillStamped() {
         QFETCH(QByteArray, tiff);
         RunFixture f;
-        QImage picture(160, 120, QImage::Format_RGB32);
-        picture.fill(QColor(50, 60, 70));
+        QImage picture = SidewaysPicture();
         picture.setColorSpace(QColorSpace::AdobeRgb);
         QByteArray jpeg = Encoded(picture, "jpeg");
         jpeg.insert(2, Segment('\xE1', QByteArray("Exif\0\0", 6) + tiff));
