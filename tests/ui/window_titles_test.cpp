@@ -1,6 +1,4 @@
-// Window titles as the window system shows them. Run under an X server (the test is
-// registered through xvfb-run when it is installed), the title of each window is read
-// back from the X server; elsewhere only what Qt would hand over is checked.
+// Window titles as the X server holds them (under xvfb-run when installed), else as Qt does.
 
 #include "support/form_fixture.h"
 #include "ui/qt_dialogs.h"
@@ -18,6 +16,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -26,15 +25,11 @@ bool OnX11() {
 }
 
 xcb_atom_t Atom(xcb_connection_t* connection, const char* name) {
-    const xcb_intern_atom_cookie_t cookie =
-        xcb_intern_atom(connection, 0, static_cast<uint16_t>(qstrlen(name)), name);
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookie, nullptr);
-    xcb_atom_t atom = XCB_ATOM_NONE;
-    if (reply != nullptr) {
-        atom = reply->atom;
-        std::free(reply);
-    }
-    return atom;
+    const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
+        xcb_intern_atom_reply(
+            connection, xcb_intern_atom(connection, 0, uint16_t(qstrlen(name)), name), nullptr),
+        &std::free);
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
 // The window's title as the X server holds it for window managers and task bars.
@@ -46,18 +41,14 @@ QString X11Title(const QWidget* window) {
     const xcb_get_property_cookie_t cookie = xcb_get_property(
         connection, 0, static_cast<xcb_window_t>(window->winId()), Atom(connection, "_NET_WM_NAME"),
         Atom(connection, "UTF8_STRING"), 0, 4096);
-    xcb_get_property_reply_t* reply = xcb_get_property_reply(connection, cookie, nullptr);
-    QString title;
-    if (reply != nullptr) {
-        title = QString::fromUtf8(static_cast<const char*>(xcb_get_property_value(reply)),
-                                  xcb_get_property_value_length(reply));
-        std::free(reply);
-    }
-    return title;
+    const std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
+        xcb_get_property_reply(connection, cookie, nullptr), &std::free);
+    return reply ? QString::fromUtf8(static_cast<const char*>(xcb_get_property_value(reply.get())),
+                                     xcb_get_property_value_length(reply.get()))
+                 : QString();
 }
 
-// The title of the first dialog that opens while `open` runs, as Qt holds it and as
-// the window system shows it; the dialog is then closed unanswered.
+// The first dialog `open` shows: its title in Qt and as shown; then closed unanswered.
 struct SeenTitle {
     QString qt;
     QString shown;
@@ -91,15 +82,6 @@ private slots:
         // As the program starts.
         QCoreApplication::setApplicationName(QStringLiteral("Velloran"));
         SetApplicationTitle();
-    }
-
-    // With a display name set, Qt appends " — <name>" to every other window's title.
-    void noApplicationDisplayNameIsSet() {
-        QCoreApplication::setApplicationName(QStringLiteral("velloran-probe"));
-        // Unset, the display name follows the application name.
-        QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("velloran-probe"));
-        QCoreApplication::setApplicationName(QStringLiteral("Velloran"));
-        QCOMPARE(ApplicationTitle(), QStringLiteral("Velloran"));
     }
 
     void mainWindowTitle() {
