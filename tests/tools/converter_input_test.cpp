@@ -1,5 +1,5 @@
-// Black-box tests of what velloran-convert agrees to read: hostile and damaged files are
-// refused within bounded time and memory, and the input conversion keeps pixel values.
+// What velloran-convert agrees to read: hostile and damaged files are refused in bounded time
+// and memory; the input conversion keeps pixel values.
 
 #include "batch/gif_bytes.h"
 #include "support/photo_image.h"
@@ -111,16 +111,6 @@ QImage RawPixels(const QString& path) {
     return reader.read().convertToFormat(QImage::Format_RGB32);
 }
 
-qsizetype ColourCount(const QImage& image) {
-    QSet<QRgb> colours;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            colours.insert(image.pixel(x, y));
-        }
-    }
-    return colours.size();
-}
-
 }  // namespace
 
 class ConverterInputTest : public QObject {
@@ -158,17 +148,16 @@ private slots:
         QTest::newRow("icon named .tif") << "a.tif" << Encoded(photo, "ico") << kind;
         QTest::newRow("xpm named .png") << "a.png" << Encoded(photo, "xpm") << kind;
         const QString damaged = QStringLiteral("damaged or truncated");
-        const QString truncated = damaged;
         const QByteArray tiff = Encoded(photo, "tiff");
         const QByteArray png = Encoded(photo, "png");
-        QTest::newRow("tiff cut at 60%") << "a.tif" << tiff.left(tiff.size() * 6 / 10) << truncated;
-        QTest::newRow("png cut at 60%") << "a.png" << png.left(png.size() * 6 / 10) << truncated;
-        QTest::newRow("png without IEND") << "a.png" << png.left(png.size() - 12) << truncated;
+        QTest::newRow("tiff cut at 60%") << "a.tif" << tiff.left(tiff.size() * 6 / 10) << damaged;
+        QTest::newRow("png cut at 60%") << "a.png" << png.left(png.size() * 6 / 10) << damaged;
+        QTest::newRow("png without IEND") << "a.png" << png.left(png.size() - 12) << damaged;
         QTest::newRow("png text chunk declaring 2 GB")
             << "bomb.png"
             << Encoded(QImage(1, 1, QImage::Format_RGB32), "png").left(33) +
                    QByteArray("\x7F\xFF\xFF\xF0tEXtComment", 15) + QByteArray(25, 'x')
-            << truncated;
+            << damaged;
         QTest::newRow("png text unpacking to 1.2 GB")
             << "zbomb.png" << PngWithTextBomb(1200) << QStringLiteral("too large");
         QTest::newRow("gif declaring 16000 x 16000") << "bomb.gif" << GifBomb() << damaged;
@@ -201,26 +190,14 @@ private slots:
         QTest::addColumn<QImage>("expected");
         QTest::addColumn<bool>("carriesProfile");
         const QImage noisy = NoisyImage(256, 192);
-        QImage deep = noisy.convertToFormat(QImage::Format_RGBX64);
-        // Low bytes just under a half step: truncation would lose a level here, rounding
-        // keeps it.
-        for (int y = 0; y < deep.height(); ++y) {
-            auto* line = reinterpret_cast<quint16*>(deep.scanLine(y));
-            for (int x = 0; x < deep.width() * 4; x += 4) {
-                for (int c = 0; c < 3; ++c) {
-                    line[x + c] = quint16(qMax(0, line[x + c] - 120));
-                }
-            }
-        }
+        const QImage deep = noisy.convertToFormat(QImage::Format_RGBX64);
         QImage p3 = noisy;
         p3.setColorSpace(QColorSpace::DisplayP3);
         QTest::newRow("8-bit png with gAMA and cHRM")
             << WithGammaChunks(Encoded(noisy, "png")) << noisy << false;
         QTest::newRow("16-bit png with gAMA and cHRM")
-            << WithGammaChunks(Encoded(deep, "png")) << deep.convertToFormat(QImage::Format_RGB32)
-            << false;
-        QTest::newRow("16-bit tiff")
-            << Encoded(deep, "tiff") << deep.convertToFormat(QImage::Format_RGB32) << false;
+            << WithGammaChunks(Encoded(deep, "png")) << noisy << false;
+        QTest::newRow("16-bit tiff") << Encoded(deep, "tiff") << noisy << false;
         QTest::newRow("png with a display P3 profile") << Encoded(p3, "png") << noisy << true;
     }
     void inputConversionKeepsPixelValues() {
@@ -244,8 +221,7 @@ private slots:
         }
     }
 
-    // 25580 / 257 is 99.53: rounded it is 100, cut to its high byte 99. A flat grey comes
-    // through JPEG unchanged, so the level shows exactly.
+    // 25580 / 257 is 99.53: rounded 100, cut 99; a flat grey shows the level exactly in JPEG.
     void sixteenBitSamplesAreRounded_data() {
         QTest::addColumn<QByteArray>("format");
         QTest::addColumn<int>("imageFormat");
@@ -267,8 +243,7 @@ private slots:
         QCOMPARE(RawPixels(target).pixel(10, 10), qRgb(100, 100, 100));
     }
 
-    // A photo keeps its colours as a GIF: an adaptive palette of 256 entries in use, with
-    // an ordered dither. The fixed cube it replaces gives about 22 dB on such pictures.
+    // A photo as a GIF keeps its colours: an adaptive palette (a fixed cube gives about 22 dB).
     void gifOfAPhoto() {
         const QImage photo = PhotoLike(320, 240);
         const QString path =
@@ -276,13 +251,13 @@ private slots:
 
         QCOMPARE(runConverter({"-out", "gif", "-dither", "-colors", "256", path}).exitCode, 0);
 
-        QByteArray format;
         QImageReader reader(path);
         reader.setDecideFormatFromContent(true);
-        format = reader.format();
-        const QImage gif = reader.read().convertToFormat(QImage::Format_RGB32);
-        QCOMPARE(format, QByteArray("gif"));
-        QVERIFY2(ColourCount(gif) > 200, qPrintable(QString::number(ColourCount(gif))));
+        QCOMPARE(reader.format(), QByteArray("gif"));
+        const QImage gif = RawPixels(path);
+        const auto* pixels = reinterpret_cast<const QRgb*>(gif.constBits());
+        const QSet<QRgb> colours(pixels, pixels + gif.width() * gif.height());
+        QVERIFY2(colours.size() > 200, qPrintable(QString::number(colours.size())));
         const double psnr = Psnr(gif, photo);
         QVERIFY2(psnr >= 30, qPrintable(QString::number(psnr)));
     }
