@@ -1,5 +1,6 @@
 // Runs tried as an attacker and an unlucky user would: nothing the user had is lost, nothing
 // another user plants is run or written through.
+#include "batch/gif_bytes.h"
 #include "run_fixture.h"
 #include "support/test_images.h"
 #include "util/temp_folder.h"
@@ -356,6 +357,47 @@ private slots:
             QCOMPARE(FormatOf(f.sources + "/" + names[i]), formats[i]);
         }
         QVERIFY(HasNames(f.sources, names));
+    }
+
+    // A bad file among good ones is reported once, nothing is written under its name, and the
+    // good files around it come out.
+    void badFileIsReportedOnce_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("contents");  // null: a FIFO
+        const QImage picture = NoisyImage(160, 120);
+        const QByteArray gif = GifBytes(picture.convertToFormat(QImage::Format_Indexed8));
+        const QByteArray bmp = Encoded(picture, "bmp");
+        QTest::newRow("tiff named .tiff, which is not converted")
+            << "a.tiff" << Encoded(picture, "tiff");
+        QTest::newRow("svg named .gif")
+            << "ref.gif"
+            << QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"8\" height=\"8\">"
+                          "<rect width=\"8\" height=\"8\"/></svg>");
+        QTest::newRow("gif cut at 60%") << "cut.gif" << gif.left(gif.size() * 6 / 10);
+        QTest::newRow("bmp cut at 60%") << "cut.bmp" << bmp.left(bmp.size() * 6 / 10);
+        QTest::newRow("png cut at 60%, through the converter")
+            << "cut.png" << Encoded(picture, "png").left(2000);
+        QTest::newRow("fifo named .png, through the converter") << "x.png" << QByteArray();
+        QTest::newRow("fifo named .tif, through the converter") << "x.tif" << QByteArray();
+        QTest::newRow("fifo named .jpg") << "x.jpg" << QByteArray();
+    }
+    void badFileIsReportedOnce() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, contents);
+        RunFixture f;
+        f.add("first.jpg", "JPG");
+        const QString bad = f.sources + "/" + name;
+        QVERIFY(contents.isNull() ? ::mkfifo(QFile::encodeName(bad).constData(), 0600) == 0
+                                  : !WriteFile(bad, contents).isEmpty());
+        f.form.ListView1->Add(bad);
+        f.add("last.bmp", "BMP");
+        f.form.PushButton2->click();
+
+        const QStringList errors = f.dialogs.errors();
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors.first().contains(name), qPrintable(errors.first()));
+        QVERIFY(HasNames(f.output, {"first.jpg", "last.bmp"}));
+        QCOMPARE(f.dialogs.messages().last(), QString("Done."));
     }
 };
 
