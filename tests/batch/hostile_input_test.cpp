@@ -89,20 +89,12 @@ QByteArray ProgressiveJpeg(const QImage& image, bool cmyk, bool manyScans) {
         info.num_scans = int(scans.size());
     }
     jpeg_start_compress(&info, TRUE);
-    std::vector<JSAMPLE> row(size_t(image.width()) * 4);
+    // CMYK takes red, green and blue as its first three inks and a full fourth.
+    const QImage samples =
+        image.convertToFormat(cmyk ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
     while (info.next_scanline < info.image_height) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb p = image.pixel(x, int(info.next_scanline));
-            const int n = info.input_components;
-            row[size_t(x * n)] = JSAMPLE(qRed(p));
-            row[size_t(x * n + 1)] = JSAMPLE(qGreen(p));
-            row[size_t(x * n + 2)] = JSAMPLE(qBlue(p));
-            if (cmyk) {
-                row[size_t(x * n + 3)] = 255;
-            }
-        }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&info, rows, 1);
+        JSAMPROW row = const_cast<JSAMPLE*>(samples.constScanLine(int(info.next_scanline)));
+        jpeg_write_scanlines(&info, &row, 1);
     }
     jpeg_finish_compress(&info);
     jpeg_destroy_compress(&info);

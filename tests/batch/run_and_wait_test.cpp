@@ -178,10 +178,7 @@ private slots:
         QCOMPARE(errno, ESRCH);
     }
 
-    // A child that ends at once costs one poll and one sleep of 100 ms; a longer child
-    // ends the wait within the poll in which it ends, not at the next one. Reading the
-    // exit code before the sleep would cost one or two polls more. Counted in polls, not
-    // timed: the lower bound on the time only checks that the wait did wait.
+    // The wait ends in the poll in which the child ends (counted in polls, not timed).
     void waitEndsWithTheChild_data() {
         QTest::addColumn<QString>("commandLine");
         QTest::addColumn<int>("childMilliseconds");
@@ -194,8 +191,7 @@ private slots:
         QFETCH(int, childMilliseconds);
         QFETCH(int, mostPolls);
         QScopedPointer<QProgressBar> bar(NewBar(0, QStringLiteral("before")));
-        // The fewest polls of three tries, so a child slowed down by a busy machine
-        // cannot fail it.
+        // The fewest polls of three tries, so a busy machine cannot fail it.
         int fewest = std::numeric_limits<int>::max();
         for (int attempt = 0; attempt < 3; ++attempt) {
             QElapsedTimer clock;

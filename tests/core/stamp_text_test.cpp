@@ -54,7 +54,6 @@ private slots:
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("time");
         QTest::newRow("ca_ES: (t)") << u"ca_ES"_s << u"15:04:05"_s;
-        QTest::newRow("eu_ES: (t)") << u"eu_ES"_s << u"15:04:05"_s;
         QTest::newRow("fa_IR: (t)") << u"fa_IR"_s << u"۱۵:۰۴:۰۵"_s;
         QTest::newRow("be_BY: , t") << u"be_BY"_s << u"15:04:05"_s;
         QTest::newRow("sq_AL: AP, t") << u"sq_AL"_s << u"3:04:05 E PASDITES"_s;

@@ -118,8 +118,7 @@ private slots:
         QCOMPARE(f.form.Text4->Text(), QString("a\r\nb\r\n"));
     }
 
-    // Only CR LF cuts lines. A Linux file name may hold a lone CR or LF: the box keeps it
-    // on its line, gives it back unchanged, and the name is stamped on one line.
+    // Only CR LF cuts lines: a lone CR or LF of a file name stays, and stamps on one line.
     void loneLineBreakInAFileNameStaysOnOneLine_data() {
         QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("entry");

@@ -65,28 +65,6 @@ private slots:
                          QFileDevice::WriteUser | QFileDevice::ReadGroup);
         }
     }
-
-    void temporaryNamesStayShort_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("extension");
-        QTest::newRow("255 bytes") << QString(251, QLatin1Char('n')) + ".png"
-                                   << ".png";
-        QTest::newRow("long extension left out") << "a." + QString(40, QLatin1Char('x')) << "";
-        QTest::newRow("no extension") << "photo"
-                                      << "";
-    }
-    void temporaryNamesStayShort() {
-        QFETCH(QString, name);
-        QFETCH(QString, extension);
-        QTemporaryDir dir;
-        const ResultFile file(dir.filePath(name));
-        const QString temporary = QFileInfo(file.temporaryPath()).fileName();
-        QVERIFY2(temporary.size() <= 40, qPrintable(temporary));
-        QVERIFY(temporary.startsWith(kResultTempPrefix));
-        // The prefix's dot, and one more only for a kept extension.
-        QCOMPARE(temporary.count('.'), extension.isEmpty() ? 1 : 2);
-        QVERIFY(temporary.endsWith(extension));
-    }
 };
 
 QTEST_MAIN(ResultFileTest)
