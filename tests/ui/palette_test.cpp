@@ -65,14 +65,7 @@ double RegionContrast(const QImage& image, const QRect& region) {
             ++counts[image.pixel(x, y) | 0xFF000000u];
         }
     }
-    QRgb background = 0;
-    int most = -1;
-    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
-        if (it.value() > most) {
-            most = it.value();
-            background = it.key();
-        }
-    }
+    const QRgb background = std::max_element(counts.cbegin(), counts.cend()).key();
     double best = 1.0;
     for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
         best = std::max(best, ContrastRatio(background, it.key()));
@@ -142,15 +135,15 @@ private slots:
              {form.Frame1, form.Frame2, form.Frame3, form.Frame4, form.Frame6}) {
             regions.append({box->title(), CaptionOf(form, box), 4.5});
         }
-        for (const QPushButton* button : {form.PushButton1, form.PushButton2, form.PushButton3,
-                                          form.PushButton4, form.PushButton6, form.PushButton7,
-                                          form.PushButton8, form.PushButton9, form.PushButton10}) {
-            regions.append({button->text(), Inside(form, button), 4.5});
+        for (const QWidget* control :
+             std::initializer_list<const QWidget*>{
+                 form.PushButton1, form.PushButton2, form.PushButton3, form.PushButton4,
+                 form.PushButton6, form.PushButton7, form.PushButton8, form.PushButton9,
+                 form.PushButton10, form.Combo1, form.Combo2, form.Text1, form.ProgressBar1}) {
+            const QString name = control->metaObject()->className();
+            regions.append({name + " " + control->property("text").toString(),
+                            Inside(form, control), 4.5});
         }
-        regions.append({QStringLiteral("mode list"), Inside(form, form.Combo1), 4.5});
-        regions.append({QStringLiteral("position list"), Inside(form, form.Combo2), 4.5});
-        regions.append({QStringLiteral("output folder"), Inside(form, form.Text1), 4.5});
-        regions.append({QStringLiteral("progress bar"), Inside(form, form.ProgressBar1), 4.5});
         const QHeaderView* header = form.ListView1->header();
         regions.append({QStringLiteral("list header"),
                         InForm(form, header,
