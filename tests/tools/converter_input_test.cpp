@@ -188,59 +188,49 @@ private slots:
     void inputConversionKeepsPixelValues_data() {
         QTest::addColumn<QByteArray>("source");
         QTest::addColumn<QImage>("expected");
+        QTest::addColumn<double>("leastPsnr");
         QTest::addColumn<bool>("carriesProfile");
         const QImage noisy = NoisyImage(256, 192);
         const QImage deep = noisy.convertToFormat(QImage::Format_RGBX64);
         QImage p3 = noisy;
         p3.setColorSpace(QColorSpace::DisplayP3);
         QTest::newRow("8-bit png with gAMA and cHRM")
-            << WithGammaChunks(Encoded(noisy, "png")) << noisy << false;
+            << WithGammaChunks(Encoded(noisy, "png")) << noisy << 45.0 << false;
         QTest::newRow("16-bit png with gAMA and cHRM")
-            << WithGammaChunks(Encoded(deep, "png")) << noisy << false;
-        QTest::newRow("16-bit tiff") << Encoded(deep, "tiff") << noisy << false;
-        QTest::newRow("png with a display P3 profile") << Encoded(p3, "png") << noisy << true;
+            << WithGammaChunks(Encoded(deep, "png")) << noisy << 45.0 << false;
+        QTest::newRow("16-bit tiff") << Encoded(deep, "tiff") << noisy << 45.0 << false;
+        QTest::newRow("png with a display P3 profile") << Encoded(p3, "png") << noisy << 45.0 << true;
+        // 25580 / 257 is 99.53: rounded 100, cut 99; flat grey comes through JPEG exactly.
+        QImage level100(32, 16, QImage::Format_RGB32);
+        level100.fill(qRgb(100, 100, 100));
+        for (const auto& [name, format, layout] :
+             {std::tuple{"16-bit png grey rounded", "png", QImage::Format_Grayscale16},
+              {"16-bit png colour rounded", "png", QImage::Format_RGBX64},
+              {"16-bit tiff colour rounded", "tiff", QImage::Format_RGBX64}}) {
+            QImage grey(32, 16, layout);
+            grey.fill(QColor::fromRgba64(25580, 25580, 25580));
+            QTest::newRow(name) << Encoded(grey, format) << level100 << 99.0 << false;
+        }
     }
     void inputConversionKeepsPixelValues() {
         QFETCH(QByteArray, source);
         QFETCH(QImage, expected);
+        QFETCH(double, leastPsnr);
         QFETCH(bool, carriesProfile);
         const QString where = folder();
         const QString path = WriteFile(where + QStringLiteral("/source.img"), source);
         const QString target = where + QStringLiteral("/StampTmp.jpg");
 
-        const Result result = runConverter({"-out", "jpeg", "-o", target, path});
+        QCOMPARE(runConverter({"-out", "jpeg", "-o", target, path}).exitCode, 0);
 
-        QCOMPARE(result.exitCode, 0);
         const double psnr = Psnr(RawPixels(target), expected);
-        QVERIFY2(psnr >= 45, qPrintable(QString::number(psnr)));
+        QVERIFY2(psnr >= leastPsnr, qPrintable(QString::number(psnr)));
         const QColorSpace space = QImage(target).colorSpace();
         if (carriesProfile) {
             QVERIFY(space == QColorSpace(QColorSpace::DisplayP3));
         } else {
             QVERIFY(!space.isValid() || space == QColorSpace(QColorSpace::SRgb));
         }
-    }
-
-    // 25580 / 257 is 99.53: rounded 100, cut 99; a flat grey shows the level exactly in JPEG.
-    void sixteenBitSamplesAreRounded_data() {
-        QTest::addColumn<QByteArray>("format");
-        QTest::addColumn<int>("imageFormat");
-        QTest::newRow("png grey") << QByteArray("png") << int(QImage::Format_Grayscale16);
-        QTest::newRow("png colour") << QByteArray("png") << int(QImage::Format_RGBX64);
-        QTest::newRow("tiff colour") << QByteArray("tiff") << int(QImage::Format_RGBX64);
-    }
-    void sixteenBitSamplesAreRounded() {
-        QFETCH(QByteArray, format);
-        QFETCH(int, imageFormat);
-        QImage deep(32, 16, QImage::Format(imageFormat));
-        deep.fill(QColor::fromRgba64(25580, 25580, 25580));
-        const QString where = folder();
-        const QString path = WriteFile(where + QStringLiteral("/grey.img"), Encoded(deep, format));
-        const QString target = where + QStringLiteral("/StampTmp.jpg");
-
-        QCOMPARE(runConverter({"-out", "jpeg", "-o", target, path}).exitCode, 0);
-
-        QCOMPARE(RawPixels(target).pixel(10, 10), qRgb(100, 100, 100));
     }
 
     // A photo as a GIF keeps its colours: an adaptive palette (a fixed cube gives about 22 dB).
