@@ -277,7 +277,8 @@ private slots:
         QTest::newRow("one thread") << QByteArray("1") << 0;
         QTest::newRow("capped") << QByteArray("64") << DecodeAhead::kMaxWorkers;
         QTest::newRow("nonsense: the machine's cores")
-            << QByteArray("x") << qBound(0, QThread::idealThreadCount() - 1, DecodeAhead::kMaxWorkers);
+            << QByteArray("x")
+            << qBound(0, QThread::idealThreadCount() - 1, DecodeAhead::kMaxWorkers);
     }
     void threadCountFromTheEnvironment() {
         QFETCH(QByteArray, value);

@@ -199,7 +199,8 @@ private slots:
         QTest::newRow("16-bit png with gAMA and cHRM")
             << WithGammaChunks(Encoded(deep, "png")) << noisy << 45.0 << false;
         QTest::newRow("16-bit tiff") << Encoded(deep, "tiff") << noisy << 45.0 << false;
-        QTest::newRow("png with a display P3 profile") << Encoded(p3, "png") << noisy << 45.0 << true;
+        QTest::newRow("png with a display P3 profile")
+            << Encoded(p3, "png") << noisy << 45.0 << true;
         // 25580 / 257 is 99.53: rounded 100, cut 99; flat grey comes through JPEG exactly.
         QImage level100(32, 16, QImage::Format_RGB32);
         level100.fill(qRgb(100, 100, 100));
