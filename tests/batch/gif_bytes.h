@@ -6,8 +6,6 @@
 
 #include <gif_lib.h>
 
-#include <vector>
-
 // A GIF of `image` with an exact palette (at most 256 colours), written with giflib since
 // Qt writes no GIF. `screen` larger than the image leaves a border outside the frame;
 // `transparent` marks palette entry 0 transparent; `interlaced` stores rows in four passes.
@@ -40,20 +38,12 @@ inline QByteArray GifBytes(const QImage& image, bool transparent = false, bool i
         EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, control);
     }
     EGifPutImageDesc(gif, 0, 0, image.width(), image.height(), interlaced, nullptr);
-    std::vector<int> rows;
-    if (interlaced) {
-        for (const auto& [start, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}}) {
-            for (int y = start; y < image.height(); y += step) {
-                rows.push_back(y);
-            }
+    const int starts[] = {0, 4, 2, 1}, steps[] = {8, 8, 4, 2};
+    for (int pass = 0; pass < (interlaced ? 4 : 1); ++pass) {
+        const int step = interlaced ? steps[pass] : 1;
+        for (int y = interlaced ? starts[pass] : 0; y < image.height(); y += step) {
+            EGifPutLine(gif, const_cast<GifPixelType*>(indexed.constScanLine(y)), image.width());
         }
-    } else {
-        for (int y = 0; y < image.height(); ++y) {
-            rows.push_back(y);
-        }
-    }
-    for (const int y : rows) {
-        EGifPutLine(gif, const_cast<GifPixelType*>(indexed.constScanLine(y)), image.width());
     }
     EGifCloseFile(gif, &error);
     GifFreeMapObject(map);

@@ -145,8 +145,6 @@ private slots:
                    "<image href=\"file:///etc/hostname\" width=\"8\" height=\"8\"/></svg>")
             << kind;
         QTest::newRow("webp named .png") << "a.png" << Encoded(photo, "webp") << kind;
-        QTest::newRow("icon named .tif") << "a.tif" << Encoded(photo, "ico") << kind;
-        QTest::newRow("xpm named .png") << "a.png" << Encoded(photo, "xpm") << kind;
         const QString damaged = QStringLiteral("damaged or truncated");
         const QByteArray tiff = Encoded(photo, "tiff");
         const QByteArray png = Encoded(photo, "png");

@@ -13,7 +13,6 @@ private slots:
         QTest::addColumn<QPoint>("position");
         // Every row places a frame of 1064 x 443.
         QTest::newRow("fits: centred") << QRect(0, 0, 1280, 800) << QPoint(108, 178);
-        QTest::newRow("below a top panel") << QRect(0, 27, 1366, 741) << QPoint(151, 176);
         QTest::newRow("second screen on the right")
             << QRect(1366, 0, 1920, 1080) << QPoint(1794, 318);
         QTest::newRow("exactly fits") << QRect(10, 20, 1064, 443) << QPoint(10, 20);
