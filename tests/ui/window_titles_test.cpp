@@ -84,16 +84,6 @@ private slots:
         SetApplicationTitle();
     }
 
-    void mainWindowTitle() {
-        FormFixture f;
-        f.form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&f.form));
-        QCOMPARE(f.form.windowTitle(), QStringLiteral("Velloran"));
-        if (OnX11()) {
-            QTRY_COMPARE(X11Title(&f.form), QStringLiteral("Velloran"));
-        }
-    }
-
     void dialogTitles_data() {
         QTest::addColumn<int>("dialog");
         QTest::addColumn<QString>("title");
@@ -108,6 +98,10 @@ private slots:
         FormFixture f;
         f.form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f.form));
+        QCOMPARE(f.form.windowTitle(), QStringLiteral("Velloran"));
+        if (OnX11()) {
+            QTRY_COMPARE(X11Title(&f.form), QStringLiteral("Velloran"));
+        }
         QtDialogs dialogs;
         dialogs.setOwner(&f.form);
         const SeenTitle seen = TitleOfDialogOpenedBy([&] {
