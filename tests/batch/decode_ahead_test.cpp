@@ -123,8 +123,7 @@ class DecodeAheadTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // Several threads show the same boxes and bar texts and write the same bytes as one
-    // thread, whatever happens to the files while the run yields.
+    // Several threads show and write exactly what one thread does, whatever the files undergo.
     void severalThreadsRunAsOne_data() {
         QTest::addColumn<Setup>("setup");
         QTest::addColumn<int>("yieldAt");
@@ -164,8 +163,7 @@ private slots:
                })
             << 0 << "other.jpg" << 255;
 
-        // The second entry is the first one's output: decoded ahead before the first entry
-        // is written, it must be read again once it has been.
+        // The second entry is the first one's output: it must be read again once written.
         const Setup overwrittenByTheRun = [](RunFixture& f) {
             f.form.ListView1->Add(WriteJpeg(f.sources + "/a.jpg", 0));
             f.form.ListView1->Add(WriteJpeg(f.output + "/a.jpg", 200));
@@ -209,8 +207,7 @@ private slots:
         }
     }
 
-    // A picture is handed out only while the file is the one decoded (renames, removals and
-    // in-place rewrites are proved by the runs above).
+    // A picture is handed out only while the file is the one decoded.
     void pictureOnlyForTheFileDecoded_data() {
         QTest::addColumn<QString>("change");
         QTest::addColumn<bool>("handedOut");
@@ -250,8 +247,7 @@ private slots:
         }
     }
 
-    // At most one picture per worker is decoded ahead, and what the list no longer wants is
-    // dropped.
+    // At most one picture per worker is decoded ahead; what is no longer wanted is dropped.
     void decodesOnlyWhatIsWanted() {
         TestEnvironment t;
         QStringList paths;

@@ -6,9 +6,7 @@
 
 #include <gif_lib.h>
 
-// A GIF of `image` with an exact palette (at most 256 colours), written with giflib since
-// Qt writes no GIF. `screen` larger than the image leaves a border outside the frame;
-// `transparent` marks palette entry 0 transparent; `interlaced` stores rows in four passes.
+// A GIF of `image` (at most 256 colours) through giflib; `transparent` marks entry 0.
 inline QByteArray GifBytes(const QImage& image, bool transparent = false, bool interlaced = false,
                            QSize screen = QSize()) {
     const QImage indexed = image.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);

@@ -1,5 +1,4 @@
-// The picture loader against damaged, hostile and special files (CTest sets a per-function
-// time-out, so a hang fails): each is reported, in bounded memory, never as a partial picture.
+// The picture loader against damaged, hostile and special files; a hang fails by time-out.
 
 #include "batch/gif_bytes.h"
 #include "batch/picture_loader.h"
@@ -34,8 +33,7 @@ QImage Poster(int width = 48, int height = 32) {
     return image;
 }
 
-// A bottom-up RLE8 bitmap: Qt's 8-bit bitmap with its rows replaced by one run per stretch
-// of equal pixels, an end of line after each row and an end of bitmap after the last.
+// A bottom-up RLE8 bitmap: Qt's 8-bit bitmap with its rows replaced by runs.
 QByteArray Rle8Bitmap(const QImage& image) {
     const QImage indexed = image.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
     QByteArray bmp = Encoded(indexed, "bmp");
@@ -59,8 +57,7 @@ QByteArray Rle8Bitmap(const QImage& image) {
     return bmp;
 }
 
-// A progressive JPEG through libjpeg. With `manyScans`, every AC coefficient of every
-// component gets its own scan and two refinements: a valid file of 568 scans.
+// A progressive JPEG; with `manyScans` a valid file of 568 scans (one per coefficient).
 QByteArray ProgressiveJpeg(const QImage& image, bool cmyk, bool manyScans) {
     unsigned char* bytes = nullptr;
     unsigned long size = 0;
@@ -151,8 +148,7 @@ private slots:
     // The limit the program runs with.
     void initTestCase() { RaiseImageAllocationLimit(); }
 
-    // Each readable format, cut at several lengths, and files whose header promises more
-    // than they hold.
+    // Each readable format cut at several lengths, and headers promising more than the file.
     void damagedFilesAreReported_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("contents");

@@ -18,8 +18,7 @@ QByteArray AdobeRgbProfile() {
     return QColorSpace(QColorSpace::AdobeRgb).iccProfile();
 }
 
-// 160 x 120 with a red block at the stored upper-left; shown with orientation 6 it is
-// 120 x 160 with the block at the upper-right.
+// A red block at the stored upper-left: shown with orientation 6, at the upper-right.
 QImage SidewaysPicture() {
     QImage image(160, 120, QImage::Format_RGB32);
     image.fill(QColor(50, 60, 70));
@@ -33,8 +32,7 @@ Exiv2::Image::AutoPtr Opened(const QString& path) {
     return image;
 }
 
-// What a camera and a photographer write: EXIF with orientation 6, GPS and a thumbnail;
-// XMP; IPTC; an Adobe RGB profile.
+// What a camera writes: EXIF (orientation 6, GPS, thumbnail), XMP, IPTC, an ICC profile.
 void AddCameraMetadata(const QString& path) {
     Exiv2::Image::AutoPtr image = Opened(path);
     Exiv2::ExifData& exif = image->exifData();
@@ -99,8 +97,7 @@ private slots:
         QTest::addColumn<QByteArray>("format");
         QTest::addColumn<bool>("turned");
         QTest::newRow("jpeg road") << "camera.jpg" << QByteArray("jpeg") << true;
-        // Nothing on the PNG road applies EXIF orientation: the copy keeps the stored
-        // pixels, and its orientation still says how to show them.
+        // The PNG road keeps the stored pixels, and the orientation that says how to show them.
         QTest::newRow("png road") << "camera.png" << QByteArray("png") << false;
         QTest::newRow("tiff road") << "camera.tif" << QByteArray("tiff") << true;
     }

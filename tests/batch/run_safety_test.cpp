@@ -1,5 +1,4 @@
-// Runs tried as an attacker and an unlucky user would: nothing the user had is lost, nothing
-// another user plants is run or written through.
+// Runs as an attacker or an unlucky user meets them: nothing is lost, nothing planted used.
 #include "batch/gif_bytes.h"
 #include "run_fixture.h"
 #include "support/test_images.h"
@@ -134,8 +133,7 @@ private slots:
         QVERIFY(!f.dialogs.errors().first().contains(".velloran-"));
     }
 
-    // velloran-<uid> in TEMP must be the user's own closed folder: else refused unchanged, and
-    // no path is built from an empty folder.
+    // velloran-<uid> in TEMP must be the user's own closed folder, else it is refused as it is.
     void temporaryFolderIsPrivateOrRefused_data() {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<bool>("refused");
@@ -251,8 +249,7 @@ private slots:
         QVERIFY(HasNames(shared, {"a.jpg", "b.png", "c.bmp"}));
     }
 
-    // A 255-byte name replaces the file under it; no bitmap is ever under the output name, and
-    // a killed run's temporary file goes with the next run.
+    // A 255-byte name replaces its file, never holds a bitmap; old temporary files go.
     void longestNamesReplaceExistingFiles_data() {
         QTest::addColumn<QString>("extension");
         QTest::addColumn<QByteArray>("format");
@@ -351,8 +348,7 @@ private slots:
         QVERIFY(HasNames(f.sources, names));
     }
 
-    // A bad file among good ones is reported once, nothing is written under its name, and the
-    // good files around it come out.
+    // A bad file among good ones is reported once and written nowhere; the good ones come out.
     void badFileIsReportedOnce_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("contents");  // null: a FIFO

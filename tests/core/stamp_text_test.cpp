@@ -69,8 +69,7 @@ private slots:
         QCOMPARE(TimeText(kAfternoon, QLocale(locale)), time);
     }
 
-    // Every locale Qt knows: no empty brackets, no separator left at either end, no
-    // doubled blank, and the time itself still there.
+    // Every locale Qt knows gives a time text without the faults TimeTextFault names.
     void everyLocaleGivesACleanTimeText() {
         const QList<QLocale> locales = QLocale::matchingLocales(
             QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory);

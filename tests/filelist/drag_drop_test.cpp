@@ -90,8 +90,7 @@ private slots:
         QCOMPARE(f.dialogs.messages(), QStringList());
     }
 
-    // A path that no longer exists is no folder: it is appended as delivered, unchecked
-    // and without a message, like any other file.
+    // A path that no longer exists is appended as delivered, without a message.
     void vanishedPathIsAppendedAsDelivered() {
         QTemporaryDir dir;
         QVERIFY(MakeTree(dir.path(), {"a.jpg", "b.jpg", "link -> gone.jpg"}));

@@ -1,5 +1,4 @@
-// What velloran-convert agrees to read: hostile and damaged files are refused in bounded time
-// and memory; the input conversion keeps pixel values.
+// What velloran-convert reads: hostile files refused in bounded time and memory; pixels kept.
 
 #include "batch/gif_bytes.h"
 #include "support/photo_image.h"
@@ -35,8 +34,7 @@ struct Result {
     QByteArray err;
 };
 
-// Runs the converter with at most 1.5 GB of address space (not under the address
-// sanitizer, which reserves far more), killed after 60 s.
+// Runs the converter in 1.5 GB of address space (unbounded under ASan), killed after 60 s.
 Result runConverter(const QStringList& arguments) {
     QProcess process;
     if (!kAddressSanitizer) {

@@ -73,8 +73,7 @@ QImage translucentOf(const QImage& photo) {
     return translucent;
 }
 
-// The photo at 16 bits a channel with alpha; no sample a multiple of 257, so a lost low byte
-// shows.
+// The photo at 16 bits with alpha; no sample a multiple of 257, so a lost low byte shows.
 QImage deepOf(const QImage& photo) {
     QImage deep(photo.size(), QImage::Format_RGBA64);
     for (int y = 0; y < photo.height(); ++y) {
@@ -297,8 +296,7 @@ private slots:
         QCOMPARE(rewritten.text(), expected.text());
     }
 
-    // The TIFF writer keeps every sample, alpha and depth, the resolution and the profile, and
-    // compresses with LZW and the horizontal predictor.
+    // TIFF keeps every sample, alpha, depth, resolution and profile; LZW with the predictor.
     void tiffRewriteIsExact_data() {
         QTest::addColumn<QImage>("source");
         QTest::addColumn<int>("bitsPerSample");

@@ -1,5 +1,4 @@
-// Every caption of the main window stays readable under any desktop colour scheme: the
-// contrast between each caption's ink and the background behind it is measured as drawn.
+// Every caption of the main window, as drawn, stays readable under any colour scheme.
 
 #include "support/form_fixture.h"
 
@@ -55,8 +54,7 @@ double ContrastRatio(QRgb a, QRgb b) {
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
-// The contrast between the most common colour of a region (its background) and the
-// pixel that stands out most against it (the ink of its caption or its border).
+// The contrast between a region's most common colour and the one standing out most from it.
 double RegionContrast(const QImage& image, const QRect& region) {
     QHash<QRgb, int> counts;
     const QRect r = region.intersected(image.rect());

@@ -26,8 +26,7 @@ private slots:
         QCOMPARE(OnScreenPosition(QSize(1064, 443), available), position);
     }
 
-    // The offscreen screen is smaller than the window: it opens at the top-left corner,
-    // not with its left part off the screen.
+    // On the offscreen screen, smaller than the window, it opens at the top-left corner.
     void mainWindowOnItsScreen() {
         FormFixture f;
         PlaceOnScreen(f.form);
