@@ -3,6 +3,7 @@
 #include "run_fixture.h"
 #include "support/test_images.h"
 
+#include <QPainter>
 #include <QThread>
 #include <QtTest>
 
@@ -21,12 +22,10 @@ void LetFileTimesSettle() {
 // A photo-like JPEG with its red raised by `tint`, so two versions differ in every pixel.
 QString WriteJpeg(const QString& path, int tint, QSize size = {320, 240}) {
     QImage image = NoisyImage(size.width(), size.height());
-    for (int y = 0; y < image.height(); ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            row[x] = qRgb(qMin(255, qRed(row[x]) + tint), qGreen(row[x]), qBlue(row[x]));
-        }
-    }
+    QPainter painter(&image);
+    painter.setCompositionMode(QPainter::CompositionMode_Plus);  // adds, up to 255
+    painter.fillRect(image.rect(), QColor(tint, 0, 0));
+    painter.end();
     image.save(path, "JPG", 90);
     return path;
 }
