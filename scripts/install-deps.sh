@@ -1,5 +1,6 @@
 #!/bin/sh
 # Installs every Debian package that building, running and testing Velloran need.
+# With --packaging also the tools that build and check the Debian package (CI uses it).
 # Safe to run again: apt-get skips what is already installed.
 set -eu
 
@@ -12,6 +13,7 @@ qt6-base-dev
 qt6-base-dev-tools
 qt6-image-formats-plugins
 qt6-qpa-plugins
+qt6-translations-l10n
 libgl-dev
 libgif-dev
 libpng-dev
@@ -25,6 +27,15 @@ imagemagick
 libjpeg-turbo-progs
 util-linux
 "
+
+if [ "${1:-}" = "--packaging" ]; then
+    PACKAGES="$PACKAGES
+debhelper
+lintian
+appstream
+desktop-file-utils
+"
+fi
 
 missing=""
 for p in $PACKAGES; do
