@@ -63,7 +63,7 @@ fi
 # ---- Build the helper ----
 build_helper() {
     cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DVELLORAN_BUILD_TESTS=OFF -DVELLORAN_BUILD_BENCH=ON >/dev/null
+        -DBUILD_TESTING=OFF -DVELLORAN_BUILD_BENCH=ON >/dev/null
     ninja -C "$BUILD" velloran_bench_jpeg velloran_bench_batch_run velloran_bench_png_road \
         velloran-convert >/dev/null
     HELPER="$BUILD/bench/velloran_bench_jpeg"

@@ -30,7 +30,7 @@ for tool in cmake ninja; do
 done
 
 cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DVELLORAN_BUILD_TESTS=OFF -DVELLORAN_BUILD_BENCH=ON >/dev/null
+    -DBUILD_TESTING=OFF -DVELLORAN_BUILD_BENCH=ON >/dev/null
 if ! ninja -C "$BUILD" velloran_bench_scan >/dev/null; then
     echo "velloran_bench_scan was not built (is bench/scan added to bench/CMakeLists.txt?)" >&2
     exit 1

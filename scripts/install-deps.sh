@@ -28,7 +28,9 @@ libjpeg-turbo-progs
 util-linux
 "
 
+packaging=0
 if [ "${1:-}" = "--packaging" ]; then
+    packaging=1
     PACKAGES="$PACKAGES
 debhelper
 lintian
@@ -44,19 +46,26 @@ for p in $PACKAGES; do
     fi
 done
 
-if [ -z "$missing" ]; then
-    echo "install-deps: all packages present"
-    exit 0
-fi
-
 if [ "$(id -u)" -eq 0 ]; then
     SUDO=""
 else
     SUDO="sudo"
 fi
-
-echo "install-deps: installing$missing"
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-# shellcheck disable=SC2086
-$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing
+
+if [ -z "$missing" ]; then
+    echo "install-deps: all packages present"
+else
+    echo "install-deps: installing$missing"
+    $SUDO apt-get update -qq
+    # shellcheck disable=SC2086
+    $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing
+fi
+
+# The package's Build-Depends (debian/control) may name more than the list above.
+root="$(cd "$(dirname "$0")/.." && pwd)"
+if [ "$packaging" -eq 1 ] && ! (cd "$root" && dpkg-checkbuilddeps >/dev/null 2>&1); then
+    echo "install-deps: installing the package's build dependencies"
+    $SUDO apt-get update -qq
+    $SUDO env DEBIAN_FRONTEND=noninteractive apt-get build-dep -y -qq --no-install-recommends "$root"
+fi
