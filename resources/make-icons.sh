@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Renders the scalable icon resources/velloran.svg into the PNG sizes that the desktop's
 # icon theme and the window use: resources/icons/<size>/velloran.png. Run it after
 # changing the SVG and commit the PNGs (each is a few KB). Needs rsvg-convert

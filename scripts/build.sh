@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Configures and builds Velloran. Usage: scripts/build.sh [--sanitize] [target...]
 # The normal build goes to build/, the sanitizer build to build-asan/. Without a target
 # everything is built (program, converter and tests); scripts/start.sh builds only the

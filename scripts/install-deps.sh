@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Installs every Debian package that building, running and testing Velloran need.
 # With --packaging also the tools that build and check the Debian package (CI uses it).
 # Safe to run again: apt-get skips what is already installed.

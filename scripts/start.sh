@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Installs what Velloran needs, builds the program (not the tests) and starts it.
 # Without a display the window opens on a virtual one (Xvfb).
 set -eu

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "batch/converter.h"
 
 #include "util/file_ops.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "batch/picture_loader.h"
 
 #include "batch/jpeg_error_manager.h"

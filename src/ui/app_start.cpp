@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/app_start.h"
 
 #include "qt_translations.h"

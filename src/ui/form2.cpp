@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/form2.h"
 
 #include "util/cursor_file.h"

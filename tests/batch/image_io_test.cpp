@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "batch/bitmap_writer.h"
 #include "batch/picture_loader.h"
 #include "batch/save_jpeg.h"
