@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Times the JPEG stamping roads on a generated corpus of photo-like JPEGs and prints,
 # for each road and picture size, milliseconds per picture (wall and CPU), the ratio to the floor
 # (libjpeg-turbo's djpeg | cjpeg -quality 85) and the peak resident memory. The road "batch" is
@@ -65,7 +66,7 @@ fi
 # ---- Build the helper ----
 build_helper() {
     cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_CXX_COMPILER_LAUNCHER="$(command -v ccache || true)" -DVELLORAN_BUILD_TESTS=OFF -DVELLORAN_BUILD_BENCH=ON >/dev/null
+        -DCMAKE_CXX_COMPILER_LAUNCHER="$(command -v ccache || true)" -DBUILD_TESTING=OFF -DVELLORAN_BUILD_BENCH=ON >/dev/null
     ninja -C "$BUILD" velloran_bench_jpeg velloran_bench_batch_run velloran_bench_png_road \
         velloran-convert >/dev/null
     HELPER="$BUILD/bench/velloran_bench_jpeg"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Times the real "Start Stamping" handler on an offscreen window over the pictures of a
 // list file, and prints milliseconds per picture, peak memory, how resident memory moved
 // through the run and the longest time the event loop went without a turn.

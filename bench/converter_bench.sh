@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Times velloran-convert on each road the batch run sends through it (PNG and TIFF sources to
 # the JPEG the loader reads; stamped bitmaps to GIF, PNG, TIFF and ICO), and ImageMagick's
 # `convert` on the same conversion of the same pictures in the same run. Prints per road the
@@ -37,7 +38,7 @@ if [[ -z "${XDG_RUNTIME_DIR:-}" ]]; then
 fi
 
 cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_CXX_COMPILER_LAUNCHER="$(command -v ccache || true)" -DVELLORAN_BUILD_TESTS=OFF \
+    -DCMAKE_CXX_COMPILER_LAUNCHER="$(command -v ccache || true)" -DBUILD_TESTING=OFF \
     -DVELLORAN_BUILD_BENCH=ON >/dev/null
 ninja -C "$BUILD" velloran_bench_jpeg velloran-convert >/dev/null
 HELPER="$BUILD/bench/velloran_bench_jpeg"

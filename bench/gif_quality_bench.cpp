@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // GIF quality of the converter: its adaptive palette with an ordered dither against the
 // fixed 6x7x6 colour cube with the same 8x8 Bayer dither, which the converter used
 // before. Both are measured in the same run on the same pictures: a photo-like picture,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Timing helper for bench/batch_bench.sh: makes the corpus and runs one picture road
 // (load, stamp, write at quality 85) over a list of files, printing the median time per
 // picture. The script times whole runs and peak memory from outside.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Times the JPEG road (read the picture, write the copy at quality 85) on a camera-like
 // JPEG with and without carrying its metadata, and prints the medians and their ratio.
 // The metadata step of the PNG and TIFF roads (a rewrite of the converter's file) is

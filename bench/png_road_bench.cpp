@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Helper for the PNG road of bench/batch_bench.sh. For each JPEG picture it times the
 // batch's own steps on it: loading, the JPEG save at quality 85 (the cost a PNG copy is
 // measured against) and the bitmap the batch writes under a PNG copy's name before the

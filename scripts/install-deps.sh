@@ -1,5 +1,7 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Installs every Debian package that building, running and testing Velloran need.
+# With --packaging also the tools that build and check the Debian package (CI uses it).
 # Safe to run again: apt-get skips what is already installed.
 set -eu
 
@@ -12,6 +14,7 @@ qt6-base-dev
 qt6-base-dev-tools
 qt6-image-formats-plugins
 qt6-qpa-plugins
+qt6-translations-l10n
 libgl-dev
 libgif-dev
 libimagequant-dev
@@ -30,6 +33,17 @@ libjpeg-turbo-progs
 util-linux
 "
 
+packaging=0
+if [ "${1:-}" = "--packaging" ]; then
+    packaging=1
+    PACKAGES="$PACKAGES
+debhelper
+lintian
+appstream
+desktop-file-utils
+"
+fi
+
 missing=""
 for p in $PACKAGES; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
@@ -37,19 +51,26 @@ for p in $PACKAGES; do
     fi
 done
 
-if [ -z "$missing" ]; then
-    echo "install-deps: all packages present"
-    exit 0
-fi
-
 if [ "$(id -u)" -eq 0 ]; then
     SUDO=""
 else
     SUDO="sudo"
 fi
-
-echo "install-deps: installing$missing"
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-# shellcheck disable=SC2086
-$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing
+
+if [ -z "$missing" ]; then
+    echo "install-deps: all packages present"
+else
+    echo "install-deps: installing$missing"
+    $SUDO apt-get update -qq
+    # shellcheck disable=SC2086
+    $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing
+fi
+
+# The package's Build-Depends (debian/control) may name more than the list above.
+root="$(cd "$(dirname "$0")/.." && pwd)"
+if [ "$packaging" -eq 1 ] && ! (cd "$root" && dpkg-checkbuilddeps >/dev/null 2>&1); then
+    echo "install-deps: installing the package's build dependencies"
+    $SUDO apt-get update -qq
+    $SUDO env DEBIAN_FRONTEND=noninteractive apt-get build-dep -y -qq --no-install-recommends "$root"
+fi

@@ -1,10 +1,11 @@
 #!/bin/sh
-# Installs what Velloran needs, builds it and starts it. Without a display the window
-# opens on a virtual one (Xvfb).
+# SPDX-License-Identifier: MIT
+# Installs what Velloran needs, builds the program (not the tests) and starts it.
+# Without a display the window opens on a virtual one (Xvfb).
 set -eu
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
-./scripts/build.sh
+./scripts/build.sh velloran
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     exec ./build/src/velloran
 fi

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Installs what Velloran needs, builds it and runs every test.
 # Usage: scripts/test.sh [--sanitize]
 set -eu

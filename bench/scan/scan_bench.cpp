@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Builds a tree of 100,000 files in 5,000 folders (once) and clicks "Add All File(s) In
 // Folder" on it with "*" through the real handler, on an offscreen window. Prints the
 // files added per second and the longest time the event loop went without a turn.

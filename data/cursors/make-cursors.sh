@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Draws the two pointer files that sit beside the program: the hand shown over push
 # buttons ("HAND-M.CUR", a 32 x 32 cursor whose hot spot is the index fingertip) and
 # the pointer shown while list entries are dragged ("drag.ico").

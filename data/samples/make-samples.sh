@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Draws the sample images that ship beside the program in "Samples", one scene per
 # image format the program stamps: JPEG (one carrying an EXIF orientation, one marked
 # 300 DPI), PNG, GIF, BMP and TIFF. Everything is drawn here; nothing is downloaded.

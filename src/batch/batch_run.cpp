@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // "Start Stamping": stamps every file of the list and writes each copy into the output
 // folder under the source's name and in the source's format.
 #include "batch/bitmap_writer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "batch/bitmap_structure.h"
 
 #include <QtEndian>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "batch/bitmap_writer.h"
 
 #include "util/result_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Both runs draw in the stamp-text box's font and colour.
 #include "ui/form1.h"
 #include "ui/stamp_text_box.h"

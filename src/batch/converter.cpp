@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "batch/converter.h"
 
 #include "batch/run_and_wait.h"

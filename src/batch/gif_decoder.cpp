@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "batch/gif_decoder.h"
 
 #include <gif_lib.h>

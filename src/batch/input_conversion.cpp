@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "batch/input_conversion.h"
 
 #include "batch/converter.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "batch/jpeg_error_manager.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "batch/jpeg_metadata_markers.h"
 
 #include <exiv2/exiv2.hpp>

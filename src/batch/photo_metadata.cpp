@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "batch/photo_metadata.h"
 
 #include "batch/jpeg_metadata_salvage.h"

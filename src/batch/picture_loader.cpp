@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "batch/picture_loader.h"
 
 #include "batch/bitmap_structure.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "batch/pixel_buffer_pool.h"
 
 #include <cstdlib>

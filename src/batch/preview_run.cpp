@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The hidden preview button: stamps the first file of the list and shows it in the
 // preview window in place of the main window. Nothing is written.
 #include "batch/input_conversion.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "batch/progress_bar_text.h"
 
 #include <QProgressBar>

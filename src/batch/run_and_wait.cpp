@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "batch/run_and_wait.h"
 
 #include "batch/progress_bar_text.h"

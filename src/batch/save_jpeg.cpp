@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "batch/save_jpeg.h"
 
 #include "batch/jpeg_error_manager.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/canvas.h"
 
 #include <QFontMetricsF>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/overlay_text.h"
 
 #include "util/error_trap.h"

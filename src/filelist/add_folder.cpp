@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // "Add All File(s) In Folder": every file of one extension in a folder tree.
 #include "filelist/add_folder_tree.h"
 #include "filelist/browse_for_folder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "filelist/add_folder_tree.h"
 
 #include "filelist/file_list_view.h"

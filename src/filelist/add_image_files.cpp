@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // "Add Image File(s)": the files picked in the open-file dialog.
 #include "filelist/file_list_view.h"
 #include "ui/form1.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "filelist/browse_for_folder.h"
 
 #include "util/dialogs.h"

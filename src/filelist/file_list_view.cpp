@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "filelist/file_list_view.h"
 
 #include "util/vb_error.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "filelist/folder_scan.h"
 
 #include "util/error_trap.h"

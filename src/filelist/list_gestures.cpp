@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Editing gestures of the file list: removing, clearing, and reordering by dragging.
 #include "filelist/file_list_view.h"
 #include "ui/form1.h"

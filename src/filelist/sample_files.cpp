@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "filelist/sample_files.h"
 
 #include "filelist/file_list_view.h"

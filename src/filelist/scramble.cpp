@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "filelist/scramble.h"
 
 #include "util/vb_error.h"

@@ -1,5 +1,7 @@
+// SPDX-License-Identifier: MIT
 #include "ui/app_start.h"
 
+#include "qt_translations.h"
 #include "ui/form1.h"
 #include "ui/qt_dialogs.h"
 #include "ui/screen_placement.h"
@@ -13,7 +15,8 @@ int RunVelloran(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Velloran"));
     QApplication::setOrganizationName(QStringLiteral("Tellwick"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/velloran/velloran.png")));
-    QApplication::setDesktopFileName(QStringLiteral("velloran"));
+    QApplication::setDesktopFileName(QStringLiteral("org.velloran.Velloran"));
+    LoadQtTranslations(app);
     RaiseImageAllocationLimit();
 
     QtDialogs dialogs;

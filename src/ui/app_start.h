@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Creates the application, loads and shows the main window and runs the event loop.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/combo_text.h"
 
 #include "util/vb_error.h"

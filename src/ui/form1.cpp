@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/form1.h"
 
 #include "filelist/file_list_view.h"

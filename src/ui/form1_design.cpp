@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window's controls as designed: positions and sizes in twips (15 per pixel),
 // captions, fonts and tab order.
 #include "filelist/file_list_view.h"

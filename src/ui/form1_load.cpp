@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window's load sequence, run once before the window is shown.
 #include "filelist/file_list_view.h"
 #include "filelist/sample_files.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The stamp option dialogs: output folder, font, colour and the JPEG quality help.
 #include "filelist/browse_for_folder.h"
 #include "ui/color_swatch.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Hover feedback: the hand over push buttons, the arrow elsewhere; neither replaces
 // the busy pointer.
 #include "ui/form1.h"

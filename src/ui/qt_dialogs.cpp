@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/qt_dialogs.h"
 
 #include "core/canvas.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Restores every stamping choice from the settings store into the window's controls.
 #include "core/stamp_modes.h"
 #include "ui/color_swatch.h"

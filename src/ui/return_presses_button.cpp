@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/return_presses_button.h"
 
 #include <QEvent>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Each stamping control writes its key the moment it changes.
 #include "ui/form1.h"
 #include "ui/settings_keys.h"

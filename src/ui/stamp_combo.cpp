@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fills the stamp-text box according to the chosen stamp mode.
 #include "core/stamp_modes.h"
 #include "core/stamp_text.h"

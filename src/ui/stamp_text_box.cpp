@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/stamp_text_box.h"
 
 #include "core/canvas.h"

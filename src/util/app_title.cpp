@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "util/app_title.h"
 
 namespace {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "util/cursor_file.h"
 
 #include "util/vb_error.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "util/environment.h"
 
 #include "util/temp_folder.h"

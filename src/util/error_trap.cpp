@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "util/error_trap.h"
 
 ErrorTrap::ErrorTrap(Dialogs& dialogs, QString where, QString project)

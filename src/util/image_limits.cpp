@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "util/image_limits.h"
 
 #include <QImageReader>

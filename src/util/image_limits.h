@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Camera photos beyond 34 megapixels exceed Qt's default 128 MB image allocation

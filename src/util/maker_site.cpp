@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "util/maker_site.h"
 
 #include "util/dialogs.h"

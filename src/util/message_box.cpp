@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "util/message_box.h"
 
 #include "util/app_title.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "util/paths.h"
 
 #include "util/environment.h"

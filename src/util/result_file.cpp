@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "util/result_file.h"
 
 #include "util/file_ops.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "util/temp_folder.h"
 
 #include "util/vb_error.h"

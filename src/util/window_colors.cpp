@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "util/window_colors.h"
 
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "batch/decode_ahead.h"
 #include "batch/picture_loader.h"
 #include "run_fixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The picture loader against damaged, hostile and special files; a hang fails by time-out.
 
 #include "batch/gif_bytes.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "batch/bitmap_writer.h"
 #include "batch/gif_bytes.h"
 #include "batch/picture_loader.h"

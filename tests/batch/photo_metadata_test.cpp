@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "batch/photo_metadata.h"
 #include "batch/save_jpeg.h"
 #include "run_fixture.h"

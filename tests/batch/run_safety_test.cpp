@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs as an attacker or an unlucky user meets them: nothing is lost, nothing planted used.
 #include "batch/gif_bytes.h"
 #include "run_fixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes <folder>/overlay-<position>.png for each of the nine positions: a three-line
 // stamp in a serif bold italic face and orange on a gradient, so placement can be judged
 // by eye. Usage: overlay_preview [folder] (default /tmp).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/overlay_text.h"
 #include "ink.h"
 #include "support/fake_dialogs.h"

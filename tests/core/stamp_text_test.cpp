@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/stamp_text.h"
 
 #include <QtTest>

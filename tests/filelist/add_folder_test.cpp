@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "filelist/folder_scan.h"
 #include "folder_tree.h"
 #include "support/form_fixture.h"

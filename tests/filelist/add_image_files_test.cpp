@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "folder_tree.h"
 #include "support/form_fixture.h"
 #include "util/app_title.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "filelist/scramble.h"
 #include "support/form_fixture.h"
 #include "ui/settings_store.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What velloran-convert reads: hostile files refused in bounded time and memory; pixels kept.
 
 #include "batch/gif_bytes.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Black-box tests for velloran-convert: run the built binary and inspect what it wrote.
 
 #include "support/test_environment.h"

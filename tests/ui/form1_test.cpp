@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/form1.h"
 #include "support/form_fixture.h"
 #include "util/window_colors.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/form2.h"
 #include "support/fake_dialogs.h"
 #include "support/test_environment.h"

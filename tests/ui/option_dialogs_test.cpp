@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/form_fixture.h"
 #include "util/vb_convert.h"
 

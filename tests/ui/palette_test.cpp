@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every caption of the main window, as drawn, stays readable under any colour scheme.
 
 #include "support/form_fixture.h"

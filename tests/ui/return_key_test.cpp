@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/form_fixture.h"
 #include "ui/form2.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/screen_placement.h"
 #include "support/form_fixture.h"
 

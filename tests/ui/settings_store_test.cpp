@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/settings_store.h"
 #include "support/form_fixture.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/ink.h"
 #include "core/overlay_text.h"
 #include "core/stamp_text.h"

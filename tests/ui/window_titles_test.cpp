@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Window titles as the X server holds them (under xvfb-run when installed), else as Qt does.
 
 #include "support/form_fixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "util/error_trap.h"
 #include "support/fake_dialogs.h"
 #include "support/test_environment.h"

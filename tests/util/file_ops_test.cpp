@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "util/file_ops.h"
 #include "support/raised.h"
 #include "support/test_environment.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "util/paths.h"
 #include "support/raised.h"
 #include "support/test_environment.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "util/result_file.h"
 #include "support/test_environment.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "util/vb_convert.h"
 #include "support/raised.h"
 

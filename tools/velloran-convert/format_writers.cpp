@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "format_writers.h"
 
 #include <QBuffer>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "gif_writer.h"
 
 #include <gif_lib.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "image_ops.h"
 
 #include <QColorSpace>

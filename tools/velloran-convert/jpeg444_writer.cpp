@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "jpeg444_writer.h"
 
 #include <QColorSpace>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // velloran-convert: converts one image file to another format, see usageText().
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "palette_quantiser.h"
 
 #include <libimagequant.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tiff_check.h"
 
 #include <tiffio.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tiff_writer.h"
 
 #include <tiffio.h>
