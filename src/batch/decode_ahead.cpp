@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "batch/decode_ahead.h"
 
+#include "batch/picture_format.h"
 #include "batch/picture_loader.h"
 
 #include <QFile>
@@ -40,7 +41,7 @@ struct FileIdentity {
 
 // The identity of the regular file that `path` names now, following links as a load does.
 std::optional<FileIdentity> IdentityAt(const QString& path) {
-    struct stat st{};
+    struct stat st {};
     const QByteArray name = QFile::encodeName(path);
     if (name.isEmpty() || ::stat(name.constData(), &st) != 0 || !S_ISREG(st.st_mode) ||
         ::access(name.constData(), R_OK) != 0) {
@@ -63,6 +64,24 @@ bool ChangedNear(const FileIdentity& file, const timespec& readStart) {
     return Nanoseconds(file.modified) >= limit || Nanoseconds(file.changed) >= limit;
 }
 
+constexpr qint64 kSniffBytes = 64;
+
+// Qt's reader for each format the picture loader accepts; nullptr for every other.
+const char* ReaderFormat(PictureFormat format) {
+    switch (format) {
+        case PictureFormat::Jpeg:
+            return "jpeg";
+        case PictureFormat::Bmp:
+            return "bmp";
+        case PictureFormat::Gif:
+            return "gif";
+        case PictureFormat::Icon:
+            return "ico";
+        default:
+            return nullptr;
+    }
+}
+
 // Opens the file without following it into a FIFO or device (O_NONBLOCK: opening a FIFO
 // never waits for a writer) and reads the picture's size from its header. The identity of
 // the file opened is kept, so a later swap of the path shows up as another identity.
@@ -75,7 +94,7 @@ std::optional<FileIdentity> OpenAndCheckSize(const QString& path) {
     if (fd < 0) {
         return std::nullopt;
     }
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return std::nullopt;
@@ -85,10 +104,17 @@ std::optional<FileIdentity> OpenAndCheckSize(const QString& path) {
         ::close(fd);
         return std::nullopt;
     }
-    QImageReader reader(&file);
-    reader.setDecideFormatFromContent(true);
+    // Only the formats the loader reads are looked at, each by its own reader: no other
+    // decoder of Qt's ever sees a file the run will refuse anyway.
+    const char* format = ReaderFormat(SniffPictureFormat(file.peek(kSniffBytes)));
+    if (format == nullptr) {
+        return std::nullopt;
+    }
+    QImageReader reader(&file, format);
+    reader.setAutoDetectImageFormat(false);
     const QSize size = reader.size();
-    if (!size.isValid() || qint64(size.width()) * size.height() * 4 > DecodeAhead::kMaxPictureBytes) {
+    if (!size.isValid() ||
+        qint64(size.width()) * size.height() * 4 > DecodeAhead::kMaxPictureBytes) {
         return std::nullopt;
     }
     return FileIdentity::Of(st);
@@ -215,14 +241,15 @@ void DecodeAhead::Work() {
         changed_.wait(lock, [&] {
             return stopping_ ||
                    (!held_ && std::any_of(jobs_.begin(), jobs_.end(), [](const auto& job) {
-                        return job->state == Job::State::Queued;
-                    }));
+                       return job->state == Job::State::Queued;
+                   }));
         });
         if (stopping_) {
             return;
         }
-        const std::shared_ptr<Job> job = *std::find_if(
-            jobs_.begin(), jobs_.end(), [](const auto& j) { return j->state == Job::State::Queued; });
+        const std::shared_ptr<Job> job =
+            *std::find_if(jobs_.begin(), jobs_.end(),
+                          [](const auto& j) { return j->state == Job::State::Queued; });
         job->state = Job::State::Running;
         lock.unlock();
 
