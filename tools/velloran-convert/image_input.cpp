@@ -152,7 +152,6 @@ QImage readImage(const QString& path, QString* error) {
     // get what the limit leaves.
     const qint64 budget = qMax<qint64>(kLimitBytes - data.size(), 1);
     QImageReader::setAllocationLimit(int(qMax<qint64>(budget >> 20, 1)));
-    bool tooLarge = false;
     QImage image;
     switch (SniffPictureFormat(data)) {
         case PictureFormat::Jpeg:
@@ -172,11 +171,11 @@ QImage readImage(const QString& path, QString* error) {
             break;
         }
         case PictureFormat::Png:
-            image = readChecked(data, "png", pngProblem(data, budget, &tooLarge), error);
+            image = readChecked(data, "png", pngProblem(data, budget), error);
             tagPlainGammaAsSrgb(image);
             break;
         case PictureFormat::Tiff:
-            image = readChecked(data, "tiff", tiffProblem(data, budget, &tooLarge), error);
+            image = readChecked(data, "tiff", tiffProblem(data, budget), error);
             break;
         default:
             *error = QStringLiteral("it is not a JPEG, PNG, TIFF, BMP or GIF picture");

@@ -54,8 +54,7 @@ qint64 compressedStart(const QByteArray& type, const char* data, qint64 length) 
 
 }  // namespace
 
-QString pngProblem(const QByteArray& data, qint64 byteLimit, bool* tooLarge) {
-    *tooLarge = false;
+QString pngProblem(const QByteArray& data, qint64 byteLimit) {
     const qint64 size = data.size();
     qint64 budget = byteLimit;
     bool sawHeader = false;
@@ -76,10 +75,12 @@ QString pngProblem(const QByteArray& data, qint64 byteLimit, bool* tooLarge) {
             const qint64 width = bigEndian32(data, at + 8);
             const qint64 height = bigEndian32(data, at + 12);
             const int bitDepth = uchar(body[8]);
+            // PNG sides run from 1 to 2^31 - 1; within that the product below cannot overflow.
+            if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF)
+                return QStringLiteral("the file is damaged or truncated (its header is invalid)");
             // Qt holds 16-bit pictures at 8 bytes a pixel, all others at up to 4.
             budget -= width * height * (bitDepth == 16 ? 8 : 4);
             if (budget < 0) {
-                *tooLarge = true;
                 return QStringLiteral("the picture is too large (%1 x %2 pixels)")
                     .arg(width)
                     .arg(height);
@@ -91,7 +92,6 @@ QString pngProblem(const QByteArray& data, qint64 byteLimit, bool* tooLarge) {
             if (start >= 0 && start < length) {
                 const qint64 unpacked = unpackedBytes(body + start, length - start, budget);
                 if (unpacked > budget) {
-                    *tooLarge = true;
                     return QStringLiteral(
                                "the picture is too large (its %1 chunk unpacks to "
                                "more than the memory limit)")

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "tiff_writer.h"
 
-#include <tiffio.h>
+#include "tiff_memory.h"
 
 #include <QColorSpace>
 #include <algorithm>
@@ -16,62 +16,6 @@
 namespace velloran::convert {
 
 namespace {
-
-// libtiff's view of a growing byte array: it seeks back to patch offsets, so the array is
-// written at a position rather than appended to.
-struct MemoryFile {
-    QByteArray* data;
-    toff_t position = 0;
-};
-
-tsize_t readNothing(thandle_t, tdata_t, tsize_t) {
-    return 0;
-}
-
-tsize_t writeAt(thandle_t handle, tdata_t buffer, tsize_t size) {
-    auto* file = static_cast<MemoryFile*>(handle);
-    if (size < 0)
-        return -1;
-    const toff_t end = file->position + toff_t(size);
-    if (end > toff_t(std::numeric_limits<qsizetype>::max() / 2))
-        return -1;
-    if (qsizetype(end) > file->data->size()) {
-        // Doubling keeps the copying linear in the final size.
-        if (qsizetype(end) > file->data->capacity())
-            file->data->reserve(std::max(qsizetype(end), file->data->capacity() * 2));
-        file->data->resize(qsizetype(end));
-    }
-    std::memcpy(file->data->data() + file->position, buffer, size_t(size));
-    file->position = end;
-    return size;
-}
-
-toff_t seekTo(thandle_t handle, toff_t offset, int whence) {
-    auto* file = static_cast<MemoryFile*>(handle);
-    const toff_t base = whence == SEEK_CUR ? file->position
-                        : whence == SEEK_END ? toff_t(file->data->size())
-                                             : 0;
-    file->position = base + offset;
-    return file->position;
-}
-
-int closeNothing(thandle_t) {
-    return 0;
-}
-
-toff_t sizeOf(thandle_t handle) {
-    return toff_t(static_cast<MemoryFile*>(handle)->data->size());
-}
-
-int mapNothing(thandle_t, tdata_t*, toff_t*) {
-    return 0;
-}
-
-void unmapNothing(thandle_t, tdata_t, toff_t) {}
-
-struct TiffCloser {
-    void operator()(TIFF* tiff) const { TIFFClose(tiff); }
-};
 
 // The pixel layout written: samples in R, G, B(, A) order without padding inside a row.
 struct Layout {
@@ -97,13 +41,9 @@ struct Shape {
     uint32_t rowsPerStrip = 1;
 };
 
-using Tiff = std::unique_ptr<TIFF, TiffCloser>;
-
 // A TIFF of `rows` rows in memory, with the tags that the strips' encoding depends on.
-Tiff openEncoder(MemoryFile* file, const Shape& shape, int rows) {
-    // "m": no memory mapping of an output.
-    Tiff out(TIFFClientOpen("velloran-convert", "wm", file, readNothing, writeAt, seekTo,
-                            closeNothing, sizeOf, mapNothing, unmapNothing));
+TiffHandle openEncoder(TiffMemoryFile* file, const Shape& shape, int rows) {
+    TiffHandle out = openTiffWriter(file);
     if (!out)
         return out;
     TIFF* t = out.get();
@@ -135,11 +75,11 @@ struct EncodedStrips {
 // single pass over the whole picture makes there.
 bool encodeRows(const uchar* bits, qsizetype bytesPerLine, const Shape& shape, int firstRow,
                 int rows, EncodedStrips* encoded) {
-    MemoryFile file{&encoded->file};
+    TiffMemoryFile file{nullptr, &encoded->file};
     const qsizetype rowBytes = qsizetype(shape.width) * shape.samplesWritten * shape.bits / 8;
     // A photo codes to about half its size; room for that spares most regrowing copies.
     encoded->file.reserve(rowBytes * rows / 2 + 4096);
-    const Tiff out = openEncoder(&file, shape, rows);
+    const TiffHandle out = openEncoder(&file, shape, rows);
     if (!out)
         return false;
     TIFF* t = out.get();
@@ -247,8 +187,8 @@ bool encodeTiff(const QImage& image, QByteArray* tiff, QString* error) {
                                                         : QByteArray();
     tiff->clear();
     tiff->reserve(upper.file.size() + lower.file.size() + icc.size() + 4096);
-    MemoryFile file{tiff};
-    const Tiff out = openEncoder(&file, shape, height);
+    TiffMemoryFile file{nullptr, tiff};
+    const TiffHandle out = openEncoder(&file, shape, height);
     if (!out) {
         *error = QStringLiteral("the TIFF encoder cannot start");
         return false;
