@@ -20,7 +20,6 @@ libgif-dev
 libimagequant-dev
 libpng-dev
 libtiff-dev
-libturbojpeg0-dev
 libjpeg62-turbo-dev
 libexiv2-dev
 zlib1g-dev
