@@ -176,15 +176,19 @@ int DotsPerMetre(const jpeg_decompress_struct& info, UINT16 density) {
 }
 
 // Takes the embedded profile while the saved markers are still there.
-QByteArray IccProfile(jpeg_decompress_struct* info) {
+// Reads the colour profile with an error return of its own: libjpeg's allocator leaves
+// through the error manager when memory runs out.
+bool ReadIccProfile(JpegDecoder* decoder, QByteArray* profile) {
+    if (setjmp(decoder->errors.jump)) {
+        return false;
+    }
     JOCTET* bytes = nullptr;
     unsigned int length = 0;
-    if (!jpeg_read_icc_profile(info, &bytes, &length)) {
-        return QByteArray();
+    if (jpeg_read_icc_profile(&decoder->info, &bytes, &length)) {
+        *profile = QByteArray(reinterpret_cast<const char*>(bytes), qsizetype(length));
+        std::free(bytes);
     }
-    QByteArray profile(reinterpret_cast<const char*>(bytes), qsizetype(length));
-    std::free(bytes);
-    return profile;
+    return true;
 }
 
 DecodedJpeg Failed(const JpegErrorManager& errors) {
@@ -207,7 +211,11 @@ DecodedJpeg DecodeJpeg(const QByteArray& data, qint64 byteLimit, bool wantProfil
         return Failed(decoder.errors);
     }
     jpeg_decompress_struct& info = decoder.info;
-    const qint64 imageBytes = qint64(info.image_width) * info.image_height * 4;
+    // Saved markers are freed when decoding finishes.
+    const int orientation = ExifOrientation(info);
+    // Turning the picture a quarter round holds a second copy of it for a moment.
+    const qint64 imageBytes =
+        qint64(info.image_width) * info.image_height * 4 * (orientation >= 5 ? 2 : 1);
     DecodedJpeg result;
     if (byteLimit > 0 && imageBytes > byteLimit) {
         result.tooLarge = true;
@@ -220,10 +228,8 @@ DecodedJpeg DecodeJpeg(const QByteArray& data, qint64 byteLimit, bool wantProfil
     if (byteLimit > 0) {
         info.mem->max_memory_to_use = long(std::max<qint64>(byteLimit - imageBytes, 1));
     }
-    // Saved markers are freed when decoding finishes.
-    const int orientation = ExifOrientation(info);
-    if (wantProfile) {
-        result.iccProfile = IccProfile(&info);
+    if (wantProfile && !ReadIccProfile(&decoder, &result.iccProfile)) {
+        return Failed(decoder.errors);
     }
     QImage image = pixel_buffer_pool::NewRgb32Image(int(info.image_width), int(info.image_height));
     if (image.isNull()) {
