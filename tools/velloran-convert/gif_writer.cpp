@@ -4,6 +4,7 @@
 #include <gif_lib.h>
 
 #include <QColorSpace>
+#include <QColorTransform>
 #include <QHash>
 #include <QList>
 #include <algorithm>
@@ -34,7 +35,10 @@ public:
     explicit PictureRows(const QImage& image)
         : image_(image),
           convert_(image.colorSpace().isValid() &&
-                   image.colorSpace() != QColorSpace(QColorSpace::SRgb)) {}
+                   image.colorSpace() != QColorSpace(QColorSpace::SRgb)),
+          // Built once: every pass over the rows would otherwise build it for each row.
+          toSrgb_(convert_ ? image.colorSpace().transformationToColorSpace(QColorSpace::SRgb)
+                           : QColorTransform()) {}
 
     void read(int y, std::vector<QRgb>& out) const {
         QImage row(image_.constScanLine(y), image_.width(), 1, image_.bytesPerLine(),
@@ -45,8 +49,7 @@ public:
         }
         QImage argb = row.convertToFormat(QImage::Format_ARGB32);
         if (convert_) {
-            argb.setColorSpace(image_.colorSpace());
-            argb.convertToColorSpace(QColorSpace::SRgb);
+            argb.applyColorTransform(toSrgb_);
         }
         const auto* in = reinterpret_cast<const QRgb*>(argb.constScanLine(0));
         std::copy(in, in + image_.width(), out.begin());
@@ -55,6 +58,7 @@ public:
 private:
     const QImage& image_;
     const bool convert_;
+    const QColorTransform toSrgb_;
 };
 
 struct Palette {
