@@ -32,7 +32,5 @@ void SavePictureAsBitmap(const QImage& picture, const QString& path) {
     }
     ResultFile file(path);
     WritePictureAsBitmap(picture, file);
-    // Here the finished bitmap stands complete under file.temporaryPath().
-    file.Finish();
     file.Commit();
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "util/file_ops.h"
 
+#include "util/result_file.h"
 #include "util/vb_error.h"
 
 #include <QCoreApplication>
@@ -72,19 +73,6 @@ void WriteBytesToFile(const QByteArray& bytes, const QString& path) {
     file.close();
 }
 
-namespace {
-
-[[noreturn]] void RaiseFileError(const QString& path, int error) {
-    const QString reason = QString::fromLocal8Bit(std::strerror(error));
-    if (error == ENOSPC || error == EDQUOT) {
-        Raise(vberr::kDiskFull, QStringLiteral("Cannot write \"%1\": the disk is full").arg(path));
-    }
-    Raise(error == EACCES || error == EPERM ? vberr::kPermissionDenied : vberr::kPathFileAccess,
-          QStringLiteral("Cannot write \"%1\": %2").arg(path, reason));
-}
-
-}  // namespace
-
 bool IsOwnFileHolding(const QString& path, const QByteArray& bytes, int mode) {
     const QByteArray native = QFile::encodeName(path);
     struct stat named {};
@@ -122,12 +110,12 @@ void ReplaceWithNewFile(const QString& path, const QByteArray& bytes, int mode) 
     }
     const QByteArray native = QFile::encodeName(path);
     if (::unlink(native.constData()) != 0 && errno != ENOENT) {
-        RaiseFileError(path, errno);
+        ThrowWriteError(path, errno);
     }
     const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                           mode_t(mode));
     if (fd < 0) {
-        RaiseFileError(path, errno);
+        ThrowWriteError(path, errno);
     }
     int error = WriteAll(fd, bytes.constData(), bytes.size());
     // The umask may have taken bits the file needs; it is our own new file.
@@ -139,7 +127,7 @@ void ReplaceWithNewFile(const QString& path, const QByteArray& bytes, int mode) 
     }
     if (error != 0) {
         ::unlink(native.constData());
-        RaiseFileError(path, error);
+        ThrowWriteError(path, error);
     }
 }
 

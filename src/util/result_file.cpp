@@ -53,16 +53,6 @@ bool IsDiskFull(int error) {
                           QStringLiteral("Cannot write \"%1\": %2").arg(path, reason));
 }
 
-[[noreturn]] void ThrowErrno(const QString& path, int error) {
-    if (IsDiskFull(error)) {
-        Throw(ResultFailure::DiskFull, path, QStringLiteral("the disk is full"));
-    }
-    if (error == EACCES || error == EPERM || error == EROFS) {
-        Throw(ResultFailure::NotWritable, path, QStringLiteral("the folder may not be written to"));
-    }
-    Throw(ResultFailure::Other, path, QString::fromLocal8Bit(std::strerror(error)));
-}
-
 QByteArray FolderOf(const QByteArray& path) {
     const qsizetype slash = path.lastIndexOf('/');
     if (slash < 0) {
@@ -91,12 +81,12 @@ QByteArray FollowOwnLinks(const QString& path) {
         const ssize_t length =
             ::readlink(current.constData(), target.data(), size_t(target.size()));
         if (length <= 0 || length >= target.size()) {
-            ThrowErrno(path, length < 0 ? errno : ENAMETOOLONG);
+            ThrowWriteError(path, length < 0 ? errno : ENAMETOOLONG);
         }
         target.truncate(length);
         current = target.startsWith('/') ? target : FolderOf(current) + '/' + target;
     }
-    ThrowErrno(path, ELOOP);
+    ThrowWriteError(path, ELOOP);
 }
 
 QByteArray RandomLetters(int count) {
@@ -166,6 +156,16 @@ void RemoveLeftovers(int folderFd, const QByteArray& folderPath) {
 
 }  // namespace
 
+[[noreturn]] void ThrowWriteError(const QString& path, int error) {
+    if (IsDiskFull(error)) {
+        Throw(ResultFailure::DiskFull, path, QStringLiteral("the disk is full"));
+    }
+    if (error == EACCES || error == EPERM || error == EROFS) {
+        Throw(ResultFailure::NotWritable, path, QStringLiteral("the folder may not be written to"));
+    }
+    Throw(ResultFailure::Other, path, QString::fromLocal8Bit(std::strerror(error)));
+}
+
 ResultFile::ResultFile(const QString& path) : path_(path) {
     const QByteArray target = FollowOwnLinks(path);
     targetPath_ = QFile::decodeName(target);
@@ -179,7 +179,7 @@ ResultFile::ResultFile(const QString& path) : path_(path) {
         if (errno == ENOENT || errno == ENOTDIR) {
             Throw(ResultFailure::FolderMissing, path, QStringLiteral("the folder does not exist"));
         }
-        ThrowErrno(path, errno);
+        ThrowWriteError(path, errno);
     }
     struct stat existing {};
     const bool exists =
@@ -200,7 +200,7 @@ ResultFile::ResultFile(const QString& path) : path_(path) {
     if (fd_ < 0) {
         const int error = errno;
         ::close(folderFd_);
-        ThrowErrno(path, error);
+        ThrowWriteError(path, error);
     }
     temporaryPath_ =
         QFile::decodeName(folder == "/" ? "/" + temporaryName_ : folder + '/' + temporaryName_);
@@ -234,7 +234,7 @@ qint64 ResultFile::writeData(const char* data, qint64 size) {
 }
 
 void ResultFile::Fail(int error) const {
-    ThrowErrno(path_, error);
+    ThrowWriteError(path_, error);
 }
 
 void ResultFile::RaiseWriteError() const {
@@ -247,19 +247,28 @@ void ResultFile::Finish() {
     }
     QIODevice::close();
     const int fd = std::exchange(fd_, -1);
-    // A filesystem without sync support still keeps the bytes; only real failures count.
-    const bool synced = ::fdatasync(fd) == 0 || errno == EINVAL || errno == EROFS;
-    const int syncError = errno;
     if (::close(fd) != 0 && errno != EINTR) {
         Fail(errno);
-    }
-    if (!synced) {
-        Fail(syncError);
     }
 }
 
 void ResultFile::Commit() {
     Finish();
+    // The bytes go to the disk before the name does, so a crash never leaves a short file
+    // under the final name. The file is synced here, not when written: a later step (the
+    // converter) may still replace it under the temporary name.
+    const int fd = ::openat(folderFd_, temporaryName_.constData(),
+                            O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        Fail(errno);
+    }
+    // A filesystem without sync support still keeps the bytes; only real failures count.
+    const bool synced = ::fdatasync(fd) == 0 || errno == EINVAL || errno == EROFS;
+    const int syncError = errno;
+    ::close(fd);
+    if (!synced) {
+        Fail(syncError);
+    }
     if (::renameat(folderFd_, temporaryName_.constData(), folderFd_, targetName_.constData()) !=
         0) {
         Fail(errno);

@@ -20,6 +20,10 @@ private:
     ResultFailure failure_;
 };
 
+// Throws the ResultFileError for a write of `path` that failed with errno `error`: 61 for
+// a full disk, 70 when it may not be written, 75 otherwise.
+[[noreturn]] void ThrowWriteError(const QString& path, int error);
+
 // A result file written under a short temporary name in the folder of its final name and
 // renamed onto that name only when complete: a crash, a full disk or a failed conversion
 // never leaves half a file under a final name, and whatever stood there stays as it was.
@@ -48,10 +52,11 @@ public:
     // Where the bytes are written until Commit().
     const QString& temporaryPath() const { return temporaryPath_; }
 
-    // Puts the written bytes on disk and closes the file: the complete result then stands
-    // under temporaryPath(), where later steps may still change it before Commit().
+    // Closes the file: the complete result then stands under temporaryPath(), where later
+    // steps may still change it before Commit().
     void Finish();
-    // Finishes when still open, then renames the temporary file onto targetPath().
+    // Finishes when still open, puts what stands under temporaryPath() on disk, then
+    // renames it onto targetPath().
     void Commit();
     // The errno of the first failed write(), 0 when none failed.
     int writeError() const { return writeError_; }
