@@ -16,6 +16,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 // Outside any namespace: the macro declares the resource's initialiser where it stands.
 static void InitConverterResource() {
@@ -24,8 +25,7 @@ static void InitConverterResource() {
 
 namespace {
 
-// RunAndWait's result when the child could not be started.
-constexpr qint32 kStartFailed = qint32(0x80040000u) + vberr::kFileNotFound;
+constexpr qint32 kStartFailed = kRunAndWaitStartFailed;
 // The converter's exit code for a command line it does not accept.
 constexpr qint32 kCommandLineRefused = 2;
 constexpr int kConverterMode = 0700;
@@ -54,6 +54,8 @@ public:
                   QStringLiteral("Cannot run the converter: %1").arg(SystemMessage(errno)));
         }
         if (const int error = WriteAll(fd_, bytes.constData(), bytes.size()); error != 0) {
+            // The destructor of an object whose constructor fails never runs.
+            ::close(std::exchange(fd_, -1));
             Raise(vberr::kOutOfMemory,
                   QStringLiteral("Cannot run the converter: %1").arg(SystemMessage(error)));
         }

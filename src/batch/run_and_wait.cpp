@@ -22,8 +22,6 @@ constexpr int kCounterFromPoll = 50;
 constexpr int kNudgeEveryPolls = 150;
 // Shown minimised without focus: the style of a missing or unknown value.
 constexpr int kDefaultWindowStyle = 6;
-constexpr qint32 kStartErrorBase = qint32(0x80040000u);
-constexpr int kFileNotFound = 53;
 constexpr int kDivisionByZero = 11;
 // Enough of a chatty child's standard error to find its last line.
 constexpr qsizetype kStandardErrorTail = 64 * 1024;
@@ -88,9 +86,9 @@ public:
         return true;
     }
 
-    // The exit code as the wait reads it: 259 while the child runs. The state is the
-    // one the event loop last brought up to date (error() is not used: a poll would
-    // leave it at Timedout).
+    // The exit code as the wait reads it: 259 while the child runs. The state is the one
+    // the last Sleep() or turn of the event loop brought up to date (error() is not used:
+    // a poll would leave it at Timedout).
     qint32 ExitCode() const {
         if (process_.state() != QProcess::NotRunning) {
             return kStillActive;
@@ -165,7 +163,7 @@ qint32 RunAndWait(const QString& commandLine, std::optional<int> windowStyle,
         if (childError != nullptr) {
             *childError = child.LastErrorLine();
         }
-        return kStartErrorBase + kFileNotFound;
+        return kRunAndWaitStartFailed;
     }
 
     qint32 exitCode = 0;

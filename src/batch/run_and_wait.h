@@ -25,6 +25,9 @@ class QProgressBar;
 // childError is given it receives the last non-empty line the child wrote to its
 // standard error (or why it could not be started, or which signal ended it). When polls
 // is given it receives the number of 100 ms polls the wait took (0 when nothing started).
+// What RunAndWait returns when the child cannot be started: 53 + 0x80040000.
+inline constexpr qint32 kRunAndWaitStartFailed = qint32(0x80040000u) + 53;
+
 qint32 RunAndWait(const QString& commandLine, std::optional<int> windowStyle, QProgressBar* bar,
                   const QString& barText, int barValue, int fileCount,
                   QString* childError = nullptr, int* polls = nullptr);
