@@ -2,6 +2,7 @@
 #include "batch/photo_metadata.h"
 
 #include "batch/jpeg_metadata_salvage.h"
+#include "batch/save_jpeg.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -80,11 +81,6 @@ bool IsPictureTag(const Exiv2::Exifdatum& datum) {
            name.find("Thumbnail") != std::string::npos;
 }
 
-// The JFIF header of SaveJpeg and the converter round the same way.
-long DotsPerInch(int dotsPerMetre) {
-    return std::clamp(qRound(dotsPerMetre * 0.0254), 1, 65535);
-}
-
 void CorrectExif(Exiv2::ExifData& exif, const QImage& written, bool turned) {
     Exiv2::ExifThumb(exif).erase();
     for (auto it = exif.begin(); it != exif.end();) {
@@ -104,8 +100,8 @@ void CorrectExif(Exiv2::ExifData& exif, const QImage& written, bool turned) {
     }
     exif["Exif.Photo.PixelXDimension"] = uint32_t(written.width());
     exif["Exif.Photo.PixelYDimension"] = uint32_t(written.height());
-    exif["Exif.Image.XResolution"] = Exiv2::URational(DotsPerInch(written.dotsPerMeterX()), 1);
-    exif["Exif.Image.YResolution"] = Exiv2::URational(DotsPerInch(written.dotsPerMeterY()), 1);
+    exif["Exif.Image.XResolution"] = Exiv2::URational(JfifDotsPerInch(written.dotsPerMeterX()), 1);
+    exif["Exif.Image.YResolution"] = Exiv2::URational(JfifDotsPerInch(written.dotsPerMeterY()), 1);
     exif["Exif.Image.ResolutionUnit"] = uint16_t(2);  // inches
 }
 

@@ -87,11 +87,6 @@ struct JpegEncoder {
     JpegEncoder& operator=(const JpegEncoder&) = delete;
 };
 
-// Dots per inch for the JFIF header, within its 16-bit field.
-UINT16 DotsPerInch(int dotsPerMetre) {
-    return UINT16(std::clamp(qRound(dotsPerMetre * 0.0254), 1, 65535));
-}
-
 // Encodes straight from the image's rows: Format_RGB32 is BGRX in memory on a
 // little-endian machine, which libjpeg reads as it stands.
 bool Encode(JpegEncoder* encoder, const QImage* image, int quality,
@@ -116,8 +111,8 @@ bool Encode(JpegEncoder* encoder, const QImage* image, int quality,
     info->optimize_coding = FALSE;
     info->write_JFIF_header = TRUE;
     info->density_unit = 1;
-    info->X_density = DotsPerInch(image->dotsPerMeterX());
-    info->Y_density = DotsPerInch(image->dotsPerMeterY());
+    info->X_density = UINT16(JfifDotsPerInch(image->dotsPerMeterX()));
+    info->Y_density = UINT16(JfifDotsPerInch(image->dotsPerMeterY()));
     jpeg_start_compress(info, TRUE);
     WriteJpegMetadataMarkers(info, metadata);
     constexpr JDIMENSION kRowsPerCall = 16;
@@ -137,6 +132,10 @@ bool Encode(JpegEncoder* encoder, const QImage* image, int quality,
 }
 
 }  // namespace
+
+int JfifDotsPerInch(int dotsPerMetre) {
+    return std::clamp(qRound(dotsPerMetre * 0.0254), 1, 65535);
+}
 
 void SaveJpeg(const QImage& picture, const QString& path, quint8 quality,
               const PhotoMetadata& metadata) {

@@ -6,6 +6,10 @@
 #include <QImage>
 #include <QString>
 
+// Dots per inch as a JPEG's JFIF header records a resolution: rounded, within its 16-bit
+// field. The copy's EXIF resolution is written the same way, so the two agree.
+int JfifDotsPerInch(int dotsPerMetre);
+
 // Writes a picture as a JPEG file (4:2:0 chroma, no Huffman optimisation) with the
 // picture's resolution in the JFIF header. The file is written through a ResultFile: a
 // failed save leaves any earlier file as it was, and a link of another user at the path is
