@@ -18,7 +18,8 @@ constexpr const char kHelp[] =
     "  --help     print this help and exit\n"
     "  --version  print the version and exit\n"
     "\n"
-    "Settings are kept in ~/.config/Tellwick/Tellwick.ini. See velloran(1).\n";
+    "Settings are kept in $XDG_CONFIG_HOME/Tellwick/Tellwick.ini (~/.config by default).\n"
+    "See velloran(1).\n";
 
 constexpr const char kVersion[] = "velloran " VELLORAN_VERSION "\n";
 
