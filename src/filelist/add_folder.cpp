@@ -4,7 +4,7 @@
 #include "filelist/browse_for_folder.h"
 #include "filelist/folder_scan.h"
 #include "ui/form1.h"
-#include "ui/settings_keys.h"
+#include "settings/settings_keys.h"
 #include "util/app_title.h"
 #include "util/error_trap.h"
 

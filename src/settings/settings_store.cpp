@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ui/settings_store.h"
+#include "settings/settings_store.h"
 
 #include "util/vb_error.h"
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "core/canvas.h"
-#include "ui/settings_store.h"
+#include "settings/settings_store.h"
 #include "util/environment.h"
 
 #include <QCursor>

@@ -3,7 +3,7 @@
 #include "filelist/file_list_view.h"
 #include "filelist/sample_files.h"
 #include "ui/form1.h"
-#include "ui/settings_keys.h"
+#include "settings/settings_keys.h"
 #include "util/app_title.h"
 #include "util/cursor_file.h"
 #include "util/error_trap.h"
