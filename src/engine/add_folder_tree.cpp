@@ -1,13 +1,11 @@
 // SPDX-License-Identifier: MIT
-#include "filelist/add_folder_tree.h"
+#include "engine/add_folder_tree.h"
 
-#include "filelist/file_list_view.h"
-#include "filelist/folder_scan.h"
+#include "engine/folder_scan.h"
 #include "util/error_trap.h"
 #include "util/file_ops.h"
 #include "util/paths.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 
 namespace {
@@ -28,12 +26,13 @@ bool IsHiddenArchive(const QString& name, const QString& path) {
 }  // namespace
 
 void AddFolderTreeFiles(ErrorTrap& trap, int firstLabel, const QStringList& folders,
-                        const QString& pattern, FileListView& list) {
+                        const QString& pattern, const std::function<void(const QString&)>& add,
+                        const std::function<void()>& yield) {
     QElapsedTimer sinceYield;
     sinceYield.start();
     auto yieldWhenDue = [&] {
         if (sinceYield.elapsed() >= kYieldIntervalMs) {
-            QCoreApplication::processEvents();
+            yield();
             sinceYield.restart();
         }
     };
@@ -51,7 +50,7 @@ void AddFolderTreeFiles(ErrorTrap& trap, int firstLabel, const QStringList& fold
             trap.Do(firstLabel + 6, [&] { path = d + QLatin1Char('/') + name; });
             if (trap.Test(firstLabel + 8,
                           [&] { return IsOpenableFile(path) && !IsHiddenArchive(name, path); })) {
-                trap.Do(firstLabel + 10, [&] { list.Add(NormalizeBackslashes(path)); });
+                trap.Do(firstLabel + 10, [&] { add(NormalizeBackslashes(path)); });
             }
             yieldWhenDue();
         }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "batch/bitmap_writer.h"
+#include "engine/bitmap_writer.h"
 
-#include "util/result_file.h"
+#include "imageio/result_file.h"
 #include "util/vb_error.h"
 
 #include <QImageWriter>

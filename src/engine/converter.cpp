@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "batch/converter.h"
+#include "engine/converter.h"
 
-#include "batch/run_and_wait.h"
+#include "engine/own_file.h"
+#include "engine/run_and_wait.h"
 #include "util/file_ops.h"
 #include "util/temp_folder.h"
 #include "util/vb_error.h"
@@ -154,8 +155,8 @@ QString OutputConversionCommand(const QString& tempFolder, const QString& output
            Quoted(outputPath);
 }
 
-qint32 RunConverter(const QString& commandLine, const QString& tempFolder, QProgressBar* bar,
-                    const QString& barText, int barValue, int fileCount, QString* childError) {
+qint32 RunConverter(const QString& commandLine, const QString& tempFolder,
+                    ConverterProgress& bar, const QString& barText, int barValue, int fileCount, QString* childError) {
     QString why;
     const qint32 code = RunAndWait(commandLine, 0, bar, barText, barValue, fileCount, &why);
     if (code == kStartFailed && ForbidsRunning(tempFolder, why)) {

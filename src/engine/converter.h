@@ -4,7 +4,7 @@
 #include <QByteArray>
 #include <QString>
 
-class QProgressBar;
+class ConverterProgress;
 
 // The converter program the application carries inside itself, the command lines that
 // run it from the temporary folder, and running it.
@@ -33,11 +33,12 @@ QString OutputConversionCommand(const QString& tempFolder, const QString& output
 // command-line splitter reads back as one, so no file name can add arguments.
 QString Quoted(const QString& path);
 
-// Runs a converter command line through RunAndWait with the window hidden and returns its
-// result. When the temporary folder forbids running programs (a noexec mount), the same
+// Runs a converter command line through RunAndWait, the wait shown on `progress`, and
+// returns its result. When the temporary folder forbids running programs (a noexec mount), the same
 // bytes run once more from an anonymous memory file.
-qint32 RunConverter(const QString& commandLine, const QString& tempFolder, QProgressBar* bar,
-                    const QString& barText, int barValue, int fileCount, QString* childError);
+qint32 RunConverter(const QString& commandLine, const QString& tempFolder,
+                    ConverterProgress& bar, const QString& barText, int barValue, int fileCount,
+                    QString* childError);
 
 // Why a conversion failed, in words for the user: the converter's message without its
 // program name and its hints, the temporary path shown as the path the user knows.

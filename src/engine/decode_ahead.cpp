@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "batch/decode_ahead.h"
+#include "engine/decode_ahead.h"
 
-#include "batch/picture_format.h"
-#include "batch/picture_loader.h"
+#include "imageio/picture_format.h"
+#include "engine/picture_loader.h"
 
 #include <QFile>
 #include <QImageReader>

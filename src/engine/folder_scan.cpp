@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: MIT
-#include "filelist/folder_scan.h"
+#include "engine/folder_scan.h"
 
 #include "util/error_trap.h"
 #include "util/file_ops.h"
 #include "util/paths.h"
 #include "util/vb_error.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QList>
 #include <QStorageInfo>
@@ -30,10 +29,6 @@ constexpr int kHiddenSystemFolder = attr::kDirectory | attr::kSystem | attr::kHi
 constexpr int kHiddenSystemLink = kHiddenSystemFolder | attr::kReparsePoint;
 
 using FileId = std::pair<dev_t, ino_t>;
-
-void Yield() {
-    QCoreApplication::processEvents();
-}
 
 // A directory stream that is closed on every way out.
 class DirStream {
@@ -216,6 +211,8 @@ void RemoveFirst(QStringList& folders, const QString& f, qsizetype& index) {
 
 struct ScanContext {
     Dialogs& dialogs;
+    // Lets the caller's user interface breathe (the window runs its event loop).
+    const std::function<void()>& yield;
     // Every folder collected so far, so a link back up the tree is not followed.
     std::set<FileId> collected;
 };
@@ -225,7 +222,7 @@ int AddSubfolders(const QString& f, QStringList& fresh, ScanContext& ctx) {
     QList<SortedName> subfolders;
     const int failure = ListSubfolders(f, subfolders);
     for (const SortedName& sub : std::as_const(subfolders)) {
-        Yield();
+        ctx.yield();
         const QString& name = sub.name;
         if (name.size() < kMaxPath && !HasOddChars(name) && !name.contains(QLatin1Char('?')) &&
             name != QLatin1String(".") && name != QLatin1String("..") &&
@@ -265,7 +262,7 @@ void ScanLevel(QStringList& folders, bool recurse, ScanContext& ctx) {
             if (!check(102, [&] { return f.size() < kMaxPath; })) {
                 continue;
             }
-            run(104, Yield);
+            run(104, ctx.yield);
             if (!check(106, [&] { return FolderQualifies(f); })) {
                 continue;
             }
@@ -286,7 +283,7 @@ void ScanLevel(QStringList& folders, bool recurse, ScanContext& ctx) {
     }
     for (const QString& g : std::as_const(fresh)) {
         if (trap.Test(112, [&] { return IsFolder(g); })) {
-            trap.Do(114, Yield);
+            trap.Do(114, ctx.yield);
             if (trap.Test(116, [&] { return FolderQualifies(g); })) {
                 trap.Do(118, [&] { folders << g; });
             }
@@ -296,8 +293,9 @@ void ScanLevel(QStringList& folders, bool recurse, ScanContext& ctx) {
 
 }  // namespace
 
-void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs) {
-    ScanContext ctx{dialogs, {}};
+void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs,
+                           const std::function<void()>& yield) {
+    ScanContext ctx{dialogs, yield, {}};
     for (const QString& f : std::as_const(folders)) {
         struct stat st;
         if (::stat(QFile::encodeName(f).constData(), &st) == 0) {

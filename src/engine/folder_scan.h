@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class Dialogs;
 
 // Folder-tree scanning for the file list: the folder collection, one folder's file
@@ -14,10 +16,12 @@ class Dialogs;
 // parent's entry + name + "/"). A folder whose subfolder listing is denied or whose
 // path has vanished is removed from the collection. A folder already in the
 // collection (same device and inode, e.g. through a symbolic link to an ancestor) is
-// never added a second time. Yields to the event loop once per folder examined, once
-// per subfolder seen and once per folder appended. Errors outside the listing are
-// shown by its own error trap ("AddFolder.GetSubDirectories2016").
-void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs);
+// never added a second time. Calls `yield` (the window passes its event loop) once per
+// folder examined, once per subfolder seen and once per folder appended. Errors outside
+// the listing are shown by its own error trap ("AddFolder.GetSubDirectories2016").
+// Without `yield` nothing else runs during the scan.
+void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs,
+                           const std::function<void()>& yield = [] {});
 
 // Names (no folder) of the openable files of one folder that match a wildcard pattern
 // such as "*.jpg" or "*.*", hidden files included, in the order a Windows folder lists

@@ -1,22 +1,19 @@
 // SPDX-License-Identifier: MIT
-#include "batch/input_conversion.h"
+#include "engine/input_conversion.h"
 
-#include "batch/converter.h"
-#include "batch/progress_bar_text.h"
-#include "filelist/file_list_view.h"
-#include "ui/form1.h"
+#include "engine/converter.h"
+#include "engine/converter_progress.h"
 #include "util/error_trap.h"
 #include "util/file_ops.h"
 #include "util/paths.h"
 #include "util/vb_error.h"
 
-#include <QProgressBar>
-
 bool NeedsInputConversion(const QString& lowerExtension) {
     return lowerExtension == QLatin1String("png") || lowerExtension == QLatin1String("tif");
 }
 
-QString ConvertForLoading(Form1& form, ErrorTrap& trap, int firstLabel, const QString& source,
+QString ConvertForLoading(ConverterProgress& progress, const std::function<int()>& fileCount,
+                          ErrorTrap& trap, int firstLabel, const QString& source,
                           const QString& tempFolder) {
     // The caller has reported why there is no temporary folder; a path built from an
     // empty one would name files in the root folder.
@@ -33,8 +30,8 @@ QString ConvertForLoading(Form1& form, ErrorTrap& trap, int firstLabel, const QS
     trap.Do(firstLabel + 10, [&] {
         QString why;
         const int code =
-            RunConverter(command, tempFolder, form.ProgressBar1, ProgressBarText(form.ProgressBar1),
-                         form.ProgressBar1->value(), form.ListView1->Count(), &why);
+            RunConverter(command, tempFolder, progress, progress.Text(), progress.Value(),
+                         fileCount(), &why);
         if (code != 0 || !FileExists(StampTmpPath(tempFolder))) {
             Raise(vberr::kConverterFailed,
                   QStringLiteral("Cannot convert \"%1\": %2")

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "batch/jpeg_metadata_markers.h"
+#include "engine/jpeg_metadata_markers.h"
 
 #include <exiv2/exiv2.hpp>
 

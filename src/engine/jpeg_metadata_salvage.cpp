@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "batch/jpeg_metadata_salvage.h"
+#include "engine/jpeg_metadata_salvage.h"
 
-#include "batch/jpeg_error_manager.h"
+#include "imageio/jpeg_error_manager.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "batch/photo_metadata.h"
+#include "engine/photo_metadata.h"
 
-#include "batch/jpeg_metadata_salvage.h"
-#include "batch/save_jpeg.h"
+#include "engine/jpeg_metadata_salvage.h"
+#include "engine/save_jpeg.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <array>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -20,12 +21,23 @@
 
 namespace {
 
+// The XMP toolkit is not thread-safe by itself: exiv2 takes this lock around its use, so
+// copies stamped on several threads at once may carry XMP.
+void LockXmpToolkit(void* mutex, bool lock) {
+    if (lock) {
+        static_cast<std::mutex*>(mutex)->lock();
+    } else {
+        static_cast<std::mutex*>(mutex)->unlock();
+    }
+}
+
 // exiv2 keeps process-wide state: the XMP toolkit must be set up once before use, and
 // its log would print every oddity of a camera's file on the terminal.
 void SetUpExiv2() {
     static const bool ready = [] {
         Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
-        Exiv2::XmpParser::initialize();
+        static std::mutex xmpToolkit;
+        Exiv2::XmpParser::initialize(LockXmpToolkit, &xmpToolkit);
         return true;
     }();
     (void)ready;
@@ -345,4 +357,8 @@ bool WritePhotoMetadata(const QString& path, const PhotoMetadata& metadata) {
 
 void KeepPhotoMetadata(const QString& sourcePath, const QString& writtenPath, const QImage& written) {
     WritePhotoMetadata(writtenPath, ReadPhotoMetadata(sourcePath, written));
+}
+
+void PreparePhotoMetadata() {
+    SetUpExiv2();
 }

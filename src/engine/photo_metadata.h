@@ -34,3 +34,7 @@ bool WritePhotoMetadata(const QString& path, const PhotoMetadata& metadata);
 // The metadata step of a copy that a writer other than SaveJpeg finished: the source's
 // metadata, corrected for `written`, into the file at writtenPath. Never fails the copy.
 void KeepPhotoMetadata(const QString& sourcePath, const QString& writtenPath, const QImage& written);
+
+// Sets up the metadata library's process-wide state; the other routines do it on first use,
+// a program that stamps on several threads does it once before they start.
+void PreparePhotoMetadata();

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
-#include "batch/picture_loader.h"
+#include "engine/picture_loader.h"
 
-#include "batch/bitmap_structure.h"
-#include "batch/gif_decoder.h"
-#include "batch/jpeg_decoder.h"
-#include "batch/picture_format.h"
+#include "imageio/bitmap_structure.h"
+#include "imageio/gif_decoder.h"
+#include "imageio/jpeg_decoder.h"
+#include "imageio/picture_format.h"
 #include "util/vb_error.h"
 
 #include <QBuffer>

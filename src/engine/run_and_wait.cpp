@@ -1,15 +1,12 @@
 // SPDX-License-Identifier: MIT
-#include "batch/run_and_wait.h"
+#include "engine/run_and_wait.h"
 
-#include "batch/progress_bar_text.h"
+#include "engine/converter_progress.h"
 #include "util/vb_convert.h"
 #include "util/vb_error.h"
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QPointer>
 #include <QProcess>
-#include <QProgressBar>
 #include <QThread>
 
 #include <algorithm>
@@ -30,17 +27,7 @@ int CheckedWindowStyle(std::optional<int> style) {
     return style && *style >= 0 && *style <= 6 ? *style : kDefaultWindowStyle;
 }
 
-void Yield() {
-    QCoreApplication::processEvents();
-}
-
-// A value past the bar's end (possible for the last file) would be ignored by
-// QProgressBar; it is clamped instead.
-void SetBarValue(QProgressBar* bar, double value) {
-    bar->setValue(std::clamp(qRound(value), bar->minimum(), bar->maximum()));
-}
-
-void NudgeBar(QProgressBar* bar, int counter, int barValue, int fileCount) {
+void NudgeBar(ConverterProgress& bar, int counter, int barValue, int fileCount) {
     if (fileCount == 0) {
         Raise(kDivisionByZero, QStringLiteral("Division by zero"));
     }
@@ -48,7 +35,8 @@ void NudgeBar(QProgressBar* bar, int counter, int barValue, int fileCount) {
     const double step = RoundHalfEven(share / 10);
     const double cap = RoundHalfEven(share + barValue - step);
     const double value = double(counter) / kNudgeEveryPolls * step + barValue;
-    SetBarValue(bar, std::min(value, cap));
+    // A value past the bar's end (possible for the last file) is clamped by the bar.
+    bar.SetValue(qRound(std::min(value, cap)));
 }
 
 // The child process with its standard error collected as it arrives.
@@ -148,10 +136,9 @@ private:
 }  // namespace
 
 qint32 RunAndWait(const QString& commandLine, std::optional<int> windowStyle,
-                  QProgressBar* progressBar, const QString& barText, int barValue, int fileCount,
+                  ConverterProgress& bar, const QString& barText, int barValue, int fileCount,
                   QString* childError, int* polls) {
-    // The bar's window may close while the wait yields.
-    const QPointer<QProgressBar> bar(progressBar);
+    const auto Yield = [&bar] { bar.Yield(); };
     // Linux has no window to show for a console child; the style is only checked.
     [[maybe_unused]] const int style = CheckedWindowStyle(windowStyle);
 
@@ -178,15 +165,16 @@ qint32 RunAndWait(const QString& commandLine, std::optional<int> windowStyle,
         child.Sleep(kPollMilliseconds, firstPoll);
         firstPoll = false;
         exitCode = child.ExitCode();
-        if (bar != nullptr) {
+        // The bar's window may close while the wait yields: asked again after each yield.
+        if (bar.Shows()) {
             Yield();
             ++barPolls;
             if (barPolls >= kCounterFromPoll) {
                 Yield();
                 const int counter = barPolls - kCounterFromPoll;
-                if (bar != nullptr) {
-                    SetProgressBarText(
-                        bar, barText + (barText.isEmpty() ? QString() : QStringLiteral(", ")) +
+                if (bar.Shows()) {
+                    bar.SetText(
+                        barText + (barText.isEmpty() ? QString() : QStringLiteral(", ")) +
                                  QStringLiteral("Please wait.. ") + QString::number(counter));
                     if (counter % kNudgeEveryPolls == 0) {
                         NudgeBar(bar, counter, barValue, fileCount);
@@ -199,8 +187,8 @@ qint32 RunAndWait(const QString& commandLine, std::optional<int> windowStyle,
         Yield();
     } while (exitCode == kStillActive);
 
-    if (bar != nullptr) {
-        SetProgressBarText(bar, barText.isEmpty() ? QStringLiteral("Progress Bar") : barText);
+    if (bar.Shows()) {
+        bar.SetText(barText.isEmpty() ? QStringLiteral("Progress Bar") : barText);
     }
     if (childError != nullptr) {
         *childError = child.LastErrorLine();

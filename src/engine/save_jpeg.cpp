@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "batch/save_jpeg.h"
+#include "engine/save_jpeg.h"
 
-#include "batch/jpeg_error_manager.h"
-#include "batch/jpeg_metadata_markers.h"
-#include "util/result_file.h"
+#include "imageio/jpeg_error_manager.h"
+#include "engine/jpeg_metadata_markers.h"
+#include "imageio/result_file.h"
 #include "util/vb_error.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "batch/photo_metadata.h"
+#include "engine/photo_metadata.h"
 
 #include <QImage>
 #include <QString>

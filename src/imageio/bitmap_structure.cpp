@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "batch/bitmap_structure.h"
+#include "imageio/bitmap_structure.h"
 
 #include <QtEndian>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "batch/gif_decoder.h"
+#include "imageio/gif_decoder.h"
 
 #include <gif_lib.h>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "util/image_limits.h"
+#include "imageio/image_limits.h"
 
 #include <QImageReader>
 

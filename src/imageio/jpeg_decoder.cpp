@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "batch/jpeg_decoder.h"
+#include "imageio/jpeg_decoder.h"
 
-#include "batch/jpeg_error_manager.h"
-#include "batch/pixel_buffer_pool.h"
+#include "imageio/jpeg_error_manager.h"
+#include "imageio/pixel_buffer_pool.h"
 
 #include <QTransform>
 

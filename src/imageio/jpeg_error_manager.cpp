@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "batch/jpeg_error_manager.h"
+#include "imageio/jpeg_error_manager.h"
 
 #include <cstring>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "batch/picture_format.h"
+#include "imageio/picture_format.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "batch/pixel_buffer_pool.h"
+#include "imageio/pixel_buffer_pool.h"
 
 #include <cstdlib>
 #include <mutex>

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // "Add All File(s) In Folder": every file of one extension in a folder tree.
-#include "filelist/add_folder_tree.h"
-#include "filelist/browse_for_folder.h"
-#include "filelist/folder_scan.h"
+#include "engine/add_folder_tree.h"
+#include "ui/browse_for_folder.h"
+#include "engine/folder_scan.h"
+#include "ui/window_progress.h"
 #include "ui/form1.h"
 #include "settings/settings_keys.h"
 #include "util/app_title.h"
@@ -47,7 +48,8 @@ void Form1::PushButton3_Click() {
     trap.Do(112, [&] { store.SaveSetting(QString::fromLatin1(key::kLastFolder), folder); });
     trap.Do(114, [&] { SetMousePointer(kPointerBusy); });
     trap.Do(116, [&] { folders << folder + QLatin1Char('/'); });
-    trap.Do(118, [&] { GetSubDirectories2016(folders, true, dialogs); });
-    AddFolderTreeFiles(trap, 120, folders, QStringLiteral("*.") + extension, *ListView1);
+    trap.Do(118, [&] { GetSubDirectories2016(folders, true, dialogs, YieldToWindow); });
+    AddFolderTreeFiles(trap, 120, folders, QStringLiteral("*.") + extension,
+                       AddToList(*ListView1), YieldToWindow);
     trap.Do(132, [&] { SetMousePointer(kPointerDefault); });
 }

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // "Add Image File(s)": the files picked in the open-file dialog.
-#include "filelist/file_list_view.h"
+#include "ui/file_list_view.h"
 #include "ui/form1.h"
 #include "util/error_trap.h"
 #include "util/message_box.h"

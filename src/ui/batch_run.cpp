@@ -1,93 +1,24 @@
 // SPDX-License-Identifier: MIT
 // "Start Stamping": stamps every file of the list and writes each copy into the output
-// folder under the source's name and in the source's format.
-#include "batch/bitmap_writer.h"
-#include "batch/converter.h"
-#include "batch/decode_ahead.h"
-#include "batch/input_conversion.h"
-#include "batch/photo_metadata.h"
-#include "batch/picture_loader.h"
-#include "batch/progress_bar_text.h"
-#include "batch/save_jpeg.h"
-#include "core/overlay_text.h"
-#include "filelist/file_list_view.h"
+// folder under the source's name and in the source's format. The window's part of the
+// run: its checks, messages, pointer and progress bar; the engine stamps each entry.
+#include "engine/decode_after.h"
+#include "engine/decode_ahead.h"
+#include "engine/entry_road.h"
+#include "engine/replace_check.h"
+#include "ui/file_list_view.h"
 #include "ui/form1.h"
+#include "ui/progress_bar_text.h"
+#include "ui/stamp_settings_from_window.h"
 #include "ui/stamp_text_box.h"
+#include "ui/window_progress.h"
 #include "util/error_trap.h"
 #include "util/file_ops.h"
 #include "util/message_box.h"
 #include "util/paths.h"
-#include "util/result_file.h"
-#include "util/vb_error.h"
 
-#include <QComboBox>
-#include <QCoreApplication>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QProgressBar>
-#include <QScopeGuard>
-#include <QSlider>
-
-#include <algorithm>
-#include <memory>
-#include <optional>
-
-namespace {
-
-// True when writing the copy of a source into the output folder would replace the
-// source itself.
-bool ReplacesSource(const QString& source, const QString& outputFolder) {
-    const QFileInfo out(outputFolder + QLatin1Char('/') + FileNamePart(source));
-    const QFileInfo in(source);
-    return out.exists() && in.exists() && out.canonicalFilePath() == in.canonicalFilePath();
-}
-
-bool AnyReplacesSource(const FileListView& list, const QString& outputFolder) {
-    for (const QString& source : list.Texts()) {
-        if (ReplacesSource(source, outputFolder)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// The workers of the run in progress (the busy flag keeps runs from overlapping).
-DecodeAhead* runDecoder = nullptr;
-
-// Starts decoding the next entries' pictures that the loader reads straight from their
-// sources; those through the converter are read from its output only when their turn comes.
-// Decoding ahead is only a head start: whatever goes wrong here, the load step still reads
-// the file and reports its errors.
-void DecodeAfter(DecodeAhead& decoder, const FileListView& list, int i, int n) noexcept {
-    try {
-        const int last = std::min(n, list.Count());
-        QStringList upcoming;
-        for (int j = i + 1; j <= last && upcoming.size() < decoder.workers(); ++j) {
-            const QString path = list.ItemText(j);
-            if (!NeedsInputConversion(LowerExtension(path))) {
-                upcoming << path;
-            }
-        }
-        // A source through the converter is read late, from the converter's output: the
-        // workers need not wait for that.
-        const QString current = i <= last ? list.ItemText(i) : QString();
-        decoder.Prefetch(NeedsInputConversion(LowerExtension(current)) ? QString() : current,
-                         upcoming);
-    } catch (...) {
-    }
-}
-
-// The picture decoded ahead when the file is still the one decoded, else a load as usual.
-QImage LoadForStamping(const QString& path) {
-    if (runDecoder != nullptr) {
-        if (std::optional<QImage> picture = runDecoder->Take(path)) {
-            return std::move(*picture);
-        }
-    }
-    return LoadPicture(path);
-}
-
-}  // namespace
 
 void Form1::PushButton2_Click() {
     ErrorTrap trap(dialogs, QStringLiteral("Form1.PushButton2_Click"));
@@ -102,7 +33,7 @@ void Form1::PushButton2_Click() {
         end = End::NoFiles;
     } else if (trap.Test(106, [&] { return !IsFolder(Text1->text()); })) {
         end = End::NoFolder;
-    } else if (trap.Test(106, [&] { return AnyReplacesSource(*ListView1, Text1->text()); })) {
+    } else if (trap.Test(106, [&] { return AnyReplacesSource(ListView1->Texts(), Text1->text()); })) {
         // The default output folder is easily the photos' own folder: ask before any
         // original is overwritten.
         const auto answer = MsgBox(
@@ -125,11 +56,11 @@ void Form1::PushButton2_Click() {
         {
             // Ends with the loop, so no picture is held while "Done." shows.
             DecodeAhead decoder(DecodeAhead::WorkersForThisMachine());
-            runDecoder = &decoder;
-            const auto noDecoder = qScopeGuard([] { runDecoder = nullptr; });
             for (int i = 1; i <= n; ++i) {
-                DecodeAfter(decoder, *ListView1, i, n);
-                StampEntry(trap, i);
+                DecodeAfter(
+                    decoder, [this](int j) { return ListView1->ItemText(j); },
+                    [this] { return ListView1->Count(); }, i, n);
+                StampEntry(trap, i, decoder);
             }
         }
         trap.Do(212, [&] { Text4->SetText(savedText); });
@@ -147,7 +78,7 @@ void Form1::PushButton2_Click() {
     trap.Do(226, [&] { busy = false; });
 }
 
-void Form1::StampEntry(ErrorTrap& trap, int i) {
+void Form1::StampEntry(ErrorTrap& trap, int i, DecodeAhead& ahead) {
     QString source;
     trap.Do(126, [&] { SetMousePointer(kPointerBusy); });
     // An entry removed during the run leaves nothing to stamp at its position.
@@ -160,95 +91,17 @@ void Form1::StampEntry(ErrorTrap& trap, int i) {
     trap.Do(132, [&] {
         SetProgressBarText(ProgressBar1, QStringLiteral("Processing: ") + FileNamePart(source));
     });
-    trap.Do(134, [&] { QCoreApplication::processEvents(); });
+    trap.Do(134, [&] { YieldToWindow(); });
     trap.Do(136, [&] { StampFilename(i); });
-    QString loadPath;
-    trap.Do(138, [&] { loadPath = source; });
-    const QString extension = LowerExtension(source);
-    QString tempFolder;
-    if (trap.Test(140, [&] { return NeedsInputConversion(extension); })) {
-        // Without its private temporary folder the entry has nothing to load.
-        if (!trap.Do(142, [&] { tempFolder = env.tempFolder(); })) {
-            return;
-        }
-        loadPath = ConvertForLoading(*this, trap, 144, source, tempFolder);
-        if (loadPath.isEmpty()) {
-            return;
-        }
-    }
-    // A picture that cannot be read is reported once and nothing is written under its
-    // name: the canvas still holds the previous picture.
-    if (!trap.Do(160, [&] { Picture1.SetPicture(LoadForStamping(loadPath)); })) {
-        return;
-    }
-    trap.Do(162, [&] { OverlayText2(Picture1, Text4->Text(), Combo2->currentText(), dialogs); });
-    QString outputFolder;
-    QString outputName;
-    QString outputPath;
-    trap.Do(164, [&] { outputFolder = Text1->text(); });
-    trap.Do(166, [&] { outputName = FileNamePart(source); });
-    trap.Do(168, [&] { outputPath = outputFolder + QLatin1Char('/') + outputName; });
-    if (trap.Test(170, [&] {
-            return extension == QLatin1String("jpg") || extension == QLatin1String("jpeg");
-        })) {
-        trap.Do(172, [&] {
-            // The source's metadata goes in with the encoded picture.
-            SaveJpeg(Picture1.Image(), outputPath, static_cast<quint8>(Slider1->value()),
-                     ReadPhotoMetadata(source, Picture1.Image()));
-        });
-        return;
-    }
-    // A format the converter writes starts as a bitmap under a temporary name beside the
-    // output: only a finished conversion takes the output name, so a failed one leaves
-    // whatever stood there (the original itself, when the output folder is the source's).
-    const bool bitmapOnly = extension == QLatin1String("bmp") || extension == QLatin1String("wmf");
-    std::unique_ptr<ResultFile> pending;
-    if (!trap.Do(176, [&] {
-            if (bitmapOnly) {
-                SavePictureAsBitmap(Picture1.Image(), outputPath);
-                return;
-            }
-            pending = std::make_unique<ResultFile>(outputPath);
-            WritePictureAsBitmap(Picture1.Image(), *pending);
-            pending->Finish();
-        })) {
-        return;
-    }
-    if (trap.Test(178, [&] { return bitmapOnly; })) {
-        return;
-    }
-    QByteArray bytes;
-    // Without the converter's folder or bytes the conversion cannot run; the pending
-    // bitmap goes with it.
-    if (!trap.Do(180, [&] {
-            bytes = ConverterBytes();
-            tempFolder = env.tempFolder();
-        })) {
-        return;
-    }
-    if (!trap.Do(182, [&] { PrepareConverter(bytes, tempFolder); })) {
-        return;
-    }
-    QString command;
-    trap.Do(184, [&] {
-        command = OutputConversionCommand(tempFolder, pending->temporaryPath(), extension);
-    });
-    if (extension == QLatin1String("png")) {
-        trap.Do(194, [&] { DeleteFileForced(StampTmpPath(tempFolder)); });
-    }
-    trap.Do(206, [&] {
-        QString why;
-        const qint32 code =
-            RunConverter(command, tempFolder, ProgressBar1, ProgressBarText(ProgressBar1),
-                         ProgressBar1->value(), ListView1->Count(), &why);
-        if (code != 0) {
-            RaiseOutputConversionFailure(code, why, pending->temporaryPath(), outputPath,
-                                         extension);
-        }
-        // The source's metadata goes into the converted file before it takes the output
-        // name; the step never fails the entry.
-        KeepPhotoMetadata(source, pending->temporaryPath(), Picture1.Image());
-        pending->Commit();
-    });
-    trap.Do(208, [&] { DeleteFileForced(ConverterPath(tempFolder)); });
+    // The rest of the entry's road is the engine's; it reads the controls at the steps
+    // that use them, as the user may change them while a converter wait yields.
+    WindowProgress progress(ProgressBar1);
+    const EntryRoad road{Picture1,
+                         dialogs,
+                         progress,
+                         env.tempFolder,
+                         [this] { return StampSettingsFromWindow(*this); },
+                         [this] { return ListView1->Count(); },
+                         &ahead};
+    StampSourceSteps(trap, road, source);
 }

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "filelist/browse_for_folder.h"
+#include "ui/browse_for_folder.h"
 
 #include "util/dialogs.h"
 #include "util/paths.h"

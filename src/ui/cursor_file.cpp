@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "util/cursor_file.h"
+#include "ui/cursor_file.h"
 
 #include "util/vb_error.h"
 

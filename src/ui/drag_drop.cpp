@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Files and folders dropped onto the file list.
-#include "filelist/add_folder_tree.h"
-#include "filelist/file_list_view.h"
-#include "filelist/folder_scan.h"
+#include "engine/add_folder_tree.h"
+#include "ui/file_list_view.h"
+#include "engine/folder_scan.h"
+#include "ui/window_progress.h"
 #include "ui/form1.h"
 #include "util/error_trap.h"
 #include "util/paths.h"
@@ -17,8 +18,9 @@ void Form1::ListView1_OLEDragDrop(const QStringList& paths) {
         if (trap.Test(100, [&] { return IsFolder(p); })) {
             QStringList folders;
             trap.Do(102, [&] { folders << p + QLatin1Char('/'); });
-            trap.Do(104, [&] { GetSubDirectories2016(folders, true, dialogs); });
-            AddFolderTreeFiles(trap, 106, folders, QStringLiteral("*.*"), *ListView1);
+            trap.Do(104, [&] { GetSubDirectories2016(folders, true, dialogs, YieldToWindow); });
+            AddFolderTreeFiles(trap, 106, folders, QStringLiteral("*.*"), AddToList(*ListView1),
+                               YieldToWindow);
         } else {
             trap.Do(118, [&] { ListView1->Add(p); });
         }

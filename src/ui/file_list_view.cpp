@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "filelist/file_list_view.h"
+#include "ui/file_list_view.h"
 
 #include "util/vb_error.h"
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Editing gestures of the file list: removing, clearing, and reordering by dragging.
-#include "filelist/file_list_view.h"
+#include "ui/file_list_view.h"
 #include "ui/form1.h"
-#include "util/cursor_file.h"
+#include "ui/cursor_file.h"
 #include "util/error_trap.h"
 #include "util/vb_error.h"
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The stamp option dialogs: output folder, font, colour and the JPEG quality help.
-#include "filelist/browse_for_folder.h"
+#include "ui/browse_for_folder.h"
 #include "ui/color_swatch.h"
 #include "ui/form1.h"
 #include "settings/settings_keys.h"

@@ -1,20 +1,18 @@
 // SPDX-License-Identifier: MIT
 // The hidden preview button: stamps the first file of the list and shows it in the
 // preview window in place of the main window. Nothing is written.
-#include "batch/input_conversion.h"
-#include "batch/picture_loader.h"
 #include "core/overlay_text.h"
-#include "filelist/file_list_view.h"
+#include "engine/input_conversion.h"
+#include "engine/picture_loader.h"
+#include "ui/file_list_view.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
-#include "ui/stamp_text_box.h"
+#include "ui/stamp_settings_from_window.h"
+#include "ui/window_progress.h"
 #include "util/error_trap.h"
 #include "util/message_box.h"
 #include "util/paths.h"
 #include "util/temp_folder.h"
-
-#include <QComboBox>
-#include <QCoreApplication>
 
 void Form1::PushButton5_Click() {
     ErrorTrap trap(dialogs, QStringLiteral("Form1.PushButton5_Click"));
@@ -23,7 +21,7 @@ void Form1::PushButton5_Click() {
         return;
     }
     CopyStampFontToCanvas(trap, 102);
-    trap.Do(116, [&] { QCoreApplication::processEvents(); });
+    trap.Do(116, [&] { YieldToWindow(); });
     trap.Do(118, [&] { SetMousePointer(kPointerBusy); });
     QString source;
     trap.Do(120, [&] { source = ListView1->ItemText(1); });
@@ -37,13 +35,17 @@ void Form1::PushButton5_Click() {
         trap.Do(128, [&] {
             tempFolder = EnsurePrivateFolder(env.tempFolder() + QStringLiteral("/preview"));
         });
-        loadPath = ConvertForLoading(*this, trap, 130, source, tempFolder);
+        WindowProgress progress(ProgressBar1);
+        loadPath = ConvertForLoading(progress, [this] { return ListView1->Count(); }, trap, 130,
+                                     source, tempFolder);
     }
     // A picture that cannot be read is reported; the window still opens on what the
     // canvas holds, without a second stamp drawn over it.
     if (!loadPath.isEmpty() && trap.Do(146, [&] { Picture1.SetPicture(LoadPicture(loadPath)); })) {
-        trap.Do(148,
-                [&] { OverlayText2(Picture1, Text4->Text(), Combo2->currentText(), dialogs); });
+        trap.Do(148, [&] {
+            const StampSettings settings = StampSettingsFromWindow(*this);
+            OverlayText2(Picture1, settings.text, settings.position, dialogs);
+        });
     }
     trap.Do(150, [&] { SetMousePointer(kPointerDefault); });
     trap.Do(152, [&] {

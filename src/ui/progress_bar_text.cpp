@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "batch/progress_bar_text.h"
+#include "ui/progress_bar_text.h"
 
 #include <QProgressBar>
 #include <QRegularExpression>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "filelist/sample_files.h"
+#include "ui/sample_files.h"
 
-#include "filelist/file_list_view.h"
-#include "filelist/folder_scan.h"
-#include "filelist/scramble.h"
+#include "ui/file_list_view.h"
+#include "engine/folder_scan.h"
+#include "settings/scramble.h"
 #include "ui/form1.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "util/window_colors.h"
+#include "ui/window_colors.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "filelist/folder_scan.h"
-#include "folder_tree.h"
+#include "engine/folder_scan.h"
+#include "filelist/folder_tree.h"
 #include "support/fake_dialogs.h"
 
 #include <QTemporaryDir>

@@ -2,11 +2,11 @@
 // The picture loader against damaged, hostile and special files; a hang fails by time-out.
 
 #include "batch/gif_bytes.h"
-#include "batch/picture_loader.h"
+#include "engine/picture_loader.h"
 #include "support/raised.h"
 #include "support/test_environment.h"
 #include "support/test_images.h"
-#include "util/image_limits.h"
+#include "imageio/image_limits.h"
 
 #include <QPainter>
 #include <QTemporaryDir>

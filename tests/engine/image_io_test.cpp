@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "batch/bitmap_writer.h"
+#include "engine/bitmap_writer.h"
 #include "batch/gif_bytes.h"
-#include "batch/picture_loader.h"
-#include "batch/save_jpeg.h"
+#include "engine/picture_loader.h"
+#include "engine/save_jpeg.h"
 #include "support/raised.h"
 #include "support/test_environment.h"
 #include "support/test_images.h"

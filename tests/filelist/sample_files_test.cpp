@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "filelist/scramble.h"
+#include "settings/scramble.h"
 #include "support/form_fixture.h"
 #include "settings/settings_store.h"
 
