@@ -144,8 +144,17 @@ void CompareFolders(const QString& actual, const QString& expected) {
     const QMap<QString, QByteArray> e = Files(expected);
     QCOMPARE(a.keys(), e.keys());
     for (auto it = e.cbegin(); it != e.cend(); ++it) {
-        if (a.value(it.key()) != it.value()) {
-            QFAIL(qPrintable("The copies of " + it.key() + " differ"));
+        const QByteArray mine = a.value(it.key());
+        if (mine != it.value()) {
+            qsizetype at = 0;
+            while (at < mine.size() && at < it.value().size() && mine[at] == it.value()[at]) {
+                ++at;
+            }
+            QFAIL(qPrintable(QString("The copies of %1 differ from byte %2 (%3 and %4 bytes)")
+                                 .arg(it.key())
+                                 .arg(at)
+                                 .arg(mine.size())
+                                 .arg(it.value().size())));
         }
     }
 }
