@@ -293,6 +293,10 @@ private slots:
         const QList<SourceStamper::Failure> failures = stamper.Stamp(png, settings);
         QCOMPARE(failures.size(), 1);
         QCOMPARE(failures.first().label, 142);
+        QCOMPARE(failures.first().number, 76);
+        QCOMPARE(failures.first().description, QString("No temporary folder is available"));
+        QVERIFY(failures.first().message.startsWith("No temporary folder is available\r\nin "));
+        QVERIFY(failures.first().message.contains("Form1.PushButton2_Click at line 142"));
         QVERIFY(!QFile::exists("/StampTmp.jpg"));
     }
 };
