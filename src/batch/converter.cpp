@@ -88,7 +88,8 @@ QString FormatName(const QString& extension) {
 // sometimes ("Unknown error" from its writer); a write failure on a file system with less
 // room left than the bitmap it was converting counts as a full disk too.
 bool IsDiskFull(const QString& why, const QString& bitmapPath) {
-    if (why.contains(SystemMessage(ENOSPC), Qt::CaseInsensitive) ||
+    if (why.contains(QLatin1String("the disk is full")) ||
+        why.contains(SystemMessage(ENOSPC), Qt::CaseInsensitive) ||
         why.contains(SystemMessage(EDQUOT), Qt::CaseInsensitive)) {
         return true;
     }
@@ -139,7 +140,7 @@ QString InputConversionCommand(const QString& tempFolder, const QString& source)
 }
 
 QString OutputConversionCommand(const QString& tempFolder, const QString& outputPath,
-                                const QString& extension) {
+                                const QString& extension, const QString& bitmapPath) {
     QString format;
     if (extension == QLatin1String("gif")) {
         format = QStringLiteral("gif  -dither -colors 256 ");
@@ -150,8 +151,11 @@ QString OutputConversionCommand(const QString& tempFolder, const QString& output
     } else if (extension == QLatin1String("ico")) {
         format = QStringLiteral("ico ");
     }
-    return Quoted(ConverterPath(tempFolder)) + QStringLiteral(" -out ") + format +
-           Quoted(outputPath);
+    const QString files = bitmapPath.isEmpty()
+                              ? Quoted(outputPath)
+                              : QStringLiteral("-o ") + Quoted(outputPath) +
+                                    QStringLiteral("  ") + Quoted(bitmapPath);
+    return Quoted(ConverterPath(tempFolder)) + QStringLiteral(" -out ") + format + files;
 }
 
 qint32 RunConverter(const QString& commandLine, const QString& tempFolder, QProgressBar* bar,
