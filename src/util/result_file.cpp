@@ -104,9 +104,9 @@ QByteArray TemporaryName(const QString& path) {
 // Removes the temporary results of processes of the user that ended without cleaning up
 // (killed during a write or a conversion): only names that follow the temporary pattern
 // to the letter, written on this machine and in this pid namespace by a process that no
-// longer runs. Any other name, however alike, is a file of the user. Once per folder and process: a folder gets no
-// new leftovers while this process runs. The path is part of the key because a folder
-// removed and made again may get the same inode.
+// longer runs. Any other name, however alike, is a file of the user. Once per folder and
+// process: a folder gets no new leftovers while this process runs. The path is part of
+// the key because a folder removed and made again may get the same inode.
 void RemoveLeftovers(int folderFd, const QByteArray& folderPath) {
     struct stat folder {};
     if (::fstat(folderFd, &folder) != 0) {
