@@ -69,9 +69,11 @@ public:
     MemoryConverter(const MemoryConverter&) = delete;
     MemoryConverter& operator=(const MemoryConverter&) = delete;
 
-    // This process's own descriptor path: the child opens it while starting, so the
-    // descriptor need not be inherited.
-    QString Path() const { return QStringLiteral("/proc/%1/fd/%2").arg(::getpid()).arg(fd_); }
+    // The descriptor's path as the child sees it: the forked child still holds the
+    // descriptor when it starts the program, which is closed on exec only after that.
+    // Not /proc/<pid>: in a pid namespace whose /proc is the parent's, getpid() names
+    // another process there.
+    QString Path() const { return QStringLiteral("/proc/self/fd/%1").arg(fd_); }
 
 private:
     int fd_ = -1;
