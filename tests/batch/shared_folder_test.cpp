@@ -14,6 +14,7 @@
 #include <QStandardPaths>
 #include <QtTest>
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -58,6 +59,32 @@ void AddSources(RunFixture& f, int side) {
 // The errors that name an output path.
 QStringList ErrorsAbout(const QStringList& errors, const QString& path) {
     return errors.filter("\"" + path + "\"");
+}
+
+// The test binary that `unshare --pid --fork sh -c ...` started: the child of its child.
+qint64 RunOf(qint64 unsharePid) {
+    auto childOf = [](qint64 pid) -> qint64 {
+        for (int tries = 0; tries < 1000; ++tries) {
+            const QByteArray children =
+                ReadFile(QStringLiteral("/proc/%1/task/%1/children").arg(pid)).trimmed();
+            if (!children.isEmpty()) {
+                return children.split(' ').last().toLongLong();
+            }
+            QTest::qWait(10);
+        }
+        return 0;
+    };
+    const qint64 shell = childOf(unsharePid);
+    // The shell's last child is the binary, once both /bin/true have ended.
+    for (int tries = 0; shell > 0 && tries < 1000; ++tries) {
+        const qint64 child = childOf(shell);
+        if (child > 0 && ReadFile(QStringLiteral("/proc/%1/cmdline").arg(child))
+                             .contains("instanceOfTwo")) {
+            return child;
+        }
+        QTest::qWait(10);
+    }
+    return 0;
 }
 
 // The run's folders open to another user; the test binary's own folders stay as they are.
@@ -189,13 +216,15 @@ private slots:
         }
         RunFixture f;
         QStringList slow;
-        for (const char* name : {"s1.gif", "s2.png", "s3.gif"}) {
+        const QStringList slowNames{"s1.gif", "s2.png"};
+        for (const QString& name : slowNames) {
             QVERIFY(NoisyImage(1500, 1500).save(f.sources + "/" + name, "jpeg"));
             slow << f.sources + "/" + name;
         }
         const QString quick = WriteTestImage(f.sources + "/q.png", 160, 120, "png");
-        // Each instance is this test binary running instanceOfTwo(); a shell first takes
-        // pids of its own, so the two writers hold different pids in their namespaces.
+        // Each instance is this test binary running instanceOfTwo(). The first one's shell
+        // uses up pids first, so its writer's pid is one that the second namespace has not
+        // handed out: a sweep judging by the pid alone would take its files for leftovers.
         auto start = [&](QProcess& process, const QStringList& sources, const QString& shell) {
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
             env.insert("VELLORAN_INSTANCE_OUTPUT", f.output);
@@ -207,25 +236,35 @@ private slots:
         };
         QProcess first;
         QProcess second;
-        start(first, slow, "true; true; \"$0\" instanceOfTwo; exit $?");
-        // The second starts once the first has a file in progress in the folder.
-        bool inProgress = false;
-        for (int tries = 0; tries < 6000 && !inProgress; ++tries) {
-            inProgress = !QDir(f.output).entryList({".velloran-*"}, QDir::Files | QDir::Hidden)
-                              .isEmpty();
-            if (!inProgress) {
+        start(first, slow,
+              "i=0; while [ $i -lt 60 ]; do /bin/true; i=$((i + 1)); done; "
+              "\"$0\" instanceOfTwo; exit $?");
+        // The first is held still while it has files in progress in the folder, so the
+        // second's whole run, its sweep of leftovers included, sees them.
+        QVERIFY(first.waitForStarted());
+        const qint64 firstRun = RunOf(first.processId());
+        QVERIFY(firstRun > 0);
+        bool held = false;
+        for (int tries = 0; tries < 6000 && !held && first.state() != QProcess::NotRunning; ++tries) {
+            ::kill(pid_t(firstRun), SIGSTOP);
+            // Two files: the bitmap and the converter's output, which takes the output name.
+            held = QDir(f.output).entryList({".velloran-*"}, QDir::Files | QDir::Hidden).size() >= 2;
+            if (!held) {
+                ::kill(pid_t(firstRun), SIGCONT);
                 QTest::qWait(10);
             }
         }
-        QVERIFY(inProgress);
+        QVERIFY(held);
         start(second, {quick}, "\"$0\" instanceOfTwo; exit $?");
-        QVERIFY(second.waitForFinished(120000));
+        const bool secondEnded = second.waitForFinished(120000);
+        ::kill(pid_t(firstRun), SIGCONT);
+        QVERIFY(secondEnded);
         QVERIFY(first.waitForFinished(120000));
         QCOMPARE(second.exitCode(), 0);
         QCOMPARE(first.exitCode(), 0);
-        QCOMPARE(FormatOf(f.output + "/s1.gif"), QByteArray("gif"));
-        QCOMPARE(FormatOf(f.output + "/s2.png"), QByteArray("png"));
-        QCOMPARE(FormatOf(f.output + "/s3.gif"), QByteArray("gif"));
+        for (const QString& name : slowNames) {
+            QCOMPARE(FormatOf(f.output + "/" + name), QFileInfo(name).suffix().toLatin1());
+        }
         QCOMPARE(FormatOf(f.output + "/q.png"), QByteArray("png"));
     }
 
