@@ -71,9 +71,8 @@ ThisResultWriter Identify() {
         boot.resize(32);
         QRandomGenerator::system()->fillRange(reinterpret_cast<quint32*>(boot.data()), 8);
     }
-    self.writer.kernel = QCryptographicHash::hash(boot, QCryptographicHash::Sha256)
-                             .toHex()
-                             .left(kKernelDigits);
+    self.writer.kernel =
+        QCryptographicHash::hash(boot, QCryptographicHash::Sha256).toHex().left(kKernelDigits);
     self.writer.pidNamespace = haveNamespace ? quint64(ns.st_ino) : 1;
     return self;
 }

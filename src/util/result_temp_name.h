@@ -9,9 +9,9 @@
 // gave it out and in the pid namespace it was given in; the name carries all three, so a
 // leftover is judged abandoned only where its writer's life can really be checked.
 struct ResultWriter {
-    QByteArray kernel;      // 16 lower-case hex digits standing for one boot of one machine
+    QByteArray kernel;         // 16 lower-case hex digits standing for one boot of one machine
     quint64 pidNamespace = 0;  // the inode of the writer's pid namespace
-    qint64 pid = 0;         // the writer's process id inside that namespace
+    qint64 pid = 0;            // the writer's process id inside that namespace
 
     bool operator==(const ResultWriter&) const = default;
 };

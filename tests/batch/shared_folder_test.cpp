@@ -78,8 +78,8 @@ qint64 RunOf(qint64 unsharePid) {
     // The shell's last child is the binary, once both /bin/true have ended.
     for (int tries = 0; shell > 0 && tries < 1000; ++tries) {
         const qint64 child = childOf(shell);
-        if (child > 0 && ReadFile(QStringLiteral("/proc/%1/cmdline").arg(child))
-                             .contains("instanceOfTwo")) {
+        if (child > 0 &&
+            ReadFile(QStringLiteral("/proc/%1/cmdline").arg(child)).contains("instanceOfTwo")) {
             return child;
         }
         QTest::qWait(10);
@@ -122,7 +122,8 @@ private slots:
         QDir().mkpath(outside);
         ::chmod(QFile::encodeName(shared).constData(), 0777);
         // A photo: a converter reading through the link would take it for its input.
-        const QString victim = WriteFile(outside + "/victim.jpg", Encoded(NoisyImage(64, 48), "jpeg"));
+        const QString victim =
+            WriteFile(outside + "/victim.jpg", Encoded(NoisyImage(64, 48), "jpeg"));
         ::chmod(QFile::encodeName(victim).constData(), 0600);
         AddSources(f, 1000);
         f.form.Text1->setText(shared);
@@ -188,9 +189,12 @@ private slots:
         otherNamespace.pidNamespace += 1;
         ResultWriter abandoned = ThisWriter().writer;
         abandoned.pid = endedPid;
-        QStringList kept{".velloran-2024-notes.txt", ".velloran-2024-my-diary.odt",
-                         ".velloran-4000000",        ".velloran-31999",
-                         ".velloran-77777-holiday.png", ".velloran- 2024-x",
+        QStringList kept{".velloran-2024-notes.txt",
+                         ".velloran-2024-my-diary.odt",
+                         ".velloran-4000000",
+                         ".velloran-31999",
+                         ".velloran-77777-holiday.png",
+                         ".velloran- 2024-x",
                          QString::fromLatin1(ResultTempName(foreign, "abc123", "png")),
                          QString::fromLatin1(ResultTempName(otherNamespace, "abc123", "png"))};
         for (const QString& name : kept) {
@@ -245,10 +249,12 @@ private slots:
         const qint64 firstRun = RunOf(first.processId());
         QVERIFY(firstRun > 0);
         bool held = false;
-        for (int tries = 0; tries < 6000 && !held && first.state() != QProcess::NotRunning; ++tries) {
+        for (int tries = 0; tries < 6000 && !held && first.state() != QProcess::NotRunning;
+             ++tries) {
             ::kill(pid_t(firstRun), SIGSTOP);
             // Two files: the bitmap and the converter's output, which takes the output name.
-            held = QDir(f.output).entryList({".velloran-*"}, QDir::Files | QDir::Hidden).size() >= 2;
+            held =
+                QDir(f.output).entryList({".velloran-*"}, QDir::Files | QDir::Hidden).size() >= 2;
             if (!held) {
                 ::kill(pid_t(firstRun), SIGCONT);
                 QTest::qWait(10);
@@ -275,7 +281,8 @@ private slots:
             QSKIP("one half of runsInTwoPidNamespacesBothFinish");
         }
         RunFixture f;
-        for (const QString& source : qEnvironmentVariable("VELLORAN_INSTANCE_SOURCES").split('\n')) {
+        for (const QString& source :
+             qEnvironmentVariable("VELLORAN_INSTANCE_SOURCES").split('\n')) {
             f.form.ListView1->Add(source);
         }
         f.form.Text1->setText(output);

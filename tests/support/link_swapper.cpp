@@ -18,16 +18,22 @@ namespace {
 
 uint32_t MaskOf(const char* event) {
     const std::string name = event;
-    if (name == "create") return IN_CREATE;
-    if (name == "open") return IN_OPEN;
-    if (name == "access") return IN_ACCESS;
-    if (name == "modify") return IN_MODIFY;
-    if (name == "close") return IN_CLOSE;
+    if (name == "create")
+        return IN_CREATE;
+    if (name == "open")
+        return IN_OPEN;
+    if (name == "access")
+        return IN_ACCESS;
+    if (name == "modify")
+        return IN_MODIFY;
+    if (name == "close")
+        return IN_CLOSE;
     return 0;
 }
 
 bool EndsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 // Swaps a regular file for the link; a name already swapped (now the link) stays.

@@ -35,7 +35,8 @@ private slots:
         QTest::newRow("another bare number") << QByteArray("31999") << false;
         QTest::newRow("holiday picture") << QByteArray("77777-holiday.png") << false;
         QTest::newRow("a blank first") << QByteArray(" 2024-x") << false;
-        QTest::newRow("upper-case hex") << QByteArray("0123456789ABCDEF-4026531836-4242-ab12cd") << false;
+        QTest::newRow("upper-case hex")
+            << QByteArray("0123456789ABCDEF-4026531836-4242-ab12cd") << false;
         QTest::newRow("15 hex digits") << k.left(15) + "-4026531836-4242-ab12cd" << false;
         QTest::newRow("17 hex digits") << k + "0-4026531836-4242-ab12cd" << false;
         QTest::newRow("pid with a leading zero") << k + "-4026531836-04242-ab12cd" << false;
@@ -48,7 +49,8 @@ private slots:
         QTest::newRow("empty extension") << k + "-4026531836-4242-ab12cd." << false;
         QTest::newRow("two extensions") << k + "-4026531836-4242-ab12cd.tar.gz" << false;
         QTest::newRow("extension with a blank") << k + "-4026531836-4242-ab12cd.my png" << false;
-        QTest::newRow("extension of 17") << k + "-4026531836-4242-ab12cd.abcdefghijklmnopq" << false;
+        QTest::newRow("extension of 17")
+            << k + "-4026531836-4242-ab12cd.abcdefghijklmnopq" << false;
     }
     void onlyTheWholePatternNamesAWriter() {
         QFETCH(QByteArray, name);
@@ -84,8 +86,8 @@ private slots:
         QTest::newRow("another machine") << other << qint64(0) << ended << false;
         QTest::newRow("another pid namespace") << self.kernel << qint64(1) << ended << false;
         QTest::newRow("this process") << self.kernel << qint64(0) << qint64(::getpid()) << false;
-        QTest::newRow("a running process") << self.kernel << qint64(0) << qint64(::getppid())
-                                           << false;
+        QTest::newRow("a running process")
+            << self.kernel << qint64(0) << qint64(::getppid()) << false;
     }
     void abandonedOnlyByAnEndedWriterOfThisKernelAndNamespace() {
         QFETCH(QByteArray, kernel);
@@ -95,8 +97,8 @@ private slots:
         if (!ThisWriter().known) {
             QSKIP("no boot id or pid namespace to be read here");
         }
-        const ResultWriter writer{kernel, ThisWriter().writer.pidNamespace + quint64(namespaceShift),
-                                  pid};
+        const ResultWriter writer{kernel,
+                                  ThisWriter().writer.pidNamespace + quint64(namespaceShift), pid};
         QCOMPARE(IsAbandonedResultTempName(ResultTempName(writer, "ab12cd", "png")), abandoned);
     }
 };
