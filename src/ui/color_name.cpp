@@ -48,9 +48,12 @@ QString ColorName(const QColor& color) {
             break;
         }
     }
-    // Dark orange is what everyone calls brown, and light red pink.
+    // Dark orange is what everyone calls brown, dark magenta purple and light red pink.
     if (lightness < 100 && name == QLatin1String("orange")) {
         return QStringLiteral("brown");
+    }
+    if (lightness < 80 && name == QLatin1String("magenta")) {
+        return QStringLiteral("purple");
     }
     if (lightness > 170 && name == QLatin1String("red")) {
         return QStringLiteral("pink");

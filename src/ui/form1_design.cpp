@@ -109,11 +109,11 @@ void Form1::BuildControls() {
 
     PushButton1 =
         makeButton(client, QStringLiteral("Add Image File(s)"), Twips(120, 2030, 3840, 405));
-    PushButton3 =
-        makeButton(client, QStringLiteral("Add All File(s) In Folder"), Twips(4080, 2030, 3840, 405));
+    PushButton3 = makeButton(client, QStringLiteral("Add All File(s) In Folder"),
+                             Twips(4080, 2030, 3840, 405));
     PushButton7 = makeButton(client, QStringLiteral("Clear List"), Twips(120, 2540, 3840, 405));
-    PushButton8 =
-        makeButton(client, QStringLiteral("Load Sample/Example Files"), Twips(4080, 2540, 3840, 405));
+    PushButton8 = makeButton(client, QStringLiteral("Load Sample/Example Files"),
+                             Twips(4080, 2540, 3840, 405));
     PushButton2 = makeButton(client, QStringLiteral("Start Stamping"), Twips(120, 5625, 7800, 405));
 
     Frame4 = makeFrame(QStringLiteral("Save Results To This Folder"), Twips(120, 4710, 7800, 795));
@@ -130,8 +130,9 @@ void Form1::BuildControls() {
 
     PushButton6 = makeButton(client, QStringLiteral("Change Font"), Twips(8040, 6135, 7800, 405));
     // Below the client area: never seen, reached only with the keyboard.
-    PushButton5 = makeButton(client, QStringLiteral("Preview Stamp (Looks Ugly and Wrong Position)"),
-                             Twips(120, 9090, 3840, 405));
+    PushButton5 =
+        makeButton(client, QStringLiteral("Preview Stamp (Looks Ugly and Wrong Position)"),
+                   Twips(120, 9090, 3840, 405));
 
     Text4 = new StampTextBox(client);
     Text4->setGeometry(Twips(8040, 105, 7800, 5925));
@@ -163,13 +164,15 @@ void Form1::BuildControls() {
 
     LetReturnPressButtons(*this);
 
-    // Pointer feedback: buttons show the hand, the window, frames, text boxes and the
-    // slider the arrow.
-    const QList<QWidget*> hoverTargets = {this,        client,      Frame1,      Frame2,      Frame3,
-                                          Frame4,      Frame6,      Text1,       Text4->viewport(),
-                                          Slider1,     PushButton1, PushButton2, PushButton3,
-                                          PushButton4, PushButton5, PushButton6, PushButton7,
-                                          PushButton8, PushButton9, PushButton10};
+    // Pointer feedback: buttons show the hand, the window (whose background the mouse
+    // meets on the content area), frames, text boxes and the slider the arrow.
+    const QList<QWidget*> hoverTargets = {this,        client,      Frame1,
+                                          Frame2,      Frame3,      Frame4,
+                                          Frame6,      Text1,       Text4->viewport(),
+                                          Slider1,     PushButton1, PushButton2,
+                                          PushButton3, PushButton4, PushButton5,
+                                          PushButton6, PushButton7, PushButton8,
+                                          PushButton9, PushButton10};
     for (QWidget* target : hoverTargets) {
         target->setMouseTracking(true);
         target->installEventFilter(this);

@@ -40,7 +40,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         // The frame of a window manager arrives with a move; a new screen once the
         // window has a native window to be on one.
-        if (watched == &window_ && (event->type() == QEvent::Show || event->type() == QEvent::Move)) {
+        if (watched == &window_ &&
+            (event->type() == QEvent::Show || event->type() == QEvent::Move)) {
             Follow(window_.windowHandle());
             Refit();
         }
@@ -126,9 +127,8 @@ void PlaceOnScreen(QWidget& window) {
     }
     PlaceInArea(window, screen->availableGeometry());
     ScrollableContent* scroller = ScrollerOf(window);
-    if (scroller != nullptr &&
-        window.findChild<QObject*>(QString::fromLatin1(ScreenKeeper::kName),
-                                   Qt::FindDirectChildrenOnly) == nullptr) {
+    if (scroller != nullptr && window.findChild<QObject*>(QString::fromLatin1(ScreenKeeper::kName),
+                                                          Qt::FindDirectChildrenOnly) == nullptr) {
         new ScreenKeeper(window, *scroller);
     }
 }

@@ -68,18 +68,26 @@ void ScrollableContent::keyPressEvent(QKeyEvent* event) {
     event->ignore();
 }
 
+void ScrollableContent::ShowWhole(const QWidget* widget) {
+    const QRect area(widget->mapTo(Content(), QPoint(0, 0)), widget->size());
+    ensureVisible(area.center().x(), area.center().y(), area.width() / 2 + kFocusMargin,
+                  area.height() / 2 + kFocusMargin);
+}
+
 void ScrollableContent::ShowFocused(QWidget* focused) {
     if (focused == nullptr || !Content()->isAncestorOf(focused)) {
         return;
     }
-    // A control inside a frame is shown with its frame, whose caption names it, when
-    // both fit; the control itself is shown in any case.
+    // A control inside a frame is shown with its frame, whose caption names it, and
+    // every control as a whole where it fits; what counts in the end is the control,
+    // and in a text box its text cursor, which Qt's own scrolling looks after.
     QWidget* outer = focused;
     while (outer->parentWidget() != Content()) {
         outer = outer->parentWidget();
     }
     if (outer != focused) {
-        ensureWidgetVisible(outer, kFocusMargin, kFocusMargin);
+        ShowWhole(outer);
     }
+    ShowWhole(focused);
     ensureWidgetVisible(focused, kFocusMargin, kFocusMargin);
 }

@@ -35,6 +35,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void ShowWhole(const QWidget* widget);
     void ShowFocused(QWidget* focused);
 
     QWidget& window_;

@@ -6,8 +6,8 @@
 #include "ui/qt_dialogs.h"
 
 #include <QCheckBox>
-#include <QGroupBox>
 #include <QFontDialog>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QTimer>
 #include <QtTest>
@@ -56,11 +56,16 @@ private slots:
 
         QStringList seen;
         bool answered = false;
+        int polls = 0;
         QTimer poll;
         poll.setInterval(20);
         connect(&poll, &QTimer::timeout, [&] {
             auto* dialog = qobject_cast<QFontDialog*>(QApplication::activeModalWidget());
-            if (dialog == nullptr || !dialog->isVisible() || answered) {
+            // Keys reach the dialog once it is the active window; a dialog that never
+            // becomes active is still answered after ten seconds, and reported.
+            const bool active = dialog != nullptr && QApplication::activeWindow() == dialog;
+            if (dialog == nullptr || !dialog->isVisible() || answered ||
+                (!active && ++polls < 500)) {
                 return;
             }
             answered = true;
@@ -81,7 +86,7 @@ private slots:
                 seen << QStringLiteral("only %1 edit fields").arg(edits.size());
             }
             // The effects' Alt keys must do nothing either.
-            if (QApplication::activeWindow() != dialog) {
+            if (!active) {
                 seen << QStringLiteral("dialog not active: its keys were not tried");
             }
             QTest::keyClick(dialog->focusWidget(), Qt::Key_K, Qt::AltModifier);
@@ -100,7 +105,7 @@ private slots:
         form.PushButton6_Click();
 
         QVERIFY(answered);
-        QCOMPARE(seen, QStringList());
+        QVERIFY2(seen.isEmpty(), qPrintable(seen.join(QStringLiteral("; "))));
         const Settings stored = StoredSettings(t.env.settingsFile);
         QCOMPARE(stored.value("FontSize"), QString("20"));
         QCOMPARE(stored.value("FontStrikeThru"), flag(strike));
