@@ -16,6 +16,8 @@
 #include <QLabel>
 #include <QMessageBox>
 
+#include <algorithm>
+
 namespace {
 
 // Message texts keep the characters they were built with (CR LF, a lone CR); the
@@ -32,10 +34,19 @@ QString DisplayText(const QString& text) {
 // effects are disabled as well as hidden: a hidden check box still answers its Alt key.
 void OfferFaceStyleAndSizeOnly(QFontDialog& dialog) {
     const auto boxes = dialog.findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly);
+    int effectsHeight = 0;
     for (QGroupBox* box : boxes) {
         if (!box->findChildren<QCheckBox*>().isEmpty()) {
+            effectsHeight = std::max(effectsHeight, box->sizeHint().height());
             box->setEnabled(false);
             box->hide();
+        }
+    }
+    // The sample beside the effects shared their rows; alone it would shrink until its
+    // text no longer shows.
+    for (QGroupBox* box : boxes) {
+        if (box->isVisibleTo(&dialog)) {
+            box->setMinimumHeight(std::max(box->minimumHeight(), effectsHeight));
         }
     }
     const auto combos = dialog.findChildren<QComboBox*>(QString(), Qt::FindDirectChildrenOnly);

@@ -85,6 +85,12 @@ private slots:
             if (edits.size() < 3) {
                 seen << QStringLiteral("only %1 edit fields").arg(edits.size());
             }
+            // The sample still shows its text where the effects no longer stand beside it.
+            for (const QLineEdit* edit : edits) {
+                if (edit->parentWidget() != dialog && edit->height() < edit->sizeHint().height()) {
+                    seen << QStringLiteral("sample squeezed to %1 pixels").arg(edit->height());
+                }
+            }
             // The effects' Alt keys must do nothing either.
             if (!active) {
                 seen << QStringLiteral("dialog not active: its keys were not tried");
