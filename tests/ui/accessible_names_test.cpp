@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// What the main window's controls tell assistive technology, through Qt's accessibility
-// interfaces (the AT-SPI view of the same is accessibility_tree_test.py).
+// What the progress bar and the colour swatch tell assistive technology, through Qt's
+// accessibility interfaces; accessibility_tree_test.py reads every control over AT-SPI.
 
 #include "batch/progress_bar_text.h"
 #include "support/form_fixture.h"
@@ -9,14 +9,6 @@
 #include <QtTest>
 
 namespace {
-
-QWidget* Control(const Form1& form, const QString& name) {
-    const QHash<QString, QWidget*> controls = {
-        {"ListView1", form.ListView1},       {"Text4", form.Text4},
-        {"ProgressBar1", form.ProgressBar1}, {"PushButton4", form.PushButton4},
-        {"PushButton9", form.PushButton9},   {"Picture2", form.Picture2}};
-    return controls.value(name);
-}
 
 QAccessibleInterface* Accessible(QWidget* widget) {
     return QAccessible::queryAccessibleInterface(widget);
@@ -28,40 +20,6 @@ class AccessibleNamesTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void controlsSayWhatTheyAre_data() {
-        QTest::addColumn<QString>("control");
-        QTest::addColumn<int>("role");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("description");
-        QTest::newRow("file list")
-            << "ListView1" << int(QAccessible::Tree) << "Image files"
-            << "Drag and drop files here. Double-click item to remove it. Move | line to right "
-               "and out of window to reveal full names.";
-        QTest::newRow("stamp text")
-            << "Text4" << int(QAccessible::EditableText) << "Stamp text" << QString();
-        QTest::newRow("progress bar: its text as description")
-            << "ProgressBar1" << int(QAccessible::ProgressBar) << "Stamping progress"
-            << "Progress Bar";
-        QTest::newRow("...") << "PushButton4" << int(QAccessible::Button)
-                             << "Choose the output folder" << QString();
-        QTest::newRow("?") << "PushButton9" << int(QAccessible::Button)
-                           << "About the JPG image quality" << QString();
-        QTest::newRow("colour swatch") << "Picture2" << int(QAccessible::Graphic)
-                                       << "Font colour: white, #FFFFFF" << QString();
-    }
-    void controlsSayWhatTheyAre() {
-        QFETCH(QString, control);
-        QFETCH(int, role);
-        QFETCH(QString, name);
-        QFETCH(QString, description);
-        FormFixture f;
-        QAccessibleInterface* iface = Accessible(Control(f.form, control));
-        QVERIFY(iface != nullptr);
-        QCOMPARE(int(iface->role()), role);
-        QCOMPARE(iface->text(QAccessible::Name), name);
-        QCOMPARE(iface->text(QAccessible::Description), description);
-    }
-
     // What is drawn stays as designed.
     void captionsUnchanged() {
         FormFixture f;
