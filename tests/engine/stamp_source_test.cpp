@@ -33,7 +33,7 @@ QStringList WriteSources(const QString& folder) {
         const QString path = folder + "/" + name;
         const QString extension = QFileInfo(name).suffix().toLower();
         if (name.startsWith("z-broken")) {
-            WriteFile(path, QByteArray("\xFF\xD8\xFF\xE0 not a picture", 20));
+            WriteFile(path, QByteArrayLiteral("\xFF\xD8\xFF\xE0 not a picture"));
         } else if (name.startsWith("zz-missing")) {
             // Listed, never written.
         } else if (extension == "gif") {
