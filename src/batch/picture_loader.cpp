@@ -2,9 +2,11 @@
 #include "batch/picture_loader.h"
 
 #include "batch/bitmap_structure.h"
+#include "batch/checked_size.h"
 #include "batch/gif_decoder.h"
 #include "batch/jpeg_decoder.h"
 #include "batch/picture_format.h"
+#include "batch/pixel_buffer_pool.h"
 #include "util/vb_error.h"
 
 #include <QBuffer>
@@ -31,17 +33,16 @@ qint64 AllocationLimitBytes() {
     return qint64(QImageReader::allocationLimit()) * 1024 * 1024;
 }
 
-// What the limit leaves for decoding once the file's bytes are held; 0: no limit.
-qint64 DecodingBudget(const QByteArray& data) {
-    const qint64 limit = AllocationLimitBytes();
+// What `limit` leaves for decoding once the file's bytes are held; 0: no limit.
+qint64 DecodingBudget(const QByteArray& data, qint64 limit) {
     return limit > 0 ? std::max<qint64>(limit - data.size(), 1) : 0;
 }
 
 // Refuses a picture whose pixels, with `extraBytesPerPixel` for the decoder's own copy,
-// would not fit the budget.
+// would not fit the budget. The sizes may come straight from a hostile header.
 void CheckSize(const QString& path, qint64 budget, qint64 width, qint64 height,
                qint64 extraBytesPerPixel) {
-    if (budget > 0 && width * height * (4 + extraBytesPerPixel) > budget) {
+    if (budget > 0 && ExceedsBytes(width, height, 4 + extraBytesPerPixel, budget)) {
         CannotRead(vberr::kOutOfMemory, path,
                    QStringLiteral("the picture is too large (%1 x %2 pixels; at most %3 MB "
                                   "of pixels can be held)")
@@ -63,7 +64,7 @@ struct Descriptor {
 
 // Opens without blocking and judges the opened file itself, so a FIFO or a device put
 // at the path, even between a check and the open, is never read.
-QByteArray ReadWholeFile(const QString& path) {
+QByteArray ReadWholeFile(const QString& path, qint64 limit) {
     const Descriptor file{
         ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
     if (file.fd < 0) {
@@ -86,7 +87,6 @@ QByteArray ReadWholeFile(const QString& path) {
     if (!S_ISREG(status.st_mode)) {
         CannotRead(vberr::kPathFileAccess, path, QStringLiteral("it is not a regular file"));
     }
-    const qint64 limit = AllocationLimitBytes();
     if (limit > 0 && status.st_size > limit) {
         CannotRead(vberr::kOutOfMemory, path, QStringLiteral("the file is too large"));
     }
@@ -143,8 +143,8 @@ QImage OpaqueOnWhite(QImage image) {
 
 // ---- JPEG ----
 
-QImage LoadJpeg(const QString& path, const QByteArray& data) {
-    DecodedJpeg jpeg = DecodeJpeg(data, DecodingBudget(data));
+QImage LoadJpeg(const QString& path, const QByteArray& data, qint64 limit) {
+    DecodedJpeg jpeg = DecodeJpeg(data, DecodingBudget(data, limit));
     if (jpeg.tooLarge) {
         CannotRead(vberr::kOutOfMemory, path,
                    QStringLiteral("the picture is too large (%1; at most %2 MB can be held)")
@@ -164,8 +164,8 @@ QImage LoadJpeg(const QString& path, const QByteArray& data) {
 
 // ---- GIF ----
 
-QImage LoadGif(const QString& path, const QByteArray& data) {
-    DecodedGif gif = DecodeGif(data, DecodingBudget(data));
+QImage LoadGif(const QString& path, const QByteArray& data, qint64 limit) {
+    DecodedGif gif = DecodeGif(data, DecodingBudget(data, limit));
     if (gif.tooLarge) {
         CannotRead(vberr::kOutOfMemory, path,
                    QStringLiteral("the picture is too large (at most %1 MB of pixels can be held)")
@@ -182,7 +182,7 @@ QImage LoadGif(const QString& path, const QByteArray& data) {
 // Qt decodes these once the structure check has found the file whole. Pictures of up to
 // 8 bits a pixel are decoded into an index image first, then widened.
 QImage LoadBitmapWithQt(const QString& path, QByteArray data, const char* format,
-                        const QString& damage) {
+                        const QString& damage, qint64 limit) {
     if (!damage.isEmpty()) {
         Damaged(path, damage);
     }
@@ -192,7 +192,7 @@ QImage LoadBitmapWithQt(const QString& path, QByteArray data, const char* format
     reader.setDecideFormatFromContent(false);
     const QSize size = reader.size();
     if (size.isValid()) {
-        CheckSize(path, DecodingBudget(data), size.width(), size.height(),
+        CheckSize(path, DecodingBudget(data, limit), size.width(), size.height(),
                   reader.imageFormat() == QImage::Format_RGB32 ? 0 : 4);
     }
     QImage image = reader.read();
@@ -205,19 +205,36 @@ QImage LoadBitmapWithQt(const QString& path, QByteArray data, const char* format
 }  // namespace
 
 QImage LoadPicture(const QString& path) {
-    QByteArray data = ReadWholeFile(path);
-    switch (SniffPictureFormat(data)) {
+    return LoadPicture(path, AllocationLimitBytes());
+}
+
+QImage LoadPicture(const QString& path, qint64 byteLimit) {
+    QByteArray data = ReadWholeFile(path, byteLimit);
+    const PictureFormat format = SniffPictureFormat(data);
+    // Only JPEG pixels come from the pool: a spare buffer kept for them would sit beside
+    // any other picture for nothing.
+    if (format != PictureFormat::Jpeg) {
+        pixel_buffer_pool::DropSpare();
+    }
+    switch (format) {
         case PictureFormat::Jpeg:
-            return LoadJpeg(path, data);
+            return LoadJpeg(path, data, byteLimit);
         case PictureFormat::Gif:
-            return LoadGif(path, data);
+            return LoadGif(path, data, byteLimit);
         case PictureFormat::Bmp: {
+            // A size beyond the limit is named as such, before the rows it declares are
+            // found missing from the file.
+            if (const auto declared = BmpDeclaredSize(data);
+                declared && declared->width > 0 && declared->height > 0) {
+                CheckSize(path, DecodingBudget(data, byteLimit), declared->width,
+                          declared->height, 0);
+            }
             const QString damage = BmpDamage(data);
-            return LoadBitmapWithQt(path, std::move(data), "bmp", damage);
+            return LoadBitmapWithQt(path, std::move(data), "bmp", damage, byteLimit);
         }
         case PictureFormat::Icon: {
             const QString damage = IconDamage(data);
-            return LoadBitmapWithQt(path, std::move(data), "ico", damage);
+            return LoadBitmapWithQt(path, std::move(data), "ico", damage, byteLimit);
         }
         case PictureFormat::Metafile:
             CannotRead(vberr::kInvalidPicture, path,

@@ -20,3 +20,7 @@
 // an unknown format or a damaged or truncated file, 7 for a picture larger than the image
 // allocation limit. Each description names the file and what is wrong.
 QImage LoadPicture(const QString& path);
+
+// The same within `byteLimit` bytes instead of the image allocation limit: the file's
+// bytes, the picture and the decoder's own buffers together (0: no limit).
+QImage LoadPicture(const QString& path, qint64 byteLimit);
