@@ -77,13 +77,16 @@ void DecodeAfter(DecodeAhead& decoder, const FileListView& list, int i, int n) n
     }
 }
 
-// The picture decoded ahead when the file is still the one decoded, else a load as usual.
+// The picture decoded ahead when the file is still the one decoded, else a load as usual,
+// with the workers waiting until it is over.
 QImage LoadForStamping(const QString& path) {
-    if (runDecoder != nullptr) {
-        if (std::optional<QImage> picture = runDecoder->Take(path)) {
-            return std::move(*picture);
-        }
+    if (runDecoder == nullptr) {
+        return LoadPicture(path);
     }
+    if (std::optional<QImage> picture = runDecoder->Take(path)) {
+        return std::move(*picture);
+    }
+    const auto resume = qScopeGuard([] { runDecoder->Loaded(); });
     return LoadPicture(path);
 }
 
@@ -164,6 +167,10 @@ void Form1::StampEntry(ErrorTrap& trap, int i) {
     trap.Do(136, [&] { StampFilename(i); });
     QString loadPath;
     trap.Do(138, [&] { loadPath = source; });
+    // The last entry's picture goes before this one is converted or loaded, so the two are
+    // never held at once. Nothing reads the canvas between here and a successful load: an
+    // entry whose picture cannot be read writes nothing.
+    Picture1.ReleasePicture();
     const QString extension = LowerExtension(source);
     QString tempFolder;
     if (trap.Test(140, [&] { return NeedsInputConversion(extension); })) {
