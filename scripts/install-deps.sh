@@ -30,6 +30,9 @@ x11-apps
 imagemagick
 libjpeg-turbo-progs
 util-linux
+clang-14
+libclang-rt-14-dev
+llvm-14
 "
 
 packaging=0
