@@ -10,6 +10,7 @@
 #include <new>
 
 #include "command_line.h"
+#include "file_output.h"
 #include "format_writers.h"
 #include "image_input.h"
 
