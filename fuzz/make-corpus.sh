@@ -83,9 +83,11 @@ cp "$loader/exif-orientation-6.jpg" "$meta/exif.jpg"
 convert "$src" -set comment "note" "$meta/comment.png"
 convert "$src" -compress LZW "$meta/plain.tif"
 if command -v exiftool >/dev/null; then
+    # exiftool will not write over a file: a second run replaces them.
+    rm -f "$meta/xmp-iptc.jpg" "$meta/exif.png" "$meta/exif.tif"
     exiftool -q -o "$meta/xmp-iptc.jpg" -XMP-dc:Title=Seed -IPTC:Keywords=seed \
         -EXIF:Artist=Seed -EXIF:Orientation#=8 "$loader/baseline.jpg"
-    exiftool -q -o "$meta/exif.png" -EXIF:Artist=Seed -XMP-dc:Title=Seed "$input/rgb.png"
+    exiftool -q -m -o "$meta/exif.png" -EXIF:Artist=Seed -XMP-dc:Title=Seed "$input/rgb.png"
     exiftool -q -o "$meta/exif.tif" -EXIF:Artist=Seed -IPTC:Keywords=seed "$input/strips-lzw.tif"
 fi
 
