@@ -5,6 +5,7 @@
 #include "batch/gif_decoder.h"
 #include "batch/jpeg_decoder.h"
 #include "batch/picture_format.h"
+#include "modern_formats/modern_picture_loader.h"
 #include "util/vb_error.h"
 
 #include <QBuffer>
@@ -61,6 +62,8 @@ struct Descriptor {
     }
 };
 
+}  // namespace
+
 // Opens without blocking and judges the opened file itself, so a FIFO or a device put
 // at the path, even between a check and the open, is never read.
 QByteArray ReadWholeFile(const QString& path) {
@@ -115,6 +118,8 @@ QByteArray ReadWholeFile(const QString& path) {
     }
     return data;
 }
+
+namespace {
 
 [[noreturn]] void Damaged(const QString& path, const QString& why) {
     CannotRead(vberr::kInvalidPicture, path,
@@ -206,6 +211,9 @@ QImage LoadBitmapWithQt(const QString& path, QByteArray data, const char* format
 
 QImage LoadPicture(const QString& path) {
     QByteArray data = ReadWholeFile(path);
+    if (const std::optional<ModernFormat> modern = ModernFormatOfName(path)) {
+        return LoadModernPicture(path, data, *modern, DecodingBudget(data));
+    }
     switch (SniffPictureFormat(data)) {
         case PictureFormat::Jpeg:
             return LoadJpeg(path, data);
