@@ -3,6 +3,7 @@
 
 #include "modern_formats/exif_box.h"
 
+#include <jxl/encode.h>
 #include <jxl/decode.h>
 #include <jxl/decode_cxx.h>
 #include <jxl/thread_parallel_runner.h>
@@ -35,6 +36,15 @@ DecodedPicture Damaged(const QString& why) {
 // Orientations 5 to 8 exchange the sides.
 bool SidesExchanged(uint32_t orientation) {
     return orientation >= 5 && orientation <= 8;
+}
+
+// A lossy picture with an ICC profile of its own would otherwise come out in linear
+// sRGB, whose 8 bits band in the shadows: gamma-coded sRGB keeps them. Pictures whose
+// colours are named in the codestream, and lossless ones, still come out in their own.
+void PreferGammaCodedSrgb(JxlDecoder* decoder) {
+    JxlColorEncoding srgb;
+    JxlColorEncodingSetToSRGB(&srgb, JXL_FALSE);
+    JxlDecoderSetPreferredColorProfile(decoder, &srgb);
 }
 
 // Collects one metadata box at a time into a growing buffer.
@@ -86,7 +96,8 @@ DecodedPicture DecodeJxl(const QByteArray& data, qint64 byteLimit) {
     if (!decoder || !runner ||
         JxlDecoderSetParallelRunner(decoder.get(), JxlThreadParallelRunner, runner.get()) !=
             JXL_DEC_SUCCESS ||
-        JxlDecoderSubscribeEvents(decoder.get(), JXL_DEC_BASIC_INFO | JXL_DEC_FULL_IMAGE) !=
+        JxlDecoderSubscribeEvents(decoder.get(), JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING |
+                                                      JXL_DEC_FULL_IMAGE) !=
             JXL_DEC_SUCCESS ||
         JxlDecoderSetInput(decoder.get(), Bytes(data), size_t(data.size())) != JXL_DEC_SUCCESS) {
         return Damaged(QStringLiteral("libjxl cannot be set up"));
@@ -124,6 +135,8 @@ DecodedPicture DecodeJxl(const QByteArray& data, qint64 byteLimit) {
                 result.failure = QStringLiteral("%1 x %2 pixels").arg(width).arg(height);
                 return result;
             }
+        } else if (status == JXL_DEC_COLOR_ENCODING) {
+            PreferGammaCodedSrgb(decoder.get());
         } else if (status == JXL_DEC_NEED_IMAGE_OUT_BUFFER) {
             size_t size = 0;
             if (picture.isNull() ||
@@ -168,6 +181,7 @@ PictureFacts ReadJxlFacts(const QByteArray& data) {
             break;
         }
         if (status == JXL_DEC_COLOR_ENCODING) {
+            PreferGammaCodedSrgb(decoder.get());
             size_t size = 0;
             if (JxlDecoderGetICCProfileSize(decoder.get(), nullptr, JXL_COLOR_PROFILE_TARGET_DATA,
                                             &size) == JXL_DEC_SUCCESS &&

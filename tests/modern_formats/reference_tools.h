@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QColorSpace>
 #include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
@@ -36,7 +37,8 @@ inline bool RunTool(const QString& program, const QStringList& arguments,
 }
 
 // The picture of a HEIF/AVIF, WebP or JPEG XL file as the format's reference decoder
-// gives it (through a PNG beside the file); null when it cannot be decoded.
+// gives it (through a PNG beside the file), in sRGB: decoders may hand the same colours
+// over in another colour space. Null when it cannot be decoded.
 inline QImage ReferenceDecode(const QString& path) {
     const QString png = path + ".reference.png";
     bool decoded = false;
@@ -47,5 +49,12 @@ inline QImage ReferenceDecode(const QString& path) {
     } else {
         decoded = RunTool("heif-convert", {"--quiet", path, png});
     }
-    return decoded ? QImage(png).convertToFormat(QImage::Format_RGB32) : QImage();
+    if (!decoded) {
+        return {};
+    }
+    QImage image = QImage(png).convertToFormat(QImage::Format_RGB32);
+    if (image.colorSpace().isValid() && image.colorSpace() != QColorSpace(QColorSpace::SRgb)) {
+        image.convertToColorSpace(QColorSpace::SRgb);
+    }
+    return image;
 }
