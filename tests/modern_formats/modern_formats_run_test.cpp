@@ -3,6 +3,8 @@
 // "Start Stamping" and read back by the reference decoders and exiftool.
 #include "batch/run_fixture.h"
 #include "core/ink.h"
+#include "modern_formats/run_while_yielding.h"
+#include "support/raised.h"
 #include "modern_formats/reference_tools.h"
 #include "support/photo_image.h"
 #include "support/test_images.h"
@@ -12,7 +14,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QDeadlineTimer>
+#include <QThread>
+#include <QTimer>
 #include <QtTest>
+
+#include <atomic>
 
 #include <exiv2/exiv2.hpp>
 
@@ -246,6 +253,24 @@ private slots:
         // No temporary result file stays behind either.
         QCOMPARE(QDir(f.output).entryList(QDir::Files | QDir::Hidden),
                  QStringList({"whole.webp", "whole.webp.reference.png"}));
+    }
+
+    // The window's events are handled while an encode runs, and what the encode throws
+    // reaches the run's error trap: a work that waits for an event would hang otherwise.
+    void longEncodeLeavesTheWindowResponsive() {
+        std::atomic<bool> eventHandled = false;
+        QTimer::singleShot(0, [&] { eventHandled = true; });
+        RunWhileYielding([&] {
+            QDeadlineTimer deadline(20000);
+            while (!eventHandled && !deadline.hasExpired()) {
+                QThread::msleep(1);
+            }
+        });
+        QVERIFY(eventHandled);
+        const VbError error = Raised([] {
+            RunWhileYielding([] { Raise(vberr::kInvalidCall, "encoder failed"); });
+        });
+        QCOMPARE(error.number(), vberr::kInvalidCall);
     }
 };
 
