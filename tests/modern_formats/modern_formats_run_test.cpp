@@ -3,12 +3,14 @@
 // "Start Stamping" and read back by the reference decoders and exiftool.
 #include "batch/run_fixture.h"
 #include "core/ink.h"
+#include "modern_formats/modern_writers.h"
 #include "modern_formats/run_while_yielding.h"
 #include "support/raised.h"
 #include "modern_formats/reference_tools.h"
 #include "support/photo_image.h"
 #include "support/test_images.h"
 
+#include <QBuffer>
 #include <QColorSpace>
 #include <QFile>
 #include <QJsonArray>
@@ -253,6 +255,38 @@ private slots:
         // No temporary result file stays behind either.
         QCOMPARE(QDir(f.output).entryList(QDir::Files | QDir::Hidden),
                  QStringList({"whole.webp", "whole.webp.reference.png"}));
+    }
+
+    // The slider's quality becomes the distance cjxl gives its -q: the same picture at
+    // the same quality makes the same coded frame.
+    void jxlQualityMatchesTheReferenceEncoder_data() {
+        QTest::addColumn<int>("quality");
+        for (int quality : {100, 95, 85, 30, 29, 5}) {
+            QTest::addRow("%d", quality) << quality;
+        }
+    }
+    void jxlQualityMatchesTheReferenceEncoder() {
+        QFETCH(int, quality);
+        if (!HaveTools({"cjxl"})) {
+            QSKIP("cjxl is not installed");
+        }
+        QTemporaryDir dir;
+        const QImage picture = DarkPhoto(96, 64);
+        QVERIFY(picture.save(dir.filePath("p.png"), "PNG"));
+        QVERIFY(RunTool("cjxl", {dir.filePath("p.png"), dir.filePath("p.jxl"), "-q",
+                                 QString::number(quality)}));
+        QFile reference(dir.filePath("p.jxl"));
+        QVERIFY(reference.open(QIODevice::ReadOnly));
+        QByteArray ours;
+        QBuffer buffer(&ours);
+        buffer.open(QIODevice::WriteOnly);
+        WriteJxl(picture, quality, PictureFacts(), buffer);
+        const QByteArray theirs = reference.readAll();
+        // cjxl's header records a few more facts of its PNG; the coded frame, which
+        // the distance decides, is the same to its last byte.
+        const qsizetype frame = ours.size() - 16;
+        QVERIFY(frame > 0 && qAbs(ours.size() - theirs.size()) <= 4);
+        QCOMPARE(ours.right(frame).toHex(), theirs.right(frame).toHex());
     }
 
     // The window's events are handled while an encode runs, and what the encode throws
