@@ -20,6 +20,10 @@ struct PictureFacts {
     PhotoMetadata metadata;  // as stored: EXIF as a TIFF block, the XMP packet, the ICC profile
     bool lossless = false;   // a WebP in its lossless coding (VP8L)
     bool av1 = false;        // a HEIF container holding AV1 pictures
+    // A HEIF picture's colours named by code points (ITU-T H.273) rather than a profile;
+    // 0 when the file names none.
+    int colourPrimaries = 0;
+    int transferCharacteristics = 0;
 };
 
 // True when a picture of width x height, with `extraBytesPerPixel` of the decoder's own

@@ -147,6 +147,13 @@ PictureFacts ReadHeifFacts(const QByteArray& data) {
             facts.metadata.xmp = block;
         }
     }
+    heif_color_profile_nclx* nclx = nullptr;
+    if (heif_image_handle_get_nclx_color_profile(handle.get(), &nclx).code == heif_error_Ok &&
+        nclx != nullptr) {
+        facts.colourPrimaries = int(nclx->color_primaries);
+        facts.transferCharacteristics = int(nclx->transfer_characteristics);
+        heif_nclx_color_profile_free(nclx);
+    }
     const size_t profileSize = heif_image_handle_get_raw_color_profile_size(handle.get());
     if (profileSize > 0 && profileSize <= size_t(data.size())) {
         QByteArray profile(qsizetype(profileSize), Qt::Uninitialized);

@@ -14,6 +14,10 @@ struct OptionsDeleter {
     void operator()(heif_encoding_options* options) const { heif_encoding_options_free(options); }
 };
 
+struct NclxDeleter {
+    void operator()(heif_color_profile_nclx* nclx) const { heif_nclx_color_profile_free(nclx); }
+};
+
 // Where libheif's writer puts the file's bytes.
 struct Sink {
     QIODevice* out;
@@ -71,6 +75,16 @@ void WriteHeif(const QImage& picture, int quality, const PictureFacts& facts, QI
     if (!facts.metadata.icc.isEmpty()) {
         check(heif_image_set_raw_color_profile(image.get(), "prof", facts.metadata.icc.constData(),
                                                size_t(facts.metadata.icc.size())));
+    } else if (facts.colourPrimaries != 0) {
+        // Colours the source named by code points (a wide-gamut phone picture, say) keep
+        // their names; how they are coded as YCbCr is the encoder's choice.
+        const std::unique_ptr<heif_color_profile_nclx, NclxDeleter> nclx(
+            heif_nclx_color_profile_alloc());
+        check(heif_nclx_color_profile_set_color_primaries(nclx.get(),
+                                                          uint16_t(facts.colourPrimaries)));
+        check(heif_nclx_color_profile_set_transfer_characteristics(
+            nclx.get(), uint16_t(facts.transferCharacteristics)));
+        check(heif_image_set_nclx_color_profile(image.get(), nclx.get()));
     }
     // The defaults write no irot or imir: the picture is stored upright.
     const std::unique_ptr<heif_encoding_options, OptionsDeleter> options(

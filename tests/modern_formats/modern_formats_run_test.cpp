@@ -3,6 +3,7 @@
 // "Start Stamping" and read back by the reference decoders and exiftool.
 #include "batch/run_fixture.h"
 #include "core/ink.h"
+#include "modern_formats/heif_decoder.h"
 #include "modern_formats/modern_writers.h"
 #include "modern_formats/run_while_yielding.h"
 #include "support/raised.h"
@@ -287,6 +288,29 @@ private slots:
         const qsizetype frame = ours.size() - 16;
         QVERIFY(frame > 0 && qAbs(ours.size() - theirs.size()) <= 4);
         QCOMPARE(ours.right(frame).toHex(), theirs.right(frame).toHex());
+    }
+
+    // Colours named by code points rather than a profile keep their names in the copy.
+    void heifCopyKeepsNamedColours() {
+        if (!HaveTools({"exiftool"})) {
+            QSKIP("exiftool is not installed");
+        }
+        PictureFacts facts;
+        facts.av1 = true;
+        facts.colourPrimaries = 12;          // Display P3
+        facts.transferCharacteristics = 13;  // sRGB
+        QTemporaryDir dir;
+        QFile file(dir.filePath("p3.avif"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        WriteHeif(DarkPhoto(64, 48), 50, facts, file);
+        file.close();
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const PictureFacts read = ReadHeifFacts(file.readAll());
+        QCOMPARE(read.colourPrimaries, 12);
+        QCOMPARE(read.transferCharacteristics, 13);
+        QByteArray json;
+        QVERIFY(RunTool("exiftool", {"-j", "-ColorPrimaries", file.fileName()}, &json));
+        QVERIFY2(json.contains("SMPTE EG 432-1"), json.constData());
     }
 
     // The window's events are handled while an encode runs, and what the encode throws
