@@ -6,7 +6,6 @@
 #include "modern_formats/modern_format.h"
 
 #include <algorithm>
-#include <climits>
 #include <vector>
 
 namespace {
@@ -16,6 +15,8 @@ namespace {
 // twice that for pictures of more than 8 bits.
 constexpr qint64 kExtraBytesPerPixel = 12;
 constexpr qint64 kExtraBytesPerDeepPixel = 24;
+// libheif's own bound on a side.
+constexpr qint64 kLargestSide = 32768;
 
 QString Text(const heif_error& error) {
     return QString::fromUtf8(error.message);
@@ -65,12 +66,13 @@ DecodedPicture DecodeHeif(const QByteArray& data, qint64 byteLimit) {
     EnsureLibheif();
     const HeifContext context;
     DecodedPicture result;
-    // libheif refuses a side beyond this while it reads the boxes: no picture of one
-    // pixel's height could be longer within the limit.
-    if (byteLimit > 0) {
-        heif_context_set_maximum_image_size_limit(
-            context.get(), int(std::min<qint64>(INT_MAX, byteLimit / (4 + kExtraBytesPerPixel))));
-    }
+    // libheif refuses a side beyond this while it reads the boxes, before any picture
+    // memory is taken: its own default, or less when no picture one pixel high and that
+    // long would fit the limit.
+    heif_context_set_maximum_image_size_limit(
+        context.get(),
+        int(byteLimit > 0 ? std::min(kLargestSide, byteLimit / (4 + kExtraBytesPerPixel))
+                          : kLargestSide));
     heif_error error = heif_context_read_from_memory_without_copy(context.get(), data.constData(),
                                                                   size_t(data.size()), nullptr);
     if (error.code != heif_error_Ok) {
