@@ -44,9 +44,10 @@ trap 'rm -rf "$WORK"' EXIT
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR="$WORK"
 
-# A photo-like picture: soft colour fields with grain, which codecs find as hard as a photo.
+# A photo-like picture: soft colour fields with grain, which codecs find as hard as a photo;
+# plain sRGB, as the reference tools' uncompressed picture in between cannot say otherwise.
 convert -size "$SIZE" plasma:fractal -blur 0x2 -attenuate 0.3 +noise Gaussian \
-    -depth 8 "$WORK/photo.png"
+    -depth 8 -define png:exclude-chunks=gAMA,cHRM,sRGB "$WORK/photo.png"
 
 source_of() {
     case "$1" in

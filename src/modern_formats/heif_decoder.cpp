@@ -4,6 +4,7 @@
 #include "modern_formats/exif_box.h"
 #include "modern_formats/libheif_session.h"
 #include "modern_formats/modern_format.h"
+#include "modern_formats/vector_state.h"
 
 #include <algorithm>
 #include <vector>
@@ -100,6 +101,7 @@ DecodedPicture DecodeHeif(const QByteArray& data, qint64 byteLimit) {
     const bool alpha = heif_image_handle_has_alpha_channel(handle.get()) != 0;
     const HeifDecodingOptions options;
     HeifImage image;
+    ClearUpperVectorState();
     error = heif_decode_image(handle.get(), image.out(), heif_colorspace_RGB,
                               alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
                               options.get());

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "modern_formats/libheif_session.h"
 #include "modern_formats/modern_writers.h"
+#include "modern_formats/vector_state.h"
 
 #include <memory>
 
@@ -90,6 +91,7 @@ void WriteHeif(const QImage& picture, int quality, const PictureFacts& facts, QI
     const std::unique_ptr<heif_encoding_options, OptionsDeleter> options(
         heif_encoding_options_alloc());
     HeifHandle handle;
+    ClearUpperVectorState();
     check(heif_context_encode_image(context.get(), image.get(), encoder.get(), options.get(),
                                     handle.out()));
     if (!facts.metadata.exif.isEmpty()) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "modern_formats/exif_box.h"
 #include "modern_formats/modern_writers.h"
+#include "modern_formats/vector_state.h"
 
 #include <jxl/encode.h>
 #include <jxl/encode_cxx.h>
@@ -91,6 +92,7 @@ void WriteJxl(const QImage& picture, int quality, const PictureFacts& facts, QIO
     Check(JxlEncoderAddImageFrame(settings, &format, rows.constBits(), size_t(rows.sizeInBytes())),
           "the picture cannot be encoded");
     JxlEncoderCloseInput(encoder.get());
+    ClearUpperVectorState();
 
     std::vector<uint8_t> chunk(kOutputChunk);
     for (;;) {

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "modern_formats/webp_decoder.h"
+#include "modern_formats/vector_state.h"
 
 #include <webp/decode.h>
 #include <webp/demux.h>
@@ -144,6 +145,7 @@ DecodedPicture DecodeWebP(const QByteArray& data, qint64 byteLimit) {
     config.output.u.RGBA.rgba = picture.bits();
     config.output.u.RGBA.stride = int(picture.bytesPerLine());
     config.output.u.RGBA.size = size_t(picture.sizeInBytes());
+    ClearUpperVectorState();
     const VP8StatusCode status = WebPDecode(Bytes(data), size_t(data.size()), &config);
     WebPFreeDecBuffer(&config.output);
     if (status != VP8_STATUS_OK) {

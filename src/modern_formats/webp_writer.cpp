@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "modern_formats/modern_writers.h"
+#include "modern_formats/vector_state.h"
 
 #include <webp/encode.h>
 #include <webp/mux.h>
@@ -88,6 +89,7 @@ void WriteWebP(const QImage& picture, int quality, const PictureFacts& facts, QI
     if (!imported) {
         RaiseEncoderFailure(kFormat, EncodingErrorText(encoded.picture.error_code));
     }
+    ClearUpperVectorState();
     if (!WebPEncode(&config, &encoded.picture)) {
         RaiseEncoderFailure(kFormat, EncodingErrorText(encoded.picture.error_code));
     }
