@@ -16,6 +16,7 @@
 #include "modern_formats/save_modern_picture.h"
 #include "ui/form1.h"
 #include "ui/stamp_text_box.h"
+#include "util/descriptor_path.h"
 #include "util/error_trap.h"
 #include "util/file_ops.h"
 #include "util/message_box.h"
@@ -243,10 +244,17 @@ void Form1::StampEntry(ErrorTrap& trap, int i) {
     if (!trap.Do(182, [&] { PrepareConverter(bytes, tempFolder); })) {
         return;
     }
+    // The converter reads the bitmap and writes a new file beside it through descriptors
+    // this process opened, so no step reopens a name that another user could replace.
+    std::unique_ptr<ResultFile> converted;
     QString command;
-    trap.Do(184, [&] {
-        command = OutputConversionCommand(tempFolder, pending->temporaryPath(), extension);
-    });
+    if (!trap.Do(184, [&] {
+            converted = std::make_unique<ResultFile>(outputPath);
+            command = OutputConversionCommand(tempFolder, DescriptorPath(converted->descriptor()),
+                                              extension, DescriptorPath(pending->descriptor()));
+        })) {
+        return;
+    }
     if (extension == QLatin1String("png")) {
         trap.Do(194, [&] { DeleteFileForced(StampTmpPath(tempFolder)); });
     }
@@ -256,13 +264,18 @@ void Form1::StampEntry(ErrorTrap& trap, int i) {
             RunConverter(command, tempFolder, ProgressBar1, ProgressBarText(ProgressBar1),
                          ProgressBar1->value(), ListView1->Count(), &why);
         if (code != 0) {
+            // The user knows the files by the output's name.
+            for (const int fd : {pending->descriptor(), converted->descriptor()}) {
+                why.replace(Quoted(DescriptorPath(fd)), Quoted(outputPath));
+            }
             RaiseOutputConversionFailure(code, why, pending->temporaryPath(), outputPath,
                                          extension);
         }
+        pending.reset();
         // The source's metadata goes into the converted file before it takes the output
         // name; the step never fails the entry.
-        KeepPhotoMetadata(source, pending->temporaryPath(), Picture1.Image());
-        pending->Commit();
+        KeepPhotoMetadata(source, converted, Picture1.Image());
+        converted->Commit();
     });
     trap.Do(208, [&] { DeleteFileForced(ConverterPath(tempFolder)); });
 }

@@ -3,10 +3,10 @@
 
 #include "batch/jpeg_metadata_salvage.h"
 #include "batch/save_jpeg.h"
+#include "util/result_file.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QtEndian>
 
 #include <exiv2/exiv2.hpp>
@@ -17,6 +17,10 @@
 #include <string_view>
 
 #include <zlib.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -257,15 +261,20 @@ QByteArray WithMetadata(const QByteArray& file, const PhotoMetadata& metadata) {
 }
 
 // The bytes of a regular file; nothing for a link, a FIFO, a device, an unreadable file,
-// or one beyond what a picture file of this program can be.
+// or one beyond what a picture file of this program can be. The opened file itself is
+// judged, so nothing put under the name after a test is read.
 QByteArray ReadRegularFile(const QString& path) {
     constexpr qint64 kLargestFile = qint64(2) * 1024 * 1024 * 1024 - 1;
-    const QFileInfo info(path);
-    if (info.isSymLink() || !info.isFile() || info.size() > kLargestFile) {
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
         return {};
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kLargestFile ||
+        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         return {};
     }
     return file.readAll();
@@ -357,12 +366,14 @@ bool WritePhotoMetadata(const QString& path, const PhotoMetadata& metadata) {
         if (rewritten.isEmpty()) {
             return false;
         }
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(rewritten) != rewritten.size()) {
-            file.cancelWriting();
+        // Created afresh beside the file and renamed onto it: never written through a
+        // link put under the name meanwhile.
+        ResultFile file(path);
+        if (file.write(rewritten) != rewritten.size()) {
             return false;
         }
-        return file.commit();
+        file.Commit();
+        return true;
     } catch (...) {
         return false;
     }
@@ -370,4 +381,25 @@ bool WritePhotoMetadata(const QString& path, const PhotoMetadata& metadata) {
 
 void KeepPhotoMetadata(const QString& sourcePath, const QString& writtenPath, const QImage& written) {
     WritePhotoMetadata(writtenPath, ReadPhotoMetadata(sourcePath, written));
+}
+
+void KeepPhotoMetadata(const QString& sourcePath, std::unique_ptr<ResultFile>& written,
+                       const QImage& picture) {
+    try {
+        const PhotoMetadata metadata = ReadPhotoMetadata(sourcePath, picture);
+        if (metadata.isEmpty()) {
+            return;
+        }
+        SetUpExiv2();
+        const QByteArray rewritten = WithMetadata(written->ReadBack(), metadata);
+        if (rewritten.isEmpty()) {
+            return;
+        }
+        auto copy = std::make_unique<ResultFile>(written->path());
+        if (copy->write(rewritten) == rewritten.size()) {
+            copy->Finish();
+            written = std::move(copy);
+        }
+    } catch (...) {
+    }
 }

@@ -2,6 +2,7 @@
 #include "batch/run_and_wait.h"
 
 #include "batch/progress_bar_text.h"
+#include "util/descriptor_path.h"
 #include "util/vb_convert.h"
 #include "util/vb_error.h"
 
@@ -12,7 +13,10 @@
 #include <QProgressBar>
 #include <QThread>
 
+#include <fcntl.h>
+
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -51,6 +55,19 @@ void NudgeBar(QProgressBar* bar, int counter, int barValue, int fileCount) {
     SetBarValue(bar, std::min(value, cap));
 }
 
+// This process's open descriptors that the arguments name as /proc/self/fd/<n>: the child
+// finds them under the same numbers.
+std::vector<int> InheritedDescriptors(const QStringList& arguments) {
+    std::vector<int> descriptors;
+    for (const QString& argument : arguments) {
+        const std::optional<int> fd = DescriptorOfPath(argument);
+        if (fd && ::fcntl(*fd, F_GETFD) != -1) {
+            descriptors.push_back(*fd);
+        }
+    }
+    return descriptors;
+}
+
 // The child process with its standard error collected as it arrives.
 class Child {
 public:
@@ -78,6 +95,14 @@ public:
         }
         process_.setProgram(arguments.takeFirst());
         process_.setArguments(arguments);
+        // The descriptors the arguments name reach the child and no other: they stay
+        // closed on exec here and are opened up in the child alone, after the fork.
+        process_.setChildProcessModifier(
+            [descriptors = InheritedDescriptors(arguments)] {
+                for (const int fd : descriptors) {
+                    ::fcntl(fd, F_SETFD, 0);
+                }
+            });
         process_.start(QIODevice::ReadOnly);
         if (!process_.waitForStarted(-1)) {
             failure_ = process_.errorString();

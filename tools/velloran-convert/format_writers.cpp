@@ -3,7 +3,6 @@
 
 #include <QBuffer>
 #include <QImageWriter>
-#include <QSaveFile>
 #include <optional>
 
 #include "gif_writer.h"
@@ -55,17 +54,6 @@ bool encodeImage(const QImage& image, const Options& options, QByteArray* encode
     }
     *error = QStringLiteral("unsupported output format");
     return false;
-}
-
-bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
-        // Qt files a full disk (ENOSPC, EDQUOT) as a resource error with no text of its own.
-        *error = file.error() == QFileDevice::ResourceError ? QStringLiteral("the disk is full")
-                                                            : file.errorString();
-        return false;
-    }
-    return true;
 }
 
 }  // namespace velloran::convert

@@ -19,6 +19,7 @@
 #include "batch/picture_format.h"
 #include "png_check.h"
 #include "tiff_check.h"
+#include "util/descriptor_path.h"
 
 namespace velloran::convert {
 
@@ -33,9 +34,13 @@ QString systemError(int number) {
 
 // Opens without blocking and judges the opened file itself, so a FIFO or a device is
 // never read, even one put at the path after a check.
+// A descriptor path is read through the inherited descriptor itself, from its start
+// (the caller may have left its offset anywhere), never through a name.
 bool readRegularFile(const QString& path, QByteArray* data, QString* error) {
-    const int fd =
-        open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const std::optional<int> inherited = DescriptorOfPath(path);
+    const int fd = inherited ? fcntl(*inherited, F_DUPFD_CLOEXEC, 0)
+                             : open(QFile::encodeName(path).constData(),
+                                    O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         *error = systemError(errno);
         return false;
@@ -55,7 +60,7 @@ bool readRegularFile(const QString& path, QByteArray* data, QString* error) {
         data->resize(qsizetype(status.st_size));
         qsizetype have = 0;
         while (have < data->size()) {
-            const ssize_t n = read(fd, data->data() + have, size_t(data->size() - have));
+            const ssize_t n = pread(fd, data->data() + have, size_t(data->size() - have), have);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0) {
