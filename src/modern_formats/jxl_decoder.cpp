@@ -4,9 +4,9 @@
 #include "modern_formats/exif_box.h"
 #include "modern_formats/vector_state.h"
 
-#include <jxl/encode.h>
 #include <jxl/decode.h>
 #include <jxl/decode_cxx.h>
+#include <jxl/encode.h>
 #include <jxl/thread_parallel_runner.h>
 #include <jxl/thread_parallel_runner_cxx.h>
 
@@ -111,8 +111,7 @@ DecodedPicture DecodeJxl(const QByteArray& data, qint64 byteLimit) {
         JxlDecoderSetParallelRunner(decoder.get(), JxlThreadParallelRunner, runner.get()) !=
             JXL_DEC_SUCCESS ||
         JxlDecoderSubscribeEvents(decoder.get(), JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING |
-                                                      JXL_DEC_FULL_IMAGE) !=
-            JXL_DEC_SUCCESS ||
+                                                     JXL_DEC_FULL_IMAGE) != JXL_DEC_SUCCESS ||
         JxlDecoderSetInput(decoder.get(), Bytes(data), size_t(data.size())) != JXL_DEC_SUCCESS) {
         return Damaged(QStringLiteral("libjxl cannot be set up"));
     }
@@ -202,10 +201,9 @@ PictureFacts ReadJxlFacts(const QByteArray& data) {
                                             &size) == JXL_DEC_SUCCESS &&
                 size > 0 && size <= size_t(kLargestBox)) {
                 QByteArray profile(qsizetype(size), Qt::Uninitialized);
-                if (JxlDecoderGetColorAsICCProfile(decoder.get(), nullptr,
-                                                   JXL_COLOR_PROFILE_TARGET_DATA,
-                                                   reinterpret_cast<uint8_t*>(profile.data()),
-                                                   size) == JXL_DEC_SUCCESS &&
+                if (JxlDecoderGetColorAsICCProfile(
+                        decoder.get(), nullptr, JXL_COLOR_PROFILE_TARGET_DATA,
+                        reinterpret_cast<uint8_t*>(profile.data()), size) == JXL_DEC_SUCCESS &&
                     !IsSrgb(decoder.get())) {
                     facts.metadata.icc = profile;
                 }

@@ -87,8 +87,7 @@ void WriteJxl(const QImage& picture, int quality, const PictureFacts& facts, QIO
         RaiseEncoderFailure(kFormat, QStringLiteral("out of memory"));
     }
     // Rows of Format_RGB888 start on 4-byte boundaries: the stride is the alignment.
-    const JxlPixelFormat format{3, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN,
-                                size_t(rows.bytesPerLine())};
+    const JxlPixelFormat format{3, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, size_t(rows.bytesPerLine())};
     Check(JxlEncoderAddImageFrame(settings, &format, rows.constBits(), size_t(rows.sizeInBytes())),
           "the picture cannot be encoded");
     JxlEncoderCloseInput(encoder.get());

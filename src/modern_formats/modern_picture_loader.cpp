@@ -54,9 +54,9 @@ QImage LoadModernPicture(const QString& path, const QByteArray& data, ModernForm
                          qint64 byteLimit) {
     const QString name = ModernFormatName(format);
     if (!ContentMatchesFormat(data, format)) {
-        CannotRead(vberr::kInvalidPicture, path,
-                   QStringLiteral("it is named as a %1 picture, but its content is not one")
-                       .arg(name));
+        CannotRead(
+            vberr::kInvalidPicture, path,
+            QStringLiteral("it is named as a %1 picture, but its content is not one").arg(name));
     }
     DecodedPicture decoded = DecodeModernPicture(data, format, byteLimit);
     if (decoded.tooLarge) {
@@ -66,9 +66,9 @@ QImage LoadModernPicture(const QString& path, const QByteArray& data, ModernForm
                        .arg(QImageReader::allocationLimit()));
     }
     if (decoded.damaged || decoded.image.isNull()) {
-        CannotRead(vberr::kInvalidPicture,
-                   path, QStringLiteral("the file is damaged or truncated (%1: %2)")
-                             .arg(name, decoded.failure));
+        CannotRead(
+            vberr::kInvalidPicture, path,
+            QStringLiteral("the file is damaged or truncated (%1: %2)").arg(name, decoded.failure));
     }
     return OnWhite(std::move(decoded.image));
 }

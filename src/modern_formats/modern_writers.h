@@ -3,8 +3,8 @@
 
 #include "modern_formats/decoded_picture.h"
 
-#include <QImage>
 #include <QIODevice>
+#include <QImage>
 
 // The encoders of today's formats. Each writes `picture` (Format_RGB32) as a whole file
 // into `out`, with the metadata of `facts` (already corrected for the copy) and no

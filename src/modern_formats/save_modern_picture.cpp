@@ -68,8 +68,7 @@ void SaveModernPicture(const QImage& picture, const QString& sourcePath, const Q
     }
     // HEIF and JPEG XL pictures reach the canvas turned as their files say; WebP has no
     // orientation of its own, so its EXIF Orientation still describes the copy's pixels.
-    facts.metadata =
-        CorrectPhotoMetadata(facts.metadata, pixels, *format != ModernFormat::WebP);
+    facts.metadata = CorrectPhotoMetadata(facts.metadata, pixels, *format != ModernFormat::WebP);
     quality = std::clamp(quality, 0, 100);
 
     ResultFile file(outputPath);

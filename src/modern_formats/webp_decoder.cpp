@@ -159,9 +159,9 @@ DecodedPicture DecodeWebP(const QByteArray& data, qint64 byteLimit) {
 PictureFacts ReadWebPFacts(const QByteArray& data) {
     PictureFacts facts;
     WebPBitstreamFeatures features;
-    facts.lossless = WebPGetFeatures(Bytes(data), size_t(data.size()), &features) ==
-                         VP8_STATUS_OK &&
-                     !features.has_animation && features.format == 2;
+    facts.lossless =
+        WebPGetFeatures(Bytes(data), size_t(data.size()), &features) == VP8_STATUS_OK &&
+        !features.has_animation && features.format == 2;
     const WebPData webp{Bytes(data), size_t(data.size())};
     const std::unique_ptr<WebPMux, MuxDeleter> mux(WebPMuxCreate(&webp, 0));
     if (!mux) {

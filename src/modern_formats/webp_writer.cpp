@@ -79,12 +79,12 @@ void WriteWebP(const QImage& picture, int quality, const PictureFacts& facts, QI
     // Format_RGB32 holds B, G, R, X in memory on a little-endian machine.
 #if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
     const QImage& rows = picture;
-    const int imported = WebPPictureImportBGRX(&encoded.picture, rows.constBits(),
-                                               int(rows.bytesPerLine()));
+    const int imported =
+        WebPPictureImportBGRX(&encoded.picture, rows.constBits(), int(rows.bytesPerLine()));
 #else
     const QImage rows = picture.convertToFormat(QImage::Format_RGBX8888);
-    const int imported = WebPPictureImportRGBX(&encoded.picture, rows.constBits(),
-                                               int(rows.bytesPerLine()));
+    const int imported =
+        WebPPictureImportRGBX(&encoded.picture, rows.constBits(), int(rows.bytesPerLine()));
 #endif
     if (!imported) {
         RaiseEncoderFailure(kFormat, EncodingErrorText(encoded.picture.error_code));

@@ -66,13 +66,13 @@ private:
 // A JPEG XL codestream whose header declares `side` x `side` pixels and nothing more.
 QByteArray JxlHeaderOfSide(quint32 side) {
     BitWriter bits;
-    bits.Write(0, 1);             // not a small picture
-    bits.Write(3, 2);             // height: 30 bits follow
+    bits.Write(0, 1);  // not a small picture
+    bits.Write(3, 2);  // height: 30 bits follow
     bits.Write(side - 1, 30);
-    bits.Write(0, 3);             // no ratio: the width follows
+    bits.Write(0, 3);  // no ratio: the width follows
     bits.Write(3, 2);
     bits.Write(side - 1, 30);
-    bits.Write(1, 1);             // all image metadata at its defaults
+    bits.Write(1, 1);  // all image metadata at its defaults
     return QByteArray("\xFF\x0A", 2) + bits.bytes() + QByteArray(64, '\0');
 }
 
@@ -108,8 +108,10 @@ private slots:
         QTest::addColumn<QString>("tool");
         QTest::addColumn<QString>("damage");
         QTest::addColumn<int>("number");
-        for (const auto& [name, tool] : {std::pair{"a.heic", "heif-enc"}, {"a.avif", "heif-enc"},
-                                         {"a.webp", "cwebp"}, {"a.jxl", "cjxl"}}) {
+        for (const auto& [name, tool] : {std::pair{"a.heic", "heif-enc"},
+                                         {"a.avif", "heif-enc"},
+                                         {"a.webp", "cwebp"},
+                                         {"a.jxl", "cjxl"}}) {
             QTest::addRow("%s cut", name) << name << tool << "cut" << 481;
             QTest::addRow("%s huge", name) << name << tool << "huge" << 7;
             QTest::addRow("%s header only", name) << name << tool << "header only" << 481;

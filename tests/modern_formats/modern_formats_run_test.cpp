@@ -5,19 +5,19 @@
 #include "core/ink.h"
 #include "modern_formats/heif_decoder.h"
 #include "modern_formats/modern_writers.h"
-#include "modern_formats/run_while_yielding.h"
-#include "support/raised.h"
 #include "modern_formats/reference_tools.h"
+#include "modern_formats/run_while_yielding.h"
 #include "support/photo_image.h"
+#include "support/raised.h"
 #include "support/test_images.h"
 
 #include <QBuffer>
 #include <QColorSpace>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QDeadlineTimer>
 #include <QThread>
 #include <QTimer>
 #include <QtTest>
@@ -63,8 +63,9 @@ void WriteCameraJpeg(const QString& path, const QImage& picture) {
 // The tags exiftool reads from a file, by name.
 QJsonObject ExifTool(const QString& path) {
     QByteArray json;
-    if (!RunTool("exiftool", {"-j", "-G0", "-Make", "-Creator", "-Orientation", "-ThumbnailImage",
-                              "-ProfileDescription", "-DateTimeOriginal", path},
+    if (!RunTool("exiftool",
+                 {"-j", "-G0", "-Make", "-Creator", "-Orientation", "-ThumbnailImage",
+                  "-ProfileDescription", "-DateTimeOriginal", path},
                  &json)) {
         return {};
     }
@@ -99,28 +100,27 @@ private slots:
         QTest::addColumn<QStringList>("arguments");  // %1: the camera JPEG, %2: the source
         QTest::addColumn<int>("magicAt");
         QTest::addColumn<QByteArray>("magic");
-        QTest::addColumn<QByteArray>("coding");  // a chunk the copy must hold
-        QTest::addColumn<double>("minimumPsnr");     // of the picture outside the stamp
+        QTest::addColumn<QByteArray>("coding");   // a chunk the copy must hold
+        QTest::addColumn<double>("minimumPsnr");  // of the picture outside the stamp
         QTest::addColumn<bool>("exiftoolReadsProfile");
-        QTest::newRow("heic") << "phone.heic" << "heif-enc"
-                              << QStringList{"-q", "90", "%1", "-o", "%2"}
-                              << 4 << QByteArray("ftypheic") << QByteArray("hvcC") << 30.0 << true;
-        QTest::newRow("avif") << "web.AVIF" << "heif-enc"
-                              << QStringList{"-A", "-q", "90", "%1", "-o", "%2"}
-                              << 4 << QByteArray("ftypavif") << QByteArray("av1C") << 30.0 << true;
-        QTest::newRow("webp lossy") << "web.webp" << "cwebp"
-                                    << QStringList{"-quiet", "-q", "90", "-metadata", "all", "%1",
-                                                   "-o", "%2"}
-                                    << 8 << QByteArray("WEBPVP8X") << QByteArray("VP8 ") << 30.0
-                                    << true;
-        QTest::newRow("webp lossless") << "drawing.webp" << "cwebp"
-                                       << QStringList{"-quiet", "-lossless", "-metadata", "all",
-                                                      "%1", "-o", "%2"}
-                                       << 8 << QByteArray("WEBPVP8X") << QByteArray("VP8L")
-                                       << 99.0 << true;
-        QTest::newRow("jxl") << "camera.jxl" << "cjxl" << QStringList{"%1", "%2"}
-                             << 0 << QByteArray("\0\0\0\x0CJXL ", 8) << QByteArray("Exif")
-                             << 30.0 << false;
+        QTest::newRow("heic") << "phone.heic"
+                              << "heif-enc" << QStringList{"-q", "90", "%1", "-o", "%2"} << 4
+                              << QByteArray("ftypheic") << QByteArray("hvcC") << 30.0 << true;
+        QTest::newRow("avif") << "web.AVIF"
+                              << "heif-enc" << QStringList{"-A", "-q", "90", "%1", "-o", "%2"} << 4
+                              << QByteArray("ftypavif") << QByteArray("av1C") << 30.0 << true;
+        QTest::newRow("webp lossy")
+            << "web.webp"
+            << "cwebp" << QStringList{"-quiet", "-q", "90", "-metadata", "all", "%1", "-o", "%2"}
+            << 8 << QByteArray("WEBPVP8X") << QByteArray("VP8 ") << 30.0 << true;
+        QTest::newRow("webp lossless")
+            << "drawing.webp"
+            << "cwebp" << QStringList{"-quiet", "-lossless", "-metadata", "all", "%1", "-o", "%2"}
+            << 8 << QByteArray("WEBPVP8X") << QByteArray("VP8L") << 99.0 << true;
+        QTest::newRow("jxl") << "camera.jxl"
+                             << "cjxl" << QStringList{"%1", "%2"} << 0
+                             << QByteArray("\0\0\0\x0CJXL ", 8) << QByteArray("Exif") << 30.0
+                             << false;
     }
     void copiesKeepFormatStampAndMetadata() {
         QFETCH(QString, name);
@@ -131,7 +131,9 @@ private slots:
         QFETCH(QByteArray, coding);
         QFETCH(double, minimumPsnr);
         QFETCH(bool, exiftoolReadsProfile);
-        const QString decoder = tool == "cwebp" ? "dwebp" : tool == "cjxl" ? "djxl" : "heif-convert";
+        const QString decoder = tool == "cwebp"  ? "dwebp"
+                                : tool == "cjxl" ? "djxl"
+                                                 : "heif-convert";
         if (!HaveTools({tool, decoder, "exiftool", "jxlinfo"})) {
             QSKIP("the format's reference tools or exiftool are not installed");
         }
@@ -166,7 +168,10 @@ private slots:
         const QRect ink = RedInk(after, before);
         QVERIFY2(!ink.isNull(), "no red stamp in the copy");
         QVERIFY2(ink.right() < 160 && ink.bottom() < 80, qPrintable(QString("ink at %1,%2 %3x%4")
-                     .arg(ink.x()).arg(ink.y()).arg(ink.width()).arg(ink.height())));
+                                                                        .arg(ink.x())
+                                                                        .arg(ink.y())
+                                                                        .arg(ink.width())
+                                                                        .arg(ink.height())));
         const QRect rest(0, 100, 320, 140);
         QVERIFY2(Psnr(after.copy(rest), before.copy(rest)) >= minimumPsnr,
                  qPrintable(QString::number(Psnr(after.copy(rest), before.copy(rest)))));
@@ -197,10 +202,14 @@ private slots:
     void mismatchedNameAndContent_data() {
         QTest::addColumn<QString>("made");
         QTest::addColumn<QString>("named");
-        QTest::newRow("HEIC named .jpg") << "x.heic" << "x.jpg";
-        QTest::newRow("JPEG named .webp") << "x.jpg" << "x.webp";
-        QTest::newRow("AVIF named .heic") << "x.avif" << "x.heic";
-        QTest::newRow("WebP named .jxl") << "x.webp" << "x.jxl";
+        QTest::newRow("HEIC named .jpg") << "x.heic"
+                                         << "x.jpg";
+        QTest::newRow("JPEG named .webp") << "x.jpg"
+                                          << "x.webp";
+        QTest::newRow("AVIF named .heic") << "x.avif"
+                                          << "x.heic";
+        QTest::newRow("WebP named .jxl") << "x.webp"
+                                         << "x.jxl";
     }
     void mismatchedNameAndContent() {
         QFETCH(QString, made);
@@ -325,9 +334,8 @@ private slots:
             }
         });
         QVERIFY(eventHandled);
-        const VbError error = Raised([] {
-            RunWhileYielding([] { Raise(vberr::kInvalidCall, "encoder failed"); });
-        });
+        const VbError error =
+            Raised([] { RunWhileYielding([] { Raise(vberr::kInvalidCall, "encoder failed"); }); });
         QCOMPARE(error.number(), vberr::kInvalidCall);
     }
 };
