@@ -34,6 +34,9 @@ fonts-liberation
 xvfb
 xauth
 x11-apps
+dbus-daemon
+at-spi2-core
+python3-pyatspi
 imagemagick
 libjpeg-turbo-progs
 util-linux
