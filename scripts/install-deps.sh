@@ -23,6 +23,13 @@ libtiff-dev
 libjpeg62-turbo-dev
 libexiv2-dev
 zlib1g-dev
+libheif-dev
+libwebp-dev
+libjxl-dev
+libheif-examples
+webp
+libjxl-tools
+libimage-exiftool-perl
 fonts-liberation
 xvfb
 xauth

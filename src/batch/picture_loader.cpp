@@ -7,6 +7,7 @@
 #include "batch/jpeg_decoder.h"
 #include "batch/picture_format.h"
 #include "batch/pixel_buffer_pool.h"
+#include "modern_formats/modern_picture_loader.h"
 #include "util/vb_error.h"
 
 #include <QBuffer>
@@ -62,6 +63,8 @@ struct Descriptor {
     }
 };
 
+}  // namespace
+
 // Opens without blocking and judges the opened file itself, so a FIFO or a device put
 // at the path, even between a check and the open, is never read.
 QByteArray ReadWholeFile(const QString& path, qint64 limit) {
@@ -115,6 +118,12 @@ QByteArray ReadWholeFile(const QString& path, qint64 limit) {
     }
     return data;
 }
+
+QByteArray ReadWholeFile(const QString& path) {
+    return ReadWholeFile(path, AllocationLimitBytes());
+}
+
+namespace {
 
 [[noreturn]] void Damaged(const QString& path, const QString& why) {
     CannotRead(vberr::kInvalidPicture, path,
@@ -210,6 +219,10 @@ QImage LoadPicture(const QString& path) {
 
 QImage LoadPicture(const QString& path, qint64 byteLimit) {
     QByteArray data = ReadWholeFile(path, byteLimit);
+    if (const std::optional<ModernFormat> modern = ModernFormatOfName(path)) {
+        pixel_buffer_pool::DropSpare();
+        return LoadModernPicture(path, data, *modern, DecodingBudget(data, byteLimit));
+    }
     const PictureFormat format = SniffPictureFormat(data);
     // Only JPEG pixels come from the pool: a spare buffer kept for them would sit beside
     // any other picture for nothing.
