@@ -23,6 +23,13 @@ libtiff-dev
 libjpeg62-turbo-dev
 libexiv2-dev
 zlib1g-dev
+libheif-dev
+libwebp-dev
+libjxl-dev
+libheif-examples
+webp
+libjxl-tools
+libimage-exiftool-perl
 fonts-liberation
 xvfb
 xauth
@@ -33,6 +40,9 @@ python3-pyatspi
 imagemagick
 libjpeg-turbo-progs
 util-linux
+clang-14
+libclang-rt-14-dev
+llvm-14
 "
 
 packaging=0

@@ -54,6 +54,10 @@ void Canvas::SetPicture(QImage picture) {
     CurrentY = 0;
 }
 
+void Canvas::ReleasePicture() noexcept {
+    image_ = QImage();
+}
+
 double Canvas::ScaleWidth() const {
     return outerWidth_ - 2 * kFrameTwips;
 }

@@ -24,6 +24,11 @@ public:
     // Replaces the picture; the canvas takes the picture's size.
     void SetPicture(QImage picture);
 
+    // Lets go of the picture (its pixels are freed once no copy holds them), so the next
+    // one loads without the last one beside it. The canvas is then as before any load;
+    // its size stays.
+    void ReleasePicture() noexcept;
+
     // Inner size (the drawing area) in twips.
     double ScaleWidth() const;
     double ScaleHeight() const;

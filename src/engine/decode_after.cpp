@@ -7,6 +7,7 @@
 #include "util/paths.h"
 
 #include <QImage>
+#include <QScopeGuard>
 #include <QStringList>
 
 #include <algorithm>
@@ -33,10 +34,14 @@ void DecodeAfter(DecodeAhead& decoder, const std::function<QString(int)>& entryA
 }
 
 QImage LoadForStamping(DecodeAhead* decoder, const QString& path) {
-    if (decoder != nullptr) {
-        if (std::optional<QImage> picture = decoder->Take(path)) {
-            return std::move(*picture);
-        }
+    if (decoder == nullptr) {
+        return LoadPicture(path);
     }
+    if (std::optional<QImage> picture = decoder->Take(path)) {
+        return std::move(*picture);
+    }
+    // The workers wait while this thread loads, so two large pictures are never decoded
+    // at once.
+    const auto resume = qScopeGuard([decoder] { decoder->Loaded(); });
     return LoadPicture(path);
 }

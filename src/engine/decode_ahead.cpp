@@ -207,26 +207,38 @@ std::optional<QImage> DecodeAhead::Take(const QString& path) {
     std::shared_ptr<Job> job;
     {
         std::unique_lock lock(mutex_);
-        if (std::exchange(held_, false)) {
-            changed_.notify_all();
-        }
+        // Unless a decode stands in for it, the window's thread reads the picture itself:
+        // no worker starts another decode from here until it has (Loaded()).
+        held_ = true;
         const auto found = std::find_if(jobs_.begin(), jobs_.end(),
                                         [&](const auto& j) { return j->path == path; });
-        if (found == jobs_.end()) {
-            return std::nullopt;
+        if (found != jobs_.end()) {
+            job = *found;
+            jobs_.erase(found);
+            // Not started: the window's thread reads it as soon as a worker would.
+            if (job->state != Job::State::Queued) {
+                changed_.wait(lock, [&] { return job->state == Job::State::Done; });
+            }
         }
-        job = *found;
-        jobs_.erase(found);
-        // Not started: the window's thread reads it as soon as a worker would.
-        if (job->state == Job::State::Queued) {
-            return std::nullopt;
-        }
-        changed_.wait(lock, [&] { return job->state == Job::State::Done; });
     }
-    if (!job->identity || IdentityAt(path) != job->identity) {
-        return std::nullopt;
+    if (job && job->state == Job::State::Done && job->identity &&
+        IdentityAt(path) == job->identity) {
+        Loaded();
+        return std::move(job->picture);
     }
-    return std::move(job->picture);
+    // The decodes under way end before the read, so the window's thread loads with no
+    // worker's picture and buffers growing beside its own.
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return running_ == 0; });
+    return std::nullopt;
+}
+
+void DecodeAhead::Loaded() {
+    {
+        const std::lock_guard lock(mutex_);
+        held_ = false;
+    }
+    changed_.notify_all();
 }
 
 int DecodeAhead::Queued() {
@@ -251,30 +263,37 @@ void DecodeAhead::Work() {
             *std::find_if(jobs_.begin(), jobs_.end(),
                           [](const auto& j) { return j->state == Job::State::Queued; });
         job->state = Job::State::Running;
+        ++running_;
         lock.unlock();
 
         std::optional<FileIdentity> identity;
         QImage picture;
-        timespec readStart{};
-        ::clock_gettime(CLOCK_REALTIME, &readStart);
-        if (const auto opened = OpenAndCheckSize(job->path)) {
-            try {
-                picture = LoadPicture(job->path);
+        try {
+            timespec readStart{};
+            ::clock_gettime(CLOCK_REALTIME, &readStart);
+            if (const auto opened = OpenAndCheckSize(job->path)) {
+                // Everything the decode holds counts: the file's bytes, the picture and
+                // libjpeg's coefficient buffers.
+                picture = LoadPicture(job->path, kMaxPictureBytes);
                 // The load opened the path anew: it read the file checked only if the path
                 // still names it, unchanged, now that the reading is over.
                 const auto after = IdentityAt(job->path);
                 if (after == opened && !ChangedNear(*after, readStart)) {
                     identity = after;
                 }
-            } catch (...) {
-                // A failed decode is repeated by the window's thread, which reports it.
             }
+        } catch (...) {
+            // A failed decode (out of memory included) is repeated by the window's thread,
+            // which reports it.
+            identity.reset();
+            picture = QImage();
         }
 
         lock.lock();
         job->identity = identity;
         job->picture = identity ? std::move(picture) : QImage();
         job->state = Job::State::Done;
+        --running_;
         changed_.notify_all();
     }
 }

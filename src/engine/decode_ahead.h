@@ -46,15 +46,21 @@ public:
     void Prefetch(const QString& current, const QStringList& upcoming);
 
     // The picture decoded ahead for `path`, when the file there is still the one decoded;
-    // waits for a decode under way. Empty when there is none or it cannot be trusted.
+    // waits for a decode under way. Empty when there is none or it cannot be trusted: the
+    // caller then reads the file itself, so the workers have finished what they were
+    // decoding and start nothing new until Loaded() (or the next Prefetch).
     std::optional<QImage> Take(const QString& path);
+
+    // The caller has read the picture that Take() did not give: the workers go on.
+    void Loaded();
 
     // Decodes asked for that no worker has begun yet.
     int Queued();
 
     static constexpr int kMaxWorkers = 3;
-    // A picture above this size (decoded, 4 bytes a pixel) is left to the window's thread, so
-    // pictures held ahead never cost more than the pixel pool keeps anyway.
+    // What one worker's decode may hold: the file's bytes, the picture (4 bytes a pixel) and
+    // the decoder's own buffers together. A picture beyond it is left to the window's
+    // thread, so a worker never costs more than this beside the window's own picture.
     static constexpr qint64 kMaxPictureBytes = qint64(256) * 1024 * 1024;
 
 private:
@@ -67,5 +73,6 @@ private:
     std::list<std::shared_ptr<Job>> jobs_;
     bool stopping_ = false;
     bool held_ = false;  // workers wait for the window's thread to read its picture
+    int running_ = 0;    // decodes under way
     std::vector<std::thread> threads_;
 };

@@ -9,8 +9,11 @@
 #include "engine/converter_progress.h"
 #include "engine/decode_after.h"
 #include "engine/input_conversion.h"
+#include "engine/modern_format.h"
 #include "engine/photo_metadata.h"
+#include "engine/run_while_yielding.h"
 #include "engine/save_jpeg.h"
+#include "engine/save_modern_picture.h"
 #include "imageio/result_file.h"
 #include "util/descriptor_path.h"
 #include "util/error_trap.h"
@@ -23,6 +26,10 @@ void StampSourceSteps(ErrorTrap& trap, const EntryRoad& road, const QString& sou
     Canvas& canvas = road.canvas;
     QString loadPath;
     trap.Do(138, [&] { loadPath = source; });
+    // The last entry's picture goes before this one is converted or loaded, so the two are
+    // never held at once. Nothing reads the canvas between here and a successful load: an
+    // entry whose picture cannot be read writes nothing.
+    canvas.ReleasePicture();
     const QString extension = LowerExtension(source);
     QString tempFolder;
     if (trap.Test(140, [&] { return NeedsInputConversion(extension); })) {
@@ -35,8 +42,7 @@ void StampSourceSteps(ErrorTrap& trap, const EntryRoad& road, const QString& sou
             return;
         }
     }
-    // A picture that cannot be read is reported once and nothing is written under its
-    // name: the canvas still holds the previous picture.
+    // A picture that cannot be read is reported once and nothing is written under its name.
     if (!trap.Do(160, [&] { canvas.SetPicture(LoadForStamping(road.ahead, loadPath)); })) {
         return;
     }
@@ -50,6 +56,19 @@ void StampSourceSteps(ErrorTrap& trap, const EntryRoad& road, const QString& sou
     trap.Do(164, [&] { outputFolder = road.settings().outputFolder; });
     trap.Do(166, [&] { outputName = FileNamePart(source); });
     trap.Do(168, [&] { outputPath = outputFolder + QLatin1Char('/') + outputName; });
+    // Today's formats are written by their own libraries at the slider's quality; the
+    // encode runs beside the caller, which keeps yielding through a long HEIC.
+    if (trap.Test(170, [&] { return ModernFormatOfName(source).has_value(); })) {
+        trap.Do(172, [&] {
+            RunWhileYielding(
+                [picture = canvas.Image(), source, outputPath,
+                 quality = road.settings().quality] {
+                    SaveModernPicture(picture, source, outputPath, quality);
+                },
+                [&] { road.progress.Yield(); });
+        });
+        return;
+    }
     if (trap.Test(170, [&] {
             return extension == QLatin1String("jpg") || extension == QLatin1String("jpeg");
         })) {

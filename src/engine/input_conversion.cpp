@@ -23,13 +23,19 @@ QString ConvertForLoading(ConverterProgress& progress, const std::function<int()
     QByteArray bytes;
     QString command;
     bool converted = false;
-    trap.Do(firstLabel, [&] { bytes = ConverterBytes(); });
+    // Without the converter's bytes, or with no room to write it, nothing can be converted:
+    // that failure is the entry's one report, not followed by the run's own.
+    if (!trap.Do(firstLabel, [&] { bytes = ConverterBytes(); })) {
+        return QString();
+    }
     trap.Do(firstLabel + 2, [&] {
         const QString path = StampTmpPath(tempFolder);
         progress.Yield();
         DeleteFileForced(path);
     });
-    trap.Do(firstLabel + 4, [&] { PrepareConverter(bytes, tempFolder); });
+    if (!trap.Do(firstLabel + 4, [&] { PrepareConverter(bytes, tempFolder); })) {
+        return QString();
+    }
     trap.Do(firstLabel + 8, [&] { command = InputConversionCommand(tempFolder, source); });
     trap.Do(firstLabel + 10, [&] {
         QString why;

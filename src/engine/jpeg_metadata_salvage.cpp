@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace {
 
 // The markers come before the first scan; an ICC profile, the largest of them, holds
@@ -54,7 +56,9 @@ QByteArray JpegMarkersWithoutExif(const QString& path) {
     if (!file.open(QIODevice::ReadOnly)) {
         return {};
     }
-    const QByteArray data = file.read(kLargestHeader);
+    // Asked for no more than the file holds: a buffer of the largest header for every file
+    // would cost 32 MB of address space (and, under the sanitizers, its shadow) per read.
+    const QByteArray data = file.read(std::min(file.size(), kLargestHeader));
     MarkerReader reader;
     if (data.isEmpty() || !ReadHeader(&reader, &data)) {
         return {};

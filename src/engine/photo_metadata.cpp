@@ -339,6 +339,31 @@ PhotoMetadata ReadPhotoMetadata(const QString& sourcePath, const QImage& written
     return metadata;
 }
 
+PhotoMetadata CorrectPhotoMetadata(const PhotoMetadata& read, const QImage& written, bool turned) {
+    PhotoMetadata metadata;
+    metadata.icc = read.icc;
+    metadata.iptc = read.iptc;
+    try {
+        SetUpExiv2();
+    } catch (...) {
+        return metadata;
+    }
+    metadata.exif = Guarded([&] {
+        Exiv2::ExifData exif;
+        const Exiv2::ByteOrder order =
+            Exiv2::ExifParser::decode(exif, Bytes(read.exif), uint32_t(read.exif.size()));
+        return EncodedExif(exif, order, written, turned);
+    });
+    metadata.xmp = Guarded([&] {
+        Exiv2::XmpData xmp;
+        if (read.xmp.isEmpty() || Exiv2::XmpParser::decode(xmp, read.xmp.toStdString()) != 0) {
+            return QByteArray();
+        }
+        return EncodedXmp(xmp, written, turned);
+    });
+    return metadata;
+}
+
 bool WritePhotoMetadata(const QString& path, const PhotoMetadata& metadata) {
     if (metadata.isEmpty()) {
         return false;

@@ -29,6 +29,12 @@ struct PhotoMetadata {
 // cannot be read yields what could be read, or nothing.
 PhotoMetadata ReadPhotoMetadata(const QString& sourcePath, const QImage& written);
 
+// Corrects metadata that a format's own library read (EXIF as a TIFF structure, an XMP
+// packet, an ICC profile) for the copy `written`, as ReadPhotoMetadata does; `turned`
+// tells that the copy's pixels were turned upright, so its Orientation becomes 1. A
+// block that cannot be decoded is dropped. Never throws.
+PhotoMetadata CorrectPhotoMetadata(const PhotoMetadata& read, const QImage& written, bool turned);
+
 // Writes the metadata into a finished JPEG, PNG or TIFF file, keeping the tags the file's
 // writer set for its own pixels. The file is read through a descriptor that refuses
 // links and rewritten through a new file and a rename (ResultFile), so a failure leaves

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "engine/picture_loader.h"
 
+#include "engine/modern_picture_loader.h"
 #include "imageio/bitmap_structure.h"
+#include "imageio/checked_size.h"
 #include "imageio/flatten_on_white.h"
 #include "imageio/gif_decoder.h"
 #include "imageio/jpeg_decoder.h"
 #include "imageio/picture_format.h"
+#include "imageio/pixel_buffer_pool.h"
 #include "imageio/whole_file.h"
 #include "util/vb_error.h"
 
@@ -26,17 +29,16 @@ qint64 AllocationLimitBytes() {
     return qint64(QImageReader::allocationLimit()) * 1024 * 1024;
 }
 
-// What the limit leaves for decoding once the file's bytes are held; 0: no limit.
-qint64 DecodingBudget(const QByteArray& data) {
-    const qint64 limit = AllocationLimitBytes();
+// What `limit` leaves for decoding once the file's bytes are held; 0: no limit.
+qint64 DecodingBudget(const QByteArray& data, qint64 limit) {
     return limit > 0 ? std::max<qint64>(limit - data.size(), 1) : 0;
 }
 
 // Refuses a picture whose pixels, with `extraBytesPerPixel` for the decoder's own copy,
-// would not fit the budget.
+// would not fit the budget. The sizes may come straight from a hostile header.
 void CheckSize(const QString& path, qint64 budget, qint64 width, qint64 height,
                qint64 extraBytesPerPixel) {
-    if (budget > 0 && width * height * (4 + extraBytesPerPixel) > budget) {
+    if (budget > 0 && ExceedsBytes(width, height, 4 + extraBytesPerPixel, budget)) {
         CannotRead(vberr::kOutOfMemory, path,
                    QStringLiteral("the picture is too large (%1 x %2 pixels; at most %3 MB "
                                   "of pixels can be held)")
@@ -53,8 +55,8 @@ void CheckSize(const QString& path, qint64 budget, qint64 width, qint64 height,
 
 // ---- JPEG ----
 
-QImage LoadJpeg(const QString& path, const QByteArray& data) {
-    DecodedJpeg jpeg = DecodeJpeg(data, DecodingBudget(data));
+QImage LoadJpeg(const QString& path, const QByteArray& data, qint64 limit) {
+    DecodedJpeg jpeg = DecodeJpeg(data, DecodingBudget(data, limit));
     if (jpeg.tooLarge) {
         CannotRead(vberr::kOutOfMemory, path,
                    QStringLiteral("the picture is too large (%1; at most %2 MB can be held)")
@@ -74,8 +76,8 @@ QImage LoadJpeg(const QString& path, const QByteArray& data) {
 
 // ---- GIF ----
 
-QImage LoadGif(const QString& path, const QByteArray& data) {
-    DecodedGif gif = DecodeGif(data, DecodingBudget(data));
+QImage LoadGif(const QString& path, const QByteArray& data, qint64 limit) {
+    DecodedGif gif = DecodeGif(data, DecodingBudget(data, limit));
     if (gif.tooLarge) {
         CannotRead(vberr::kOutOfMemory, path,
                    QStringLiteral("the picture is too large (at most %1 MB of pixels can be held)")
@@ -92,7 +94,7 @@ QImage LoadGif(const QString& path, const QByteArray& data) {
 // Qt decodes these once the structure check has found the file whole. Pictures of up to
 // 8 bits a pixel are decoded into an index image first, then widened.
 QImage LoadBitmapWithQt(const QString& path, QByteArray data, const char* format,
-                        const QString& damage) {
+                        const QString& damage, qint64 limit) {
     if (!damage.isEmpty()) {
         Damaged(path, damage);
     }
@@ -102,7 +104,7 @@ QImage LoadBitmapWithQt(const QString& path, QByteArray data, const char* format
     reader.setDecideFormatFromContent(false);
     const QSize size = reader.size();
     if (size.isValid()) {
-        CheckSize(path, DecodingBudget(data), size.width(), size.height(),
+        CheckSize(path, DecodingBudget(data, limit), size.width(), size.height(),
                   reader.imageFormat() == QImage::Format_RGB32 ? 0 : 4);
     }
     QImage image = reader.read();
@@ -115,19 +117,40 @@ QImage LoadBitmapWithQt(const QString& path, QByteArray data, const char* format
 }  // namespace
 
 QImage LoadPicture(const QString& path) {
-    QByteArray data = ReadWholeFile(path, AllocationLimitBytes());
-    switch (SniffPictureFormat(data)) {
+    return LoadPicture(path, AllocationLimitBytes());
+}
+
+QImage LoadPicture(const QString& path, qint64 byteLimit) {
+    QByteArray data = ReadWholeFile(path, byteLimit);
+    if (const std::optional<ModernFormat> modern = ModernFormatOfName(path)) {
+        pixel_buffer_pool::DropSpare();
+        return LoadModernPicture(path, data, *modern, DecodingBudget(data, byteLimit));
+    }
+    const PictureFormat format = SniffPictureFormat(data);
+    // Only JPEG pixels come from the pool: a spare buffer kept for them would sit beside
+    // any other picture for nothing.
+    if (format != PictureFormat::Jpeg) {
+        pixel_buffer_pool::DropSpare();
+    }
+    switch (format) {
         case PictureFormat::Jpeg:
-            return LoadJpeg(path, data);
+            return LoadJpeg(path, data, byteLimit);
         case PictureFormat::Gif:
-            return LoadGif(path, data);
+            return LoadGif(path, data, byteLimit);
         case PictureFormat::Bmp: {
+            // A size beyond the limit is named as such, before the rows it declares are
+            // found missing from the file.
+            if (const auto declared = BmpDeclaredSize(data);
+                declared && declared->width > 0 && declared->height > 0) {
+                CheckSize(path, DecodingBudget(data, byteLimit), declared->width,
+                          declared->height, 0);
+            }
             const QString damage = BmpDamage(data);
-            return LoadBitmapWithQt(path, std::move(data), "bmp", damage);
+            return LoadBitmapWithQt(path, std::move(data), "bmp", damage, byteLimit);
         }
         case PictureFormat::Icon: {
             const QString damage = IconDamage(data);
-            return LoadBitmapWithQt(path, std::move(data), "ico", damage);
+            return LoadBitmapWithQt(path, std::move(data), "ico", damage, byteLimit);
         }
         case PictureFormat::Metafile:
             CannotRead(vberr::kInvalidPicture, path,

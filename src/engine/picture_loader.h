@@ -16,7 +16,14 @@
 // a sane number of scans. A path that is not a regular file is never read. Safe to call
 // from several threads at once.
 //
+// Files named .heic, .heif, .avif, .webp or .jxl are read by their own libraries, and
+// only when their content is what the name says.
+//
 // Throws VbError: 53 for a missing file, 70 or 75 when the file cannot be read, 481 for
 // an unknown format or a damaged or truncated file, 7 for a picture larger than the image
 // allocation limit. Each description names the file and what is wrong.
 QImage LoadPicture(const QString& path);
+
+// The same within `byteLimit` bytes instead of the image allocation limit: the file's
+// bytes, the picture and the decoder's own buffers together (0: no limit).
+QImage LoadPicture(const QString& path, qint64 byteLimit);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "imageio/bitmap_structure.h"
 
+#include "imageio/checked_size.h"
+
 #include <QtEndian>
 
 namespace {
@@ -55,7 +57,23 @@ QString RleDamage(const QByteArray& data, qint64 at, qint64 width, qint64 height
     return QStringLiteral("its compressed rows end before the end-of-picture code");
 }
 
+// The size fields of a header of at least 26 bytes.
+BmpSize SizeFields(const QByteArray& data) {
+    const bool core = U32(data, 14) == 12;
+    // Widened before the sign is dropped: a height of -2^31 has no positive 32-bit value.
+    const qint64 width = core ? U16(data, 18) : qint32(U32(data, 18));
+    const qint64 height = core ? U16(data, 20) : qint32(U32(data, 22));
+    return BmpSize{width, height < 0 ? -height : height, height < 0};
+}
+
 }  // namespace
+
+std::optional<BmpSize> BmpDeclaredSize(const QByteArray& data) {
+    if (data.size() < 26) {
+        return std::nullopt;
+    }
+    return SizeFields(data);
+}
 
 QString BmpDamage(const QByteArray& data) {
     const qint64 size = data.size();
@@ -71,9 +89,9 @@ QString BmpDamage(const QByteArray& data) {
     if (14 + infoSize > size) {
         return QStringLiteral("its header is cut short");
     }
-    const qint64 width = core ? U16(data, 18) : qint32(U32(data, 18));
-    const qint64 signedHeight = core ? U16(data, 20) : qint32(U32(data, 22));
-    const qint64 height = qAbs(signedHeight);
+    const BmpSize declared = SizeFields(data);
+    const qint64 width = declared.width;
+    const qint64 height = declared.height;
     const qint64 bitsPerPixel = U16(data, core ? 24 : 28);
     const quint32 compression = core ? kRgb : U32(data, 30);
     if (width <= 0 || height <= 0) {
@@ -106,13 +124,13 @@ QString BmpDamage(const QByteArray& data) {
             if (compression != kRgb && bitsPerPixel != 16 && bitsPerPixel != 32) {
                 return QStringLiteral("its colour masks do not fit its depth");
             }
-            if (pixelOffset + RowBytes(width, bitsPerPixel) * height > size) {
+            if (ExceedsBytes(RowBytes(width, bitsPerPixel), height, 1, size - pixelOffset)) {
                 return QStringLiteral("it holds fewer pixel rows than its header declares");
             }
             return QString();
         case kRle8:
         case kRle4:
-            if (bitsPerPixel != (compression == kRle8 ? 8 : 4) || signedHeight < 0) {
+            if (bitsPerPixel != (compression == kRle8 ? 8 : 4) || declared.topDown) {
                 return QStringLiteral("its compression does not fit its depth");
             }
             return RleDamage(data, pixelOffset, width, height, compression == kRle4);

@@ -4,6 +4,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 // Structure checks for Windows bitmaps and icons, made before a decoder sees the data.
 // Qt's decoders stop quietly where the data ends and leave the missing rows blank, so a
 // short file would come out as a picture with a black band. Each check returns an empty
@@ -16,3 +18,12 @@ QString BmpDamage(const QByteArray& data);
 // An ICO or CUR file: every directory entry lies inside the file, and each bitmap entry
 // holds the colour and mask rows its header declares.
 QString IconDamage(const QByteArray& data);
+
+// The picture size a BMP header declares, as stored (any value a hostile file gives), and
+// whether its rows run top down (a negative height); nothing when the header is cut short.
+struct BmpSize {
+    qint64 width = 0;
+    qint64 height = 0;
+    bool topDown = false;
+};
+std::optional<BmpSize> BmpDeclaredSize(const QByteArray& data);

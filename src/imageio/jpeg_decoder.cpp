@@ -191,6 +191,26 @@ bool ReadIccProfile(JpegDecoder* decoder, QByteArray* profile) {
     return true;
 }
 
+// The coefficient buffers libjpeg keeps for a whole progressive picture: a 64-coefficient
+// block of 2-byte values for every block of every component, rounded up to whole MCUs as
+// libjpeg allocates them. Other files are decoded a row of blocks at a time.
+qint64 CoefficientBytes(const jpeg_decompress_struct& info) {
+    if (!info.progressive_mode) {
+        return 0;
+    }
+    qint64 total = 0;
+    for (int c = 0; c < info.num_components; ++c) {
+        const jpeg_component_info& component = info.comp_info[c];
+        const auto roundUp = [](qint64 value, qint64 step) {
+            return step > 0 ? (value + step - 1) / step * step : value;
+        };
+        total += roundUp(component.width_in_blocks, component.h_samp_factor) *
+                 roundUp(component.height_in_blocks, component.v_samp_factor) *
+                 qint64(sizeof(JBLOCK));
+    }
+    return total;
+}
+
 DecodedJpeg Failed(const JpegErrorManager& errors) {
     DecodedJpeg result;
     result.failure = errors.Message();
@@ -224,7 +244,13 @@ DecodedJpeg DecodeJpeg(const QByteArray& data, qint64 byteLimit, bool wantProfil
         return result;
     }
     // What the picture leaves of the limit bounds the decoder's own buffers: a progressive
-    // file keeps every coefficient of the picture, twice the picture's size for CMYK.
+    // file keeps every coefficient of the picture, twice the picture's size for CMYK. Known
+    // from the header, they are refused before any of it is had.
+    if (byteLimit > 0 && imageBytes + CoefficientBytes(info) > byteLimit) {
+        result.tooLarge = true;
+        result.failure = QStringLiteral("its decoder needs more memory than that");
+        return result;
+    }
     if (byteLimit > 0) {
         info.mem->max_memory_to_use = long(std::max<qint64>(byteLimit - imageBytes, 1));
     }

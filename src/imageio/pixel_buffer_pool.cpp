@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <mutex>
+#include <utility>
 
 namespace pixel_buffer_pool {
 namespace {
@@ -16,12 +17,16 @@ std::mutex poolMutex;
 Block spare;
 
 Block Take(qsizetype bytes) {
+    Block unfit;
     {
         const std::lock_guard lock(poolMutex);
         if (spare.data != nullptr && spare.bytes >= bytes && spare.bytes / 2 <= bytes) {
             return std::exchange(spare, Block());
         }
+        unfit = std::exchange(spare, Block());
     }
+    // A spare that does not fit is freed before the new buffer is had, never held beside it.
+    std::free(unfit.data);
     return Block{static_cast<uchar*>(std::malloc(size_t(bytes))), bytes};
 }
 
@@ -40,6 +45,15 @@ void GiveBack(void* info) {
 }
 
 }  // namespace
+
+void DropSpare() {
+    Block unused;
+    {
+        const std::lock_guard lock(poolMutex);
+        unused = std::exchange(spare, Block());
+    }
+    std::free(unused.data);
+}
 
 QImage NewRgb32Image(int width, int height) {
     if (width <= 0 || height <= 0) {

@@ -17,4 +17,7 @@ inline constexpr qsizetype kMaxSpareBytes = qsizetype(256) * 1024 * 1024;
 // copy of it goes; a null image when the memory cannot be had.
 QImage NewRgb32Image(int width, int height);
 
+// Frees the spare buffer, so a picture that will not use it does not load beside it.
+void DropSpare();
+
 }  // namespace pixel_buffer_pool

@@ -16,7 +16,8 @@ constexpr qsizetype kFileNameBufferSize = 30000;
 const char* const kPicturePatterns[] = {"*.emf", "*.wmf", "*.jpg", "*.jpeg", "*.jfif", "*.jpe",
                                         "*.png", "*.bmp", "*.dib", "*.rle",  "*.bmz",  "*.gif",
                                         "*.gfa", "*.emz", "*.wmz", "*.pcz",  "*.tif",  "*.tiff",
-                                        "*.cgm", "*.eps", "*.pct", "*.pict", "*.wpg"};
+                                        "*.cgm", "*.eps", "*.pct", "*.pict", "*.wpg",
+                                        "*.heic", "*.heif", "*.avif", "*.webp", "*.jxl"};
 
 // Qt reads the patterns of a filter from between its parentheses, separated by blanks
 // (a ";" would become part of one long pattern), so the blank takes the place of the

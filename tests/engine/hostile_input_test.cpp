@@ -273,6 +273,69 @@ private slots:
         QVERIFY2(PeakResidentMb() < 1200, qPrintable(QString::number(PeakResidentMb())));
     }
 
+    // Sizes no file could hold are refused as too large before any row is looked for, and
+    // their arithmetic never wraps (a wrapped product would pass the limit, or trip the
+    // undefined-behaviour sanitizer).
+    void hugeDeclaredSizesAreTooLarge_data() {
+        QTest::addColumn<QByteArray>("contents");
+        const QByteArray bmp = Encoded(Poster(), "bmp");
+        const auto withSize = [](QByteArray bytes, qint32 width, qint32 height) {
+            qToLittleEndian<qint32>(width, bytes.data() + 18);
+            qToLittleEndian<qint32>(height, bytes.data() + 22);
+            return bytes;
+        };
+        QTest::newRow("bmp 2^31-1 wide, 2^31 rows top down")
+            << withSize(bmp, 0x7FFFFFFF, qint32(0x80000000u));
+        QTest::newRow("bmp 2^31-1 square") << withSize(bmp, 0x7FFFFFFF, 0x7FFFFFFF);
+        QTest::newRow("bmp 20000 square, a few rows held") << withSize(bmp, 20000, 20000);
+        QByteArray core = bmp.left(26) + bmp.mid(54);  // a 12-byte header
+        qToLittleEndian<quint32>(12, core.data() + 14);
+        qToLittleEndian<quint16>(0xFFFF, core.data() + 18);
+        qToLittleEndian<quint16>(0xFFFF, core.data() + 20);
+        qToLittleEndian<quint16>(1, core.data() + 22);
+        qToLittleEndian<quint16>(24, core.data() + 24);
+        qToLittleEndian<quint32>(26, core.data() + 10);
+        QTest::newRow("os/2 bmp 65535 square") << core;
+    }
+    void hugeDeclaredSizesAreTooLarge() {
+        QFETCH(QByteArray, contents);
+        const QString path = WriteFile(dir_.filePath(QStringLiteral("huge.bmp")), contents);
+        ExpectFailure(path, vberr::kOutOfMemory, QStringLiteral("too large"));
+    }
+
+    // A load held to a byte budget counts a progressive file's coefficient buffers, not only
+    // its pixels: CMYK keeps twice the picture's size in coefficients.
+    void budgetCountsTheDecodersBuffers_data() {
+        QTest::addColumn<bool>("cmyk");
+        QTest::addColumn<qint64>("extraBytes");  // beyond file and pixels
+        QTest::addColumn<bool>("loads");
+        // 512 x 512: 64 x 64 blocks of 128 bytes per full-size component (RGB is coded 4:2:0,
+        // so it needs less than three of them).
+        const qint64 coefficientsRgb = 3 * 64 * 64 * 128;
+        const qint64 coefficientsCmyk = 4 * 64 * 64 * 128;
+        QTest::newRow("rgb, room for pixels only") << false << qint64(0) << false;
+        QTest::newRow("rgb, room for its coefficients")
+            << false << coefficientsRgb + (1 << 20) << true;
+        QTest::newRow("cmyk, room for rgb's coefficients")
+            << true << coefficientsRgb << false;
+        QTest::newRow("cmyk, room for its coefficients")
+            << true << coefficientsCmyk + (1 << 20) << true;
+    }
+    void budgetCountsTheDecodersBuffers() {
+        QFETCH(bool, cmyk);
+        QFETCH(qint64, extraBytes);
+        QFETCH(bool, loads);
+        const QByteArray jpeg = ProgressiveJpeg(NoisyImage(512, 512), cmyk, false);
+        const QString path = WriteFile(dir_.filePath(QStringLiteral("budget.jpg")), jpeg);
+        const qint64 budget = jpeg.size() + 512 * 512 * 4 + extraBytes;
+        if (loads) {
+            QCOMPARE(LoadPicture(path, budget).size(), QSize(512, 512));
+        } else {
+            const VbError e = Raised([&] { LoadPicture(path, budget); });
+            QCOMPARE(e.number(), vberr::kOutOfMemory);
+        }
+    }
+
     // A FIFO would block a reader for ever: it is never opened, whatever its name.
     void fifosAreRefused_data() {
         QTest::addColumn<QString>("name");

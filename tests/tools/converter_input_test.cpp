@@ -16,6 +16,8 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <array>
+
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -103,6 +105,42 @@ QByteArray PngWithTextBomb(int megabytes) {
     return png.left(33) + Chunk("zTXt", QByteArray("Comment\0\0", 9) + packed) + png.mid(33);
 }
 
+// A grey TIFF of `side` x `side` 16-bit pixels in one strip that holds 16 bytes.
+QByteArray TiffDeclaring(quint32 side) {
+    const QList<std::array<quint32, 3>> tags = {
+        {256, 4, side}, {257, 4, side}, {258, 3, 16},  {259, 3, 1},         {262, 3, 1},
+        {273, 4, 0},    {277, 3, 1},    {278, 4, side}, {279, 4, 16}};
+    QByteArray tiff("II*\0\x08\0\0\0", 8);
+    const quint32 dataAt = 8 + 2 + 12 * quint32(tags.size()) + 4;
+    QByteArray entry(2, '\0');
+    qToLittleEndian<quint16>(quint16(tags.size()), entry.data());
+    tiff += entry;
+    for (const auto& [tag, type, value] : tags) {
+        QByteArray field(12, '\0');
+        qToLittleEndian<quint16>(quint16(tag), field.data());
+        qToLittleEndian<quint16>(quint16(type), field.data() + 2);
+        qToLittleEndian<quint32>(1, field.data() + 4);
+        const quint32 stored = tag == 273 ? dataAt : value;
+        if (type == 3) {
+            qToLittleEndian<quint16>(quint16(stored), field.data() + 8);
+        } else {
+            qToLittleEndian<quint32>(stored, field.data() + 8);
+        }
+        tiff += field;
+    }
+    return tiff + QByteArray(4, '\0') + QByteArray(16, '\x40');
+}
+
+// The PNG with the sides and depth of its header replaced (the header's CRC made anew).
+QByteArray PngDeclaring(quint32 width, quint32 height, int bitDepth) {
+    const QByteArray png = Encoded(NoisyImage(16, 16), "png");
+    QByteArray header = png.mid(16, 13);
+    qToBigEndian(width, header.data());
+    qToBigEndian(height, header.data() + 4);
+    header[8] = char(bitDepth);
+    return png.left(8) + Chunk("IHDR", header) + png.mid(33);
+}
+
 // The stored pixel values, with no colour management applied.
 QImage RawPixels(const QString& path) {
     QImageReader reader(path);
@@ -158,6 +196,21 @@ private slots:
         QTest::newRow("png text unpacking to 1.2 GB")
             << "zbomb.png" << PngWithTextBomb(1200) << QStringLiteral("too large");
         QTest::newRow("gif declaring 16000 x 16000") << "bomb.gif" << GifBomb() << damaged;
+        // Sides whose products pass 2^63: refused for their size, never wrapped round.
+        const QString tooLarge = QStringLiteral("too large");
+        QTest::newRow("16-bit png 2^31-1 square")
+            << "huge.png" << PngDeclaring(0x7FFFFFFF, 0x7FFFFFFF, 16) << tooLarge;
+        QTest::newRow("png 20000 square") << "huge.png" << PngDeclaring(20000, 20000, 8)
+                                          << tooLarge;
+        // libtiff opens no larger one: 2^60 pixels of 8 bytes pass 2^63.
+        QTest::newRow("16-bit tiff 2^30 square")
+            << "huge.tif" << TiffDeclaring(0x40000000) << tooLarge;
+        QTest::newRow("16-bit tiff 20000 square") << "huge.tif" << TiffDeclaring(20000)
+                                                 << tooLarge;
+        QByteArray bmp = Encoded(photo, "bmp");
+        qToLittleEndian<qint32>(0x7FFFFFFF, bmp.data() + 18);
+        qToLittleEndian<qint32>(qint32(0x80000000u), bmp.data() + 22);
+        QTest::newRow("bmp 2^31-1 wide, 2^31 rows top down") << "huge.bmp" << bmp << tooLarge;
     }
     void refusedInputs() {
         QFETCH(QString, name);

@@ -9,6 +9,7 @@
 #include <QList>
 #include <algorithm>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "palette_quantiser.h"
@@ -99,8 +100,15 @@ struct GifCloser {
     }
 };
 
+// giflib is C: an exception may not cross it (nor leave EGifCloseFile in a destructor), so
+// out of memory is a short write, which giflib reports as a failed write.
 int appendToByteArray(GifFileType* gif, const GifByteType* data, int length) {
-    static_cast<QByteArray*>(gif->UserData)->append(reinterpret_cast<const char*>(data), length);
+    try {
+        static_cast<QByteArray*>(gif->UserData)->append(reinterpret_cast<const char*>(data),
+                                                         length);
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
     return length;
 }
 

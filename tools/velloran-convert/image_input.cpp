@@ -14,9 +14,10 @@
 #include <cstring>
 
 #include "imageio/bitmap_structure.h"
+#include "imageio/checked_size.h"
 #include "imageio/gif_decoder.h"
-#include "imageio/jpeg_decoder.h"
 #include "imageio/image_limits.h"
+#include "imageio/jpeg_decoder.h"
 #include "imageio/picture_format.h"
 #include "png_check.h"
 #include "tiff_check.h"
@@ -144,6 +145,19 @@ QImage readChecked(const QByteArray& data, const char* format, const QString& pr
     return readWithQt(data, format, error);
 }
 
+// A size beyond the limit is named as such, before the rows it declares are found missing.
+QString bmpProblem(const QByteArray& data, const QString& damage, qint64 budget) {
+    const std::optional<BmpSize> size = BmpDeclaredSize(data);
+    if (size && size->width > 0 && size->height > 0 &&
+        ExceedsBytes(size->width, size->height, 4, budget)) {
+        return QStringLiteral("the picture is too large (%1 x %2 pixels)")
+            .arg(size->width)
+            .arg(size->height);
+    }
+    return damage.isEmpty() ? damage
+                            : QStringLiteral("the file is damaged or truncated (%1)").arg(damage);
+}
+
 QString oneLine(QString text) {
     return text.replace(u'\n', u' ').trimmed();
 }
@@ -154,10 +168,11 @@ QImage readImage(const QString& path, QString* error) {
     QByteArray data;
     if (!readRegularFile(path, &data, error))
         return {};
-    // The file's bytes are held while it is decoded: the picture and the decoder's buffers
-    // get what the limit leaves.
-    const qint64 budget = qMax<qint64>(kLimitBytes - data.size(), 1);
-    QImageReader::setAllocationLimit(int(qMax<qint64>(budget >> 20, 1)));
+    // The limit is the picture limit of the program that hands over its stamped pictures as
+    // bitmaps: every picture it accepts must fit here beside that bitmap's bytes, so those
+    // are not taken off the limit.
+    const qint64 budget = kLimitBytes;
+    QImageReader::setAllocationLimit(kLimitMb);
     QImage image;
     switch (SniffPictureFormat(data)) {
         case PictureFormat::Jpeg:
@@ -168,12 +183,7 @@ QImage readImage(const QString& path, QString* error) {
             break;
         case PictureFormat::Bmp: {
             const QString damage = BmpDamage(data);
-            image = readChecked(
-                data, "bmp",
-                damage.isEmpty()
-                    ? damage
-                    : QStringLiteral("the file is damaged or truncated (%1)").arg(damage),
-                error);
+            image = readChecked(data, "bmp", bmpProblem(data, damage, budget), error);
             break;
         }
         case PictureFormat::Png:

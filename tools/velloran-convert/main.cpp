@@ -7,6 +7,8 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
+#include <new>
+
 #include "command_line.h"
 #include "file_output.h"
 #include "format_writers.h"
@@ -60,14 +62,24 @@ int main(int argc, char* argv[]) {
     const Options& options = parsed.options;
 
     QString error;
-    const QImage image = readImage(options.inputPath, &error);
-    if (image.isNull()) {
-        return fail(QStringLiteral("cannot read \"%1\": %2").arg(options.inputPath, error));
-    }
-    QByteArray encoded;
-    if (!encodeImage(image, options, &encoded, &error) ||
-        !writeFileAtomically(options.outputPath, encoded, &error)) {
-        return fail(QStringLiteral("cannot write \"%1\": %2").arg(options.outputPath, error));
+    // Out of memory while reading or writing is one failure like any other, with its line.
+    bool reading = true;
+    try {
+        const QImage image = readImage(options.inputPath, &error);
+        if (image.isNull()) {
+            return fail(QStringLiteral("cannot read \"%1\": %2").arg(options.inputPath, error));
+        }
+        reading = false;
+        QByteArray encoded;
+        if (!encodeImage(image, options, &encoded, &error) ||
+            !writeFileAtomically(options.outputPath, encoded, &error)) {
+            return fail(QStringLiteral("cannot write \"%1\": %2").arg(options.outputPath, error));
+        }
+    } catch (const std::bad_alloc&) {
+        return fail(reading ? QStringLiteral("cannot read \"%1\": there is not enough memory")
+                                  .arg(options.inputPath)
+                            : QStringLiteral("cannot write \"%1\": there is not enough memory")
+                                  .arg(options.outputPath));
     }
     return 0;
 }

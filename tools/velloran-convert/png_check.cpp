@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "png_check.h"
 
+#include "imageio/checked_size.h"
+
 #include <QtEndian>
 
 #include <zlib.h>
@@ -75,16 +77,18 @@ QString pngProblem(const QByteArray& data, qint64 byteLimit) {
             const qint64 width = bigEndian32(data, at + 8);
             const qint64 height = bigEndian32(data, at + 12);
             const int bitDepth = uchar(body[8]);
-            // PNG sides run from 1 to 2^31 - 1; within that the product below cannot overflow.
+            // PNG sides run from 1 to 2^31 - 1.
             if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF)
                 return QStringLiteral("the file is damaged or truncated (its header is invalid)");
-            // Qt holds 16-bit pictures at 8 bytes a pixel, all others at up to 4.
-            budget -= width * height * (bitDepth == 16 ? 8 : 4);
-            if (budget < 0) {
+            // Qt holds 16-bit pictures at 8 bytes a pixel, all others at up to 4. Two sides
+            // near 2^31 at 8 bytes a pixel pass 2^63: the product is checked.
+            const qint64 bytesPerPixel = bitDepth == 16 ? 8 : 4;
+            if (ExceedsBytes(width, height, bytesPerPixel, budget)) {
                 return QStringLiteral("the picture is too large (%1 x %2 pixels)")
                     .arg(width)
                     .arg(height);
             }
+            budget -= width * height * bytesPerPixel;
         } else if (type == "IEND") {
             return QString();
         } else if (type == "zTXt" || type == "iTXt" || type == "iCCP") {

@@ -3,6 +3,8 @@
 
 #include "tiff_memory.h"
 
+#include "imageio/checked_size.h"
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -32,12 +34,12 @@ QString tiffProblem(const QByteArray& data, qint64 byteLimit) {
     TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_BITSPERSAMPLE, &bitsPerSample);
     if (width == 0 || height == 0)
         return QStringLiteral("the file is damaged or truncated (it declares an empty picture)");
-    // Qt holds 16-bit pictures at 8 bytes a pixel, all others at up to 4.
-    const qint64 pictureBytes = qint64(width) * height * (bitsPerSample > 8 ? 8 : 4);
+    // Qt holds 16-bit pictures at 8 bytes a pixel, all others at up to 4; libtiff holds a
+    // strip or tile besides. Sides up to 2^32 - 1 make products past 2^63: all are checked.
     const bool tiled = TIFFIsTiled(tiff.get());
-    const qint64 bufferBytes =
-        tiled ? qint64(TIFFTileSize64(tiff.get())) : qint64(TIFFStripSize64(tiff.get()));
-    if (pictureBytes + bufferBytes > byteLimit) {
+    const uint64_t bufferBytes = tiled ? TIFFTileSize64(tiff.get()) : TIFFStripSize64(tiff.get());
+    if (bufferBytes > uint64_t(byteLimit) ||
+        ExceedsBytes(width, height, bitsPerSample > 8 ? 8 : 4, byteLimit - qint64(bufferBytes))) {
         return QStringLiteral("the picture is too large (%1 x %2 pixels)").arg(width).arg(height);
     }
     const qint64 size = data.size();
@@ -46,7 +48,7 @@ QString tiffProblem(const QByteArray& data, qint64 byteLimit) {
         int error = 0;
         const qint64 offset = qint64(TIFFGetStrileOffsetWithErr(tiff.get(), i, &error));
         const qint64 bytes = qint64(TIFFGetStrileByteCountWithErr(tiff.get(), i, &error));
-        if (error || bytes <= 0 || offset < 0 || offset + bytes > size) {
+        if (error || bytes <= 0 || offset < 0 || offset > size || bytes > size - offset) {
             return QStringLiteral(
                        "the file is damaged or truncated (its %1 %2 of %3 lies outside it)")
                 .arg(tiled ? QStringLiteral("tile") : QStringLiteral("strip"))

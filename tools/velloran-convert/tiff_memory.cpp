@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <new>
 
 namespace velloran::convert {
 
@@ -38,10 +39,16 @@ tsize_t writeAt(thandle_t handle, tdata_t buffer, tsize_t size) {
         return -1;
     QByteArray* data = file->output;
     if (qsizetype(end) > data->size()) {
-        // Doubling keeps the copying linear in the final size.
-        if (qsizetype(end) > data->capacity())
-            data->reserve(std::max(qsizetype(end), data->capacity() * 2));
-        data->resize(qsizetype(end));
+        // libtiff is C: an exception may not cross it (nor leave TIFFClose in a destructor),
+        // so out of memory is a failed write.
+        try {
+            // Doubling keeps the copying linear in the final size.
+            if (qsizetype(end) > data->capacity())
+                data->reserve(std::max(qsizetype(end), data->capacity() * 2));
+            data->resize(qsizetype(end));
+        } catch (const std::bad_alloc&) {
+            return -1;
+        }
     }
     std::memcpy(data->data() + file->position, buffer, size_t(size));
     file->position = end;

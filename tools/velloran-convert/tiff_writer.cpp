@@ -122,6 +122,27 @@ bool encodeRows(const uchar* bits, qsizetype bytesPerLine, const Shape& shape, i
     return true;
 }
 
+// encodeRows for either thread: out of memory is a failed encode like any other, never an
+// exception that would leave one thread while the other still runs.
+bool encodeRowsCaught(const uchar* bits, qsizetype bytesPerLine, const Shape& shape,
+                      int firstRow, int rows, EncodedStrips* encoded) noexcept {
+    try {
+        return encodeRows(bits, bytesPerLine, shape, firstRow, rows, encoded);
+    } catch (...) {
+        return false;
+    }
+}
+
+// Joins the thread on every way out of the scope that started it: a joinable thread
+// destroyed would end the program.
+struct JoinOnExit {
+    std::thread& thread;
+    ~JoinOnExit() {
+        if (thread.joinable())
+            thread.join();
+    }
+};
+
 }  // namespace
 
 bool encodeTiff(const QImage& image, QByteArray* tiff, QString* error) {
@@ -164,18 +185,20 @@ bool encodeTiff(const QImage& image, QByteArray* tiff, QString* error) {
     EncodedStrips lower;
     bool lowerDone = true;
     std::thread second;
+    const JoinOnExit joinSecond{second};
     if (upperRows < height) {
         try {
             second = std::thread([&] {
-                lowerDone = encodeRows(bits, bytesPerLine, shape, upperRows, height - upperRows,
-                                       &lower);
+                lowerDone = encodeRowsCaught(bits, bytesPerLine, shape, upperRows,
+                                             height - upperRows, &lower);
             });
-        } catch (const std::system_error&) {
-            lowerDone = encodeRows(bits, bytesPerLine, shape, upperRows, height - upperRows,
-                                   &lower);
+        } catch (const std::exception&) {
+            // No thread to be had (or no memory for one): this thread does both halves.
+            lowerDone = encodeRowsCaught(bits, bytesPerLine, shape, upperRows,
+                                         height - upperRows, &lower);
         }
     }
-    const bool upperDone = encodeRows(bits, bytesPerLine, shape, 0, upperRows, &upper);
+    const bool upperDone = encodeRowsCaught(bits, bytesPerLine, shape, 0, upperRows, &upper);
     if (second.joinable())
         second.join();
     if (!upperDone || !lowerDone) {

@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# Makes the fuzzers' seed corpus: small pictures of every kind each reader takes, in the
+# shapes that reach its less common paths (progressive, CMYK, EXIF-turned and restart-marked
+# JPEGs; transparent and interlaced GIFs; BMPs of every depth, RLE and bit fields; icons;
+# 16-bit, palette, interlaced and text-carrying PNGs; tiled and 16-bit TIFFs; pictures with
+# EXIF, XMP and IPTC). Needs ImageMagick and libjpeg-turbo's cjpeg; exiftool adds XMP and
+# IPTC seeds when it is there.
+#
+# Usage: fuzz/make-corpus.sh [folder]   (default fuzz/corpus; one subfolder per target)
+set -euo pipefail
+
+out="${1:-$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/corpus}"
+for tool in convert cjpeg; do
+    command -v "$tool" >/dev/null || { echo "missing tool: $tool" >&2; exit 1; }
+done
+loader="$out/picture_loader"
+input="$out/converter_input"
+meta="$out/photo_metadata"
+mkdir -p "$loader" "$input" "$meta"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+
+# A small picture with edges and gradients, so every codec has something to code.
+src="$work/source.ppm"
+convert -size 48x32 gradient:red-blue \( -size 48x32 pattern:checkerboard \) \
+    -compose multiply -composite -depth 8 "$src"
+
+# An EXIF block holding Orientation 6 (little-endian TIFF, one tag), as a JPEG APP1 marker.
+exif_app1() {
+    printf '\xff\xe1\x00\x22Exif\x00\x00II*\x00\x08\x00\x00\x00\x01\x00'
+    printf '\x12\x01\x03\x00\x01\x00\x00\x00\x06\x00\x00\x00\x00\x00\x00\x00'
+}
+with_exif() {
+    { head -c 2 "$1"; exif_app1; tail -c +3 "$1"; } >"$2"
+}
+
+# ---- JPEG ----
+cjpeg -quality 80 "$src" >"$loader/baseline.jpg"
+cjpeg -quality 80 -progressive "$src" >"$loader/progressive.jpg"
+cjpeg -quality 80 -grayscale "$src" >"$loader/gray.jpg"
+cjpeg -quality 80 -restart 1 -optimize "$src" >"$loader/restart.jpg"
+cjpeg -quality 80 -sample 1x1 -arithmetic "$src" >"$loader/arithmetic.jpg" 2>/dev/null ||
+    rm -f "$loader/arithmetic.jpg"
+convert "$src" -colorspace CMYK -interlace JPEG "$loader/cmyk-progressive.jpg"
+with_exif "$loader/baseline.jpg" "$loader/exif-orientation-6.jpg"
+
+# ---- GIF ----
+convert "$src" -colors 16 "$loader/plain.gif"
+convert "$src" -colors 16 -transparent blue -interlace GIF "$loader/transparent-interlaced.gif"
+convert -size 20x20 xc:white \( "$src" -crop 10x10+4+4 \) -geometry +5+5 -composite \
+    -colors 4 -page 30x30+3+3 "$loader/offset-frame.gif"
+
+# ---- BMP and icons ----
+convert "$src" BMP3:"$loader/rgb24.bmp"
+convert "$src" -colors 200 -type Palette BMP3:"$loader/palette8.bmp"
+convert "$src" -colors 200 -type Palette -compress RLE BMP3:"$loader/rle8.bmp"
+convert "$src" -colors 12 -type Palette -depth 4 BMP3:"$loader/palette4.bmp"
+convert "$src" -monochrome BMP3:"$loader/mono1.bmp"
+convert "$src" -alpha on BMP:"$loader/bitfields32.bmp"
+convert "$src" BMP2:"$loader/core-header.bmp"
+convert "$src" -resize 32x32! "$loader/icon.ico"
+convert "$src" -resize 16x16! -colors 16 -type Palette BMP3:"$work/small.bmp"
+convert "$work/small.bmp" "$loader/palette-icon.ico"
+
+# ---- PNG and TIFF: the converter's own sources; it reads the others too ----
+convert "$src" "$input/rgb.png"
+convert "$src" -depth 16 "$input/rgb16.png"
+convert "$src" -colors 16 PNG8:"$input/palette.png"
+convert "$src" -colorspace Gray -alpha on "$input/gray-alpha.png"
+convert "$src" -interlace PNG "$input/interlaced.png"
+convert "$src" -set comment "a text chunk long enough to be compressed, compressed, compressed" \
+    -define png:compression-level=9 "$input/text.png"
+convert "$src" -compress LZW "$input/strips-lzw.tif"
+convert "$src" -compress Zip -define tiff:tile-geometry=16x16 "$input/tiled.tif"
+convert "$src" -depth 16 "$input/rgb16.tif"
+convert "$src" -colorspace Gray -compress None "$input/gray.tif"
+cp "$loader/baseline.jpg" "$loader/progressive.jpg" "$loader/plain.gif" "$loader/rgb24.bmp" \
+    "$input/"
+
+# ---- Metadata ----
+cp "$loader/exif-orientation-6.jpg" "$meta/exif.jpg"
+convert "$src" -set comment "note" "$meta/comment.png"
+convert "$src" -compress LZW "$meta/plain.tif"
+if command -v exiftool >/dev/null; then
+    # exiftool will not write over a file: a second run replaces them.
+    rm -f "$meta/xmp-iptc.jpg" "$meta/exif.png" "$meta/exif.tif"
+    exiftool -q -o "$meta/xmp-iptc.jpg" -XMP-dc:Title=Seed -IPTC:Keywords=seed \
+        -EXIF:Artist=Seed -EXIF:Orientation#=8 "$loader/baseline.jpg"
+    exiftool -q -m -o "$meta/exif.png" -EXIF:Artist=Seed -XMP-dc:Title=Seed "$input/rgb.png"
+    exiftool -q -o "$meta/exif.tif" -EXIF:Artist=Seed -IPTC:Keywords=seed "$input/strips-lzw.tif"
+fi
+
+for folder in "$loader" "$input" "$meta"; do
+    echo "$(basename "$folder"): $(find "$folder" -type f | wc -l) seeds in $folder"
+done

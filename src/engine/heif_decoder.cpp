@@ -1,0 +1,170 @@
+// SPDX-License-Identifier: MIT
+#include "engine/heif_decoder.h"
+
+#include "engine/exif_box.h"
+#include "engine/libheif_session.h"
+#include "engine/modern_format.h"
+#include "engine/vector_state.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+// Beside the 4 bytes a pixel of the result: the decoder's planes and its reference
+// picture, libheif's interleaved copy and the turned copy, each up to 4 bytes a pixel;
+// twice that for pictures of more than 8 bits.
+constexpr qint64 kExtraBytesPerPixel = 12;
+constexpr qint64 kExtraBytesPerDeepPixel = 24;
+// libheif's own bound on a side.
+constexpr qint64 kLargestSide = 32768;
+
+QString Text(const heif_error& error) {
+    return QString::fromUtf8(error.message);
+}
+
+bool IsLimit(const heif_error& error) {
+    return error.code == heif_error_Memory_allocation_error ||
+           error.subcode == heif_suberror_Security_limit_exceeded;
+}
+
+DecodedPicture Failed(const heif_error& error) {
+    DecodedPicture result;
+    result.failure = Text(error);
+    result.tooLarge = IsLimit(error);
+    result.damaged = !result.tooLarge;
+    return result;
+}
+
+// Copies libheif's interleaved RGB or RGBA rows into a Format_RGB32 or Format_ARGB32
+// picture; a null picture when it cannot be allocated.
+QImage ToQImage(const heif_image* image, bool alpha) {
+    const int width = heif_image_get_width(image, heif_channel_interleaved);
+    const int height = heif_image_get_height(image, heif_channel_interleaved);
+    int stride = 0;
+    const uint8_t* plane = heif_image_get_plane_readonly(image, heif_channel_interleaved, &stride);
+    if (plane == nullptr || width <= 0 || height <= 0) {
+        return {};
+    }
+    QImage picture(width, height, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    if (picture.isNull()) {
+        return {};
+    }
+    const int channels = alpha ? 4 : 3;
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* in = plane + qsizetype(y) * stride;
+        auto* out = reinterpret_cast<QRgb*>(picture.scanLine(y));
+        for (int x = 0; x < width; ++x, in += channels) {
+            out[x] = qRgba(in[0], in[1], in[2], alpha ? in[3] : 255);
+        }
+    }
+    return picture;
+}
+
+}  // namespace
+
+DecodedPicture DecodeHeif(const QByteArray& data, qint64 byteLimit) {
+    EnsureLibheif();
+    const HeifContext context;
+    DecodedPicture result;
+    // libheif refuses a side beyond this while it reads the boxes, before any picture
+    // memory is taken: its own default, or less when no picture one pixel high and that
+    // long would fit the limit.
+    heif_context_set_maximum_image_size_limit(
+        context.get(),
+        int(byteLimit > 0 ? std::min(kLargestSide, byteLimit / (4 + kExtraBytesPerPixel))
+                          : kLargestSide));
+    heif_error error = heif_context_read_from_memory_without_copy(context.get(), data.constData(),
+                                                                  size_t(data.size()), nullptr);
+    if (error.code != heif_error_Ok) {
+        return Failed(error);
+    }
+    HeifHandle handle;
+    error = heif_context_get_primary_image_handle(context.get(), handle.out());
+    if (error.code != heif_error_Ok) {
+        return Failed(error);
+    }
+    const qint64 width = heif_image_handle_get_width(handle.get());
+    const qint64 height = heif_image_handle_get_height(handle.get());
+    const bool deep = heif_image_handle_get_luma_bits_per_pixel(handle.get()) > 8;
+    if (width <= 0 || height <= 0) {
+        result.damaged = true;
+        result.failure = QStringLiteral("the picture has no size");
+        return result;
+    }
+    if (!FitsByteLimit(width, height, deep ? kExtraBytesPerDeepPixel : kExtraBytesPerPixel,
+                       byteLimit)) {
+        result.tooLarge = true;
+        result.failure = QStringLiteral("%1 x %2 pixels").arg(width).arg(height);
+        return result;
+    }
+    const bool alpha = heif_image_handle_has_alpha_channel(handle.get()) != 0;
+    const HeifDecodingOptions options;
+    HeifImage image;
+    ClearUpperVectorState();
+    error = heif_decode_image(handle.get(), image.out(), heif_colorspace_RGB,
+                              alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
+                              options.get());
+    if (error.code != heif_error_Ok) {
+        return Failed(error);
+    }
+    result.image = ToQImage(image.get(), alpha);
+    if (result.image.isNull()) {
+        result.tooLarge = true;
+        result.failure = QStringLiteral("%1 x %2 pixels").arg(width).arg(height);
+    }
+    return result;
+}
+
+PictureFacts ReadHeifFacts(const QByteArray& data) {
+    PictureFacts facts;
+    facts.av1 = HoldsAv1(data);
+    EnsureLibheif();
+    const HeifContext context;
+    HeifHandle handle;
+    if (heif_context_read_from_memory_without_copy(context.get(), data.constData(),
+                                                   size_t(data.size()), nullptr)
+                .code != heif_error_Ok ||
+        heif_context_get_primary_image_handle(context.get(), handle.out()).code != heif_error_Ok) {
+        return facts;
+    }
+    const int count = heif_image_handle_get_number_of_metadata_blocks(handle.get(), nullptr);
+    std::vector<heif_item_id> ids(size_t(std::max(count, 0)));
+    heif_image_handle_get_list_of_metadata_block_IDs(handle.get(), nullptr, ids.data(), count);
+    for (const heif_item_id id : ids) {
+        const size_t size = heif_image_handle_get_metadata_size(handle.get(), id);
+        // Every block is stored in the file: a larger size is a lie.
+        if (size == 0 || size > size_t(data.size())) {
+            continue;
+        }
+        QByteArray block(qsizetype(size), Qt::Uninitialized);
+        if (heif_image_handle_get_metadata(handle.get(), id, block.data()).code != heif_error_Ok) {
+            continue;
+        }
+        const QByteArray type = heif_image_handle_get_metadata_type(handle.get(), id);
+        const QByteArray contentType =
+            heif_image_handle_get_metadata_content_type(handle.get(), id);
+        if (type == "Exif" && facts.metadata.exif.isEmpty()) {
+            facts.metadata.exif = TiffOfExifBox(block);
+        } else if (type == "mime" && contentType == "application/rdf+xml" &&
+                   facts.metadata.xmp.isEmpty()) {
+            facts.metadata.xmp = block;
+        }
+    }
+    heif_color_profile_nclx* nclx = nullptr;
+    if (heif_image_handle_get_nclx_color_profile(handle.get(), &nclx).code == heif_error_Ok &&
+        nclx != nullptr) {
+        facts.colourPrimaries = int(nclx->color_primaries);
+        facts.transferCharacteristics = int(nclx->transfer_characteristics);
+        heif_nclx_color_profile_free(nclx);
+    }
+    const size_t profileSize = heif_image_handle_get_raw_color_profile_size(handle.get());
+    if (profileSize > 0 && profileSize <= size_t(data.size())) {
+        QByteArray profile(qsizetype(profileSize), Qt::Uninitialized);
+        if (heif_image_handle_get_raw_color_profile(handle.get(), profile.data()).code ==
+            heif_error_Ok) {
+            facts.metadata.icc = profile;
+        }
+    }
+    return facts;
+}

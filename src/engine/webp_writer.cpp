@@ -1,0 +1,116 @@
+// SPDX-License-Identifier: MIT
+#include "engine/modern_writers.h"
+#include "engine/vector_state.h"
+
+#include <webp/encode.h>
+#include <webp/mux.h>
+
+#include <memory>
+
+namespace {
+
+const QString kFormat = QStringLiteral("WebP");
+
+QString EncodingErrorText(WebPEncodingError error) {
+    switch (error) {
+        case VP8_ENC_ERROR_OUT_OF_MEMORY:
+        case VP8_ENC_ERROR_BITSTREAM_OUT_OF_MEMORY:
+            return QStringLiteral("out of memory");
+        case VP8_ENC_ERROR_BAD_DIMENSION:
+            return QStringLiteral("the picture is larger than 16383 pixels on a side");
+        case VP8_ENC_ERROR_FILE_TOO_BIG:
+            return QStringLiteral("the file would exceed 4 GB");
+        default:
+            return QStringLiteral("libwebp error %1").arg(int(error));
+    }
+}
+
+// Frees what libwebp allocated for the picture and the encoded bytes.
+struct Encoded {
+    WebPPicture picture{};
+    WebPMemoryWriter memory{};
+    Encoded() { WebPMemoryWriterInit(&memory); }
+    ~Encoded() {
+        WebPPictureFree(&picture);
+        WebPMemoryWriterClear(&memory);
+    }
+    Encoded(const Encoded&) = delete;
+    Encoded& operator=(const Encoded&) = delete;
+};
+
+struct MuxDeleter {
+    void operator()(WebPMux* mux) const { WebPMuxDelete(mux); }
+};
+
+// Adds a chunk that the mux copies.
+void SetChunk(WebPMux* mux, const char* fourcc, const QByteArray& payload) {
+    if (payload.isEmpty()) {
+        return;
+    }
+    const WebPData data{reinterpret_cast<const uint8_t*>(payload.constData()),
+                        size_t(payload.size())};
+    if (WebPMuxSetChunk(mux, fourcc, &data, 1) != WEBP_MUX_OK) {
+        RaiseEncoderFailure(kFormat, QStringLiteral("the %1 chunk cannot be added")
+                                         .arg(QString::fromLatin1(fourcc).trimmed()));
+    }
+}
+
+}  // namespace
+
+void WriteWebP(const QImage& picture, int quality, const PictureFacts& facts, QIODevice& out) {
+    WebPConfig config;
+    if (!WebPConfigInit(&config)) {
+        RaiseEncoderFailure(kFormat, QStringLiteral("libwebp cannot be set up"));
+    }
+    // A lossless picture has one quality; libwebp's default effort keeps it quick.
+    config.lossless = facts.lossless ? 1 : 0;
+    if (!facts.lossless) {
+        config.quality = float(quality);
+    }
+    Encoded encoded;
+    if (!WebPPictureInit(&encoded.picture)) {
+        RaiseEncoderFailure(kFormat, QStringLiteral("libwebp cannot be set up"));
+    }
+    encoded.picture.width = picture.width();
+    encoded.picture.height = picture.height();
+    encoded.picture.use_argb = facts.lossless ? 1 : 0;
+    encoded.picture.writer = WebPMemoryWrite;
+    encoded.picture.custom_ptr = &encoded.memory;
+    // Format_RGB32 holds B, G, R, X in memory on a little-endian machine.
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+    const QImage& rows = picture;
+    const int imported =
+        WebPPictureImportBGRX(&encoded.picture, rows.constBits(), int(rows.bytesPerLine()));
+#else
+    const QImage rows = picture.convertToFormat(QImage::Format_RGBX8888);
+    const int imported =
+        WebPPictureImportRGBX(&encoded.picture, rows.constBits(), int(rows.bytesPerLine()));
+#endif
+    if (!imported) {
+        RaiseEncoderFailure(kFormat, EncodingErrorText(encoded.picture.error_code));
+    }
+    ClearUpperVectorState();
+    if (!WebPEncode(&config, &encoded.picture)) {
+        RaiseEncoderFailure(kFormat, EncodingErrorText(encoded.picture.error_code));
+    }
+    const PhotoMetadata& metadata = facts.metadata;
+    if (metadata.exif.isEmpty() && metadata.xmp.isEmpty() && metadata.icc.isEmpty()) {
+        out.write(reinterpret_cast<const char*>(encoded.memory.mem), qint64(encoded.memory.size));
+        return;
+    }
+    // The extended format: the mux adds the header that announces the chunks.
+    const std::unique_ptr<WebPMux, MuxDeleter> mux(WebPMuxNew());
+    const WebPData bitstream{encoded.memory.mem, encoded.memory.size};
+    if (!mux || WebPMuxSetImage(mux.get(), &bitstream, 0) != WEBP_MUX_OK) {
+        RaiseEncoderFailure(kFormat, QStringLiteral("the picture cannot be put into its file"));
+    }
+    SetChunk(mux.get(), "ICCP", metadata.icc);
+    SetChunk(mux.get(), "EXIF", metadata.exif);
+    SetChunk(mux.get(), "XMP ", metadata.xmp);
+    WebPData file{};
+    if (WebPMuxAssemble(mux.get(), &file) != WEBP_MUX_OK) {
+        RaiseEncoderFailure(kFormat, QStringLiteral("the file cannot be assembled"));
+    }
+    out.write(reinterpret_cast<const char*>(file.bytes), qint64(file.size));
+    WebPDataClear(&file);
+}

@@ -1,0 +1,97 @@
+// SPDX-License-Identifier: MIT
+// velloran-convert short of memory: wherever an allocation fails (reading, on either of the
+// TIFF writer's threads, inside libtiff's or libpng's output callbacks), it ends with its one
+// line and exit code 1, never by a signal. GIF and ICO are not swept: Qt's smooth scaling
+// and the palette search wait for ever on a worker thread that could not be started.
+
+#include "support/test_environment.h"
+#include "support/test_images.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/resource.h>
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+struct Outcome {
+    bool normalExit = false;
+    int exitCode = -1;
+    QByteArray err;
+};
+
+// Runs the converter held to `megabytes` of address space.
+Outcome RunWithin(qint64 megabytes, const QStringList& arguments) {
+    QProcess process;
+    process.setChildProcessModifier([megabytes] {
+        const rlimit limit{rlim_t(megabytes) << 20, rlim_t(megabytes) << 20};
+        setrlimit(RLIMIT_AS, &limit);
+    });
+    process.start(QStringLiteral(VELLORAN_CONVERT_PATH), arguments);
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return {};
+    }
+    return {process.exitStatus() == QProcess::NormalExit, process.exitCode(),
+            process.readAllStandardError()};
+}
+
+}  // namespace
+
+class ConverterMemoryTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+
+private slots:
+    void outOfMemoryIsOneLine_data() {
+        QTest::addColumn<QString>("format");
+        for (const char* format : {"tiff", "png"}) {
+            QTest::newRow(format) << QString::fromLatin1(format);
+        }
+    }
+    void outOfMemoryIsOneLine() {
+        QFETCH(QString, format);
+        if (kAddressSanitizer) {
+            QSKIP("the address sanitizer cannot run in a limited address space");
+        }
+        // The least address space the program starts in, found from its --help; the picture
+        // then needs a few dozen MB more, and every limit on the way is tried.
+        qint64 start = 16;
+        while (start < 1024 && RunWithin(start, {"--help"}).exitCode != 0) {
+            start += 8;
+        }
+        QVERIFY(start < 1024);
+        const QByteArray bitmap = Encoded(NoisyImage(1500, 1500).convertToFormat(
+                                              QImage::Format_RGB888),
+                                          "bmp");
+        const QString path = dir_.filePath(QStringLiteral("picture.") + format);
+        int failures = 0;
+        for (qint64 megabytes = start; megabytes < start + 72; megabytes += 3) {
+            WriteFile(path, bitmap);
+            const Outcome outcome = RunWithin(megabytes, {"-out", format, path});
+            QVERIFY2(outcome.normalExit && (outcome.exitCode == 0 || outcome.exitCode == 1),
+                     qPrintable(QStringLiteral("%1 MB: exit %2 (%3)")
+                                    .arg(megabytes)
+                                    .arg(outcome.exitCode)
+                                    .arg(outcome.normalExit ? "normal" : "signal")));
+            if (outcome.exitCode == 1) {
+                ++failures;
+                QVERIFY2(outcome.err.count('\n') == 1, outcome.err.constData());
+            }
+        }
+        // The sweep reached the limits where the picture does not fit.
+        QVERIFY(failures > 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(ConverterMemoryTest)
+#include "converter_memory_test.moc"
