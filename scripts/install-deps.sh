@@ -26,6 +26,7 @@ zlib1g-dev
 fonts-liberation
 xvfb
 xauth
+parallel
 x11-apps
 imagemagick
 libjpeg-turbo-progs
