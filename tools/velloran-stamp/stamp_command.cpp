@@ -170,6 +170,15 @@ private:
     std::optional<TextTemplate> template_;
 };
 
+// Qt's own notes ("XDG_RUNTIME_DIR not set", font fallbacks) are not the user's business
+// on a command line whose standard error holds one line per failed source; only Qt's
+// critical messages are kept, in the program's own form.
+void QtMessage(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) {
+        PrintMessage(message);
+    }
+}
+
 // The run's private work folder inside the user's private temporary folder.
 QString MakeWorkFolder() {
     QByteArray pattern =
@@ -315,6 +324,7 @@ int RunStampCommand(int argc, char* argv[]) {
     // same font database. Qt is given no arguments: a file named like one of its own
     // options ("-platform") must stay a file.
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(QtMessage);
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     QGuiApplication app(qtArgc, qtArgv);
