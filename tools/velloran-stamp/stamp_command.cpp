@@ -278,6 +278,8 @@ int Run(const CommandLine& line) {
     }
 
     ProgressMeter meter(stderr, static_cast<int>(planned.size()), !line.quiet);
+    // Shown at once: the first picture of a camera may take a second.
+    meter.Update(0, QString());
     bool outputFailed = false;
     const int failed = RunPlannedSources(
         planned, EngineSettings(choices), options, [&](const SourceReport& report, int done) {
