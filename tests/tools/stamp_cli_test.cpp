@@ -571,6 +571,25 @@ private slots:
         QCOMPARE(s.run({"-n", "--json", "--ext", "png", "-o", "out", "in"}).lines.size(), 1);
     }
 
+    // A reader that goes away stops the run: no more pictures start, the status is 1,
+    // and the versions and help that cannot be written fail too.
+    void closedOutputStopsTheRun() {
+        Scene s;
+        for (int i = 0; i < 6; ++i) {
+            s.picture(QString("c%1.jpg").arg(i));
+        }
+        QProcess bash;
+        bash.setProcessEnvironment(s.environment());
+        bash.setWorkingDirectory(s.path(""));
+        bash.start("bash", {"-c", "\"$0\" -Q -j 1 --json -o out in | true; echo ${PIPESTATUS[0]}; "
+                                  "\"$0\" --version >/dev/full; echo $?",
+                            VELLORAN_STAMP_PATH});
+        QVERIFY(bash.waitForFinished(120000));
+        QCOMPARE(bash.readAllStandardOutput(), QByteArray("1\n1\n"));
+        QVERIFY(bash.readAllStandardError().contains("velloran-stamp: standard output: "));
+        QVERIFY(Names(s.path("out")).size() < 6);
+    }
+
     // The bar shows on a terminal only; --quiet silences it there too.
     void progressOnlyOnATerminal() {
         Scene s;

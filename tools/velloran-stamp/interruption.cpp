@@ -7,6 +7,7 @@
 namespace {
 
 std::atomic<bool> interrupted{false};
+std::atomic<bool> stopped{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "the flag is set in a signal handler");
 
 void OnSignal(int) {
@@ -27,4 +28,12 @@ void CatchInterruptions() {
 
 bool Interrupted() {
     return interrupted.load();
+}
+
+void StopStarting() {
+    stopped.store(true);
+}
+
+bool StopRequested() {
+    return interrupted.load() || stopped.load();
 }

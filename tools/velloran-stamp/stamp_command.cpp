@@ -29,6 +29,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -277,6 +279,8 @@ int Run(const CommandLine& line) {
         }
     }
 
+    // From here on files are written: an interruption lets the pictures in progress end.
+    CatchInterruptions();
     ProgressMeter meter(stderr, static_cast<int>(planned.size()), !line.quiet);
     // Shown at once: the first picture of a camera may take a second.
     meter.Update(0, QString());
@@ -287,10 +291,17 @@ int Run(const CommandLine& line) {
                 meter.Clear();
                 PrintError(report.source, *report.error);
             }
+            bool written = true;
             if (line.json) {
-                outputFailed |= !WriteOut(JsonLine(report));
+                written = WriteOut(JsonLine(report));
             } else if (line.dryRun) {
-                outputFailed |= !WriteOut(report.source + " -> " + report.output + "\n");
+                written = WriteOut(report.source + " -> " + report.output + "\n");
+            }
+            if (!written && !outputFailed) {
+                // Nobody reads the reports any more: stamping on would go unseen.
+                outputFailed = true;
+                StopStarting();
+                PrintMessage(QStringLiteral("standard output: %1").arg(qt_error_string(errno)));
             }
             meter.Update(done, QFile::decodeName(report.source));
         });
@@ -321,7 +332,9 @@ int RunStampCommand(int argc, char* argv[]) {
     if (line.version) {
         return WriteOut(VersionText()) ? kExitOk : kExitFailed;
     }
-    CatchInterruptions();
+    // A closed standard output is reported as a failed write, not by SIGPIPE ending the
+    // program in the middle of a picture.
+    std::signal(SIGPIPE, SIG_IGN);
     // Fonts need a GUI application, not a display: the offscreen platform draws with the
     // same font database. Qt is given no arguments: a file named like one of its own
     // options ("-platform") must stay a file.

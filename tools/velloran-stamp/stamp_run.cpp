@@ -126,7 +126,7 @@ int RunPlannedSources(const std::vector<PlannedSource>& planned, const StampSett
         ::mkdir(QFile::encodeName(temp).constData(), 0700);
         SourceStamper stamper(temp);
         for (;;) {
-            if (Interrupted()) {
+            if (StopRequested()) {
                 return;
             }
             const size_t index = next.fetch_add(1);

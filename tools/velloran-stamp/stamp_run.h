@@ -31,7 +31,7 @@ struct RunOptions {
 
 // Stamps the planned sources on `jobs` threads, each with a stamper of its own, and hands
 // every finished source to `report` (called on one thread at a time, in the order the
-// sources finish). No source starts once Interrupted() is true. Returns the number of
+// sources finish). No source starts once StopRequested() is true. Returns the number of
 // sources that failed.
 int RunPlannedSources(const std::vector<PlannedSource>& planned, const StampSettings& settings,
                       const RunOptions& options,
