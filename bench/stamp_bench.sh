@@ -41,6 +41,8 @@ ninja -C "$BUILD" velloran_bench_jpeg velloran-stamp >/dev/null
 HELPER="$BUILD/bench/velloran_bench_jpeg"
 STAMP="$BUILD/tools/velloran-stamp/velloran-stamp"
 
+# The corpus maker draws with Qt Gui.
+export QT_QPA_PLATFORM=offscreen
 CORPUS="$ROOT/bench/corpus/stamp"
 OUT="$ROOT/bench/out/stamp"
 recipe="$PICTURES x $SIZE"

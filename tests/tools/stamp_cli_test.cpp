@@ -590,6 +590,26 @@ private slots:
         QVERIFY(Names(s.path("out")).size() < 6);
     }
 
+    // Two sources of one name have one copy, the later one's, as in the window; the
+    // earlier is reported as skipped, so no run depends on which finished first.
+    void sameNameTwiceKeepsTheLater() {
+        Scene s;
+        s.picture("a.jpg");
+        QDir().mkpath(s.path("in/sub"));
+        s.picture("sub/a.jpg", "JPEG", 200, 120);
+        const Result r = s.run({"-Q", "--json", "-m", "path", "-o", "out", "in"});
+        QCOMPARE(r.exit, 0);
+        QCOMPARE(r.lines.size(), 2);
+        for (const QJsonObject& line : r.lines) {
+            const bool later = line["source"].toString() == "in/sub/a.jpg";
+            QCOMPARE(line["status"].toString(), QString(later ? "ok" : "skipped"));
+            QCOMPARE(line["error"].toString().contains("in/sub/a.jpg, later in the list"), !later);
+        }
+        QDir().mkpath(s.path("alone"));
+        QCOMPARE(s.run({"-Q", "-m", "path", "-o", "alone", "in/sub/a.jpg"}).exit, 0);
+        QCOMPARE(ReadFile(s.path("out/a.jpg")), ReadFile(s.path("alone/a.jpg")));
+    }
+
     // The bar shows on a terminal only; --quiet silences it there too.
     void progressOnlyOnATerminal() {
         Scene s;

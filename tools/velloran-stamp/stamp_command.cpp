@@ -33,6 +33,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -241,6 +242,18 @@ int Run(const CommandLine& line) {
         PrintMessage(problem.simplified());
     }
 
+    auto outputOf = [&](const Source& source) {
+        return outputFolder + (outputFolder.endsWith('/') ? "" : "/") +
+               source.absolute.mid(source.absolute.lastIndexOf('/') + 1);
+    };
+    // Sources of one name (a.jpg in two subfolders) have one copy: in the window the last
+    // one's copy replaces the others'. Only that one is stamped here, in whichever shard
+    // it falls, so the result never depends on which finishes first.
+    std::map<QByteArray, const Source*> lastOfName;
+    for (const Source& source : sources) {
+        lastOfName[outputOf(source)] = &source;
+    }
+
     std::vector<PlannedSource> planned;
     bool refused = false;
     for (const Source& source : sources) {
@@ -249,8 +262,15 @@ int Run(const CommandLine& line) {
         }
         PlannedSource item;
         item.source = source;
-        item.output = outputFolder + (outputFolder.endsWith('/') ? "" : "/") +
-                      source.absolute.mid(source.absolute.lastIndexOf('/') + 1);
+        item.output = outputOf(source);
+        const Source* last = lastOfName.at(item.output);
+        if (last != &source) {
+            item.skip = true;
+            item.note = QStringLiteral("skipped: %1, later in the list, has the same name")
+                            .arg(QFile::decodeName(last->given));
+            planned.push_back(std::move(item));
+            continue;
+        }
         item.skip = line.skipExisting && Exists(item.output);
         if (!item.skip && !line.replaceOriginals && ReplacesOriginal(source.absolute, item.output)) {
             PrintError(source.given,

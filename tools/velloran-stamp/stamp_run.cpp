@@ -103,7 +103,7 @@ int RunPlannedSources(const std::vector<PlannedSource>& planned, const StampSett
     std::vector<const PlannedSource*> toStamp;
     for (const PlannedSource& item : planned) {
         if (item.skip) {
-            finish(item, options.textFor(item.source), QStringLiteral("skipped"), QString(), 0);
+            finish(item, options.textFor(item.source), QStringLiteral("skipped"), item.note, 0);
         } else if (options.dryRun) {
             finish(item, options.textFor(item.source), QStringLiteral("ok"), QString(), 0);
         } else {

@@ -16,7 +16,8 @@
 struct PlannedSource {
     Source source;
     QByteArray output;  // the copy's path in its own bytes
-    bool skip = false;  // --skip-existing found the copy
+    bool skip = false;  // --skip-existing found the copy, or a later source takes its name
+    QString note;       // why it is skipped, when that is worth a line on standard error
 };
 
 struct RunOptions {
