@@ -9,11 +9,11 @@
 // lower right, JPEG quality 85. Settings and the converter's temporary folder live in a
 // scratch folder that is removed at the end.
 #include "bench_environment.h"
-#include "filelist/file_list_view.h"
+#include "ui/file_list_view.h"
 #include "ui/form1.h"
 #include "ui/stamp_text_box.h"
 #include "util/dialogs.h"
-#include "util/image_limits.h"
+#include "imageio/image_limits.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -3,8 +3,8 @@
 // (load, stamp, write at quality 85) over a list of files, printing the median time per
 // picture. The script times whole runs and peak memory from outside.
 
-#include "batch/picture_loader.h"
-#include "batch/save_jpeg.h"
+#include "engine/picture_loader.h"
+#include "engine/save_jpeg.h"
 #include "core/canvas.h"
 
 #include <QDir>

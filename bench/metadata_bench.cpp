@@ -6,9 +6,9 @@
 //
 // Usage: velloran_bench_metadata [--size WIDTHxHEIGHT] [--rounds N]   (default 4000x3000, 7)
 
-#include "batch/photo_metadata.h"
-#include "batch/picture_loader.h"
-#include "batch/save_jpeg.h"
+#include "engine/photo_metadata.h"
+#include "engine/picture_loader.h"
+#include "engine/save_jpeg.h"
 
 #include <QBuffer>
 #include <QColorSpace>

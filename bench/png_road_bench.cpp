@@ -6,9 +6,9 @@
 // the script can time the converter on exactly what it gets.
 //
 // Usage: velloran_bench_png_road <work folder> <JPEG picture>...
-#include "batch/bitmap_writer.h"
-#include "batch/picture_loader.h"
-#include "batch/save_jpeg.h"
+#include "engine/bitmap_writer.h"
+#include "engine/picture_loader.h"
+#include "engine/save_jpeg.h"
 
 #include <QDir>
 #include <QElapsedTimer>

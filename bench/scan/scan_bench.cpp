@@ -5,7 +5,7 @@
 //
 // Usage: velloran_bench_scan <tree folder> [runs]
 #include "../bench_environment.h"
-#include "filelist/file_list_view.h"
+#include "ui/file_list_view.h"
 #include "ui/form1.h"
 #include "util/dialogs.h"
 

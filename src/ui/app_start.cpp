@@ -5,7 +5,7 @@
 #include "ui/form1.h"
 #include "ui/qt_dialogs.h"
 #include "ui/screen_placement.h"
-#include "util/image_limits.h"
+#include "imageio/image_limits.h"
 
 #include <QApplication>
 #include <QIcon>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/form1.h"
 
-#include "filelist/file_list_view.h"
+#include "ui/file_list_view.h"
 #include "ui/color_swatch.h"
 #include "ui/form2.h"
 #include "ui/stamp_text_box.h"

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "core/canvas.h"
-#include "ui/settings_store.h"
+#include "settings/settings_store.h"
 #include "util/environment.h"
 
 #include <QCursor>
@@ -11,6 +11,7 @@
 #include <QWidget>
 
 class ColorSwatch;
+class DecodeAhead;
 class Dialogs;
 class ErrorTrap;
 class FileListView;
@@ -25,8 +26,9 @@ class StampTextBox;
 
 // The main window: the file list, every stamping choice and the buttons that start each
 // operation. The controls are the live home of the stamping settings; handlers read
-// them when they need a value. Handler bodies live with their subsystem (batch/,
-// filelist/, ui/), this class only declares them and wires events to them.
+// them when they need a value (StampSettingsFromWindow for the engine). Handler bodies
+// are thin adapters in ui/ over the engine's steps (engine/); this class declares them
+// and wires events to them.
 class Form1 : public QWidget {
     Q_OBJECT
 
@@ -121,8 +123,10 @@ public:
     // Copies the stamp-text box's font and colour onto the canvas; seven statements
     // labelled firstLabel, firstLabel + 2, ...
     void CopyStampFontToCanvas(ErrorTrap& trap, int firstLabel);
-    // One entry of a batch run, under the run's error trap.
-    void StampEntry(ErrorTrap& trap, int i);
+    // One entry of a batch run, under the run's error trap: the window's part (pointer,
+    // progress bar, stamp text) and then the engine's road of the entry (EntryRoad), with
+    // the pictures the run's workers decoded ahead.
+    void StampEntry(ErrorTrap& trap, int i, DecodeAhead& ahead);
 
     // ---- Option dialogs ----
     void PushButton4_Click();   // output folder

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The main window's controls as designed: positions and sizes in twips (15 per pixel),
 // captions, fonts and tab order.
-#include "filelist/file_list_view.h"
+#include "ui/file_list_view.h"
 #include "ui/color_swatch.h"
 #include "ui/form1.h"
 #include "ui/return_presses_button.h"

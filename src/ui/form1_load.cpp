@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: MIT
 // The main window's load sequence, run once before the window is shown.
-#include "filelist/file_list_view.h"
-#include "filelist/sample_files.h"
+#include "ui/file_list_view.h"
+#include "ui/sample_files.h"
 #include "ui/form1.h"
-#include "ui/settings_keys.h"
+#include "settings/settings_keys.h"
 #include "util/app_title.h"
-#include "util/cursor_file.h"
+#include "ui/cursor_file.h"
 #include "util/error_trap.h"
 #include "util/maker_site.h"
 #include "util/paths.h"
-#include "util/window_colors.h"
+#include "ui/window_colors.h"
 
 #include <QIcon>
 

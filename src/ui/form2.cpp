@@ -2,10 +2,10 @@
 #include "ui/form2.h"
 
 #include "ui/return_presses_button.h"
-#include "util/cursor_file.h"
+#include "ui/cursor_file.h"
 #include "util/error_trap.h"
 #include "util/paths.h"
-#include "util/window_colors.h"
+#include "ui/window_colors.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

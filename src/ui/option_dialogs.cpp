@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The stamp option dialogs: output folder, font, colour and the JPEG quality help.
-#include "filelist/browse_for_folder.h"
+#include "ui/browse_for_folder.h"
 #include "ui/color_swatch.h"
 #include "ui/form1.h"
-#include "ui/settings_keys.h"
+#include "settings/settings_keys.h"
 #include "ui/stamp_text_box.h"
 #include "util/error_trap.h"
 #include "util/message_box.h"

@@ -4,7 +4,7 @@
 #include "ui/color_swatch.h"
 #include "ui/combo_text.h"
 #include "ui/form1.h"
-#include "ui/settings_keys.h"
+#include "settings/settings_keys.h"
 #include "ui/stamp_text_box.h"
 #include "util/error_trap.h"
 #include "util/paths.h"

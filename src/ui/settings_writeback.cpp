@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Each stamping control writes its key the moment it changes.
 #include "ui/form1.h"
-#include "ui/settings_keys.h"
+#include "settings/settings_keys.h"
 #include "util/error_trap.h"
 
 #include <QComboBox>

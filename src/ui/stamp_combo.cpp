@@ -2,7 +2,8 @@
 // Fills the stamp-text box according to the chosen stamp mode.
 #include "core/stamp_modes.h"
 #include "core/stamp_text.h"
-#include "filelist/file_list_view.h"
+#include "engine/entry_stamp_text.h"
+#include "ui/file_list_view.h"
 #include "ui/form1.h"
 #include "ui/stamp_text_box.h"
 #include "util/error_trap.h"
@@ -39,13 +40,16 @@ void Form1::StampFilename(int n) {
     if (trap.Test(100, [&] { return ListView1->Count() == 0; })) {
         return;
     }
+    // The engine chooses the text (EntryStampText); the labels stay the window's own.
     const int mode = Combo1->currentIndex();
+    const auto stampEntryName = [&] {
+        Text4->SetText(EntryStampText(mode, ListView1->ItemText(n), Text4->Text()));
+    };
     if (trap.Test(102, [&] { return mode == 4; })) {
-        trap.Do(104, [&] { Text4->SetText(FileNameFromPath(ListView1->ItemText(n))); });
+        trap.Do(104, stampEntryName);
     } else if (trap.Test(106, [&] { return mode == 5; })) {
-        trap.Do(108,
-                [&] { Text4->SetText(StripExtension(FileNameFromPath(ListView1->ItemText(n)))); });
+        trap.Do(108, stampEntryName);
     } else if (trap.Test(110, [&] { return mode == 6; })) {
-        trap.Do(112, [&] { Text4->SetText(ListView1->ItemText(n)); });
+        trap.Do(112, stampEntryName);
     }
 }

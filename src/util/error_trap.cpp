@@ -15,8 +15,11 @@ QString ErrorTrap::MessageText(const QString& description, const QString& locati
            QString::fromLatin1(kSupportAddress);
 }
 
-void ErrorTrap::Report(int label, int /*number*/, const QString& description) {
+void ErrorTrap::Report(int label, int number, const QString& description) {
     ++errors_;
+    if (listener_) {
+        listener_(label, number, description);
+    }
     dialogs_.messageBox(MessageText(description, LocationText(), label),
                         QStringLiteral("Application Error"), Dialogs::Icon::Warning,
                         Dialogs::Buttons::Ok);

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <exception>
+#include <functional>
 #include <new>
 #include <utility>
 
@@ -55,6 +56,11 @@ public:
 
     int errorCount() const { return errors_; }
 
+    // Told of every error this trap reports, just before its box shows: a program without
+    // a window collects the failures with their numbers.
+    using Listener = std::function<void(int label, int number, const QString& description)>;
+    void SetListener(Listener listener) { listener_ = std::move(listener); }
+
 private:
     void ReportCurrent(int label);
 
@@ -62,4 +68,5 @@ private:
     QString where_;
     QString project_;
     int errors_ = 0;
+    Listener listener_;
 };

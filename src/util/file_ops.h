@@ -25,13 +25,6 @@ void DeleteFileViaScripting(const QString& path);
 // existing longer file keeps its bytes beyond the new length. Throws VbError.
 void WriteBytesToFile(const QByteArray& bytes, const QString& path);
 
-// True when the path is a regular file of the user with exactly these permission bits and
-// bytes. Links are not followed, and nothing but a regular file is opened.
-bool IsOwnFileHolding(const QString& path, const QByteArray& bytes, int mode);
-// Removes what stands at the path (a link itself, never its target) and creates a new
-// file there with O_CREAT | O_EXCL | O_NOFOLLOW holding the bytes, with the given
-// permission bits. Throws VbError: 61 when the disk is full, 70 or 75 otherwise.
-void ReplaceWithNewFile(const QString& path, const QByteArray& bytes, int mode);
 // Writes all the bytes to a descriptor, going on after interrupted writes. Returns 0, or
 // the errno of the failure (ENOSPC when the system wrote nothing).
 int WriteAll(int fd, const char* data, qint64 size);

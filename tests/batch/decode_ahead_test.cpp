@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "batch/decode_ahead.h"
-#include "batch/picture_loader.h"
+#include "engine/decode_ahead.h"
+#include "engine/picture_loader.h"
 #include "run_fixture.h"
 #include "support/test_images.h"
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "batch/photo_metadata.h"
-#include "batch/save_jpeg.h"
+#include "engine/photo_metadata.h"
+#include "engine/save_jpeg.h"
 #include "run_fixture.h"
 #include "support/test_images.h"
 

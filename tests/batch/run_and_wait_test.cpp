@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "batch/run_and_wait.h"
-#include "batch/progress_bar_text.h"
+#include "engine/run_and_wait.h"
+#include "ui/window_progress.h"
+#include "ui/progress_bar_text.h"
 #include "support/raised.h"
 #include "support/test_environment.h"
 

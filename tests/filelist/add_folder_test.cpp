@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "filelist/folder_scan.h"
+#include "engine/folder_scan.h"
 #include "folder_tree.h"
 #include "support/form_fixture.h"
 #include "util/app_title.h"

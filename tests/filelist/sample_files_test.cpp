@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "filelist/scramble.h"
+#include "settings/scramble.h"
 #include "support/form_fixture.h"
-#include "ui/settings_store.h"
+#include "settings/settings_store.h"
 
 #include <QDir>
 #include <QImageReader>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "filelist/file_list_view.h"
+#include "ui/file_list_view.h"
 #include "support/fake_dialogs.h"
 #include "support/test_environment.h"
 #include "ui/color_swatch.h"

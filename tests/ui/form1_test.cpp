@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/form1.h"
 #include "support/form_fixture.h"
-#include "util/window_colors.h"
+#include "ui/window_colors.h"
 
 #include <QGroupBox>
 #include <QtTest>

@@ -2,7 +2,7 @@
 #include "ui/form2.h"
 #include "support/fake_dialogs.h"
 #include "support/test_environment.h"
-#include "util/cursor_file.h"
+#include "ui/cursor_file.h"
 
 #include <QLabel>
 #include <QPainter>

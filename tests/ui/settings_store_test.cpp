@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ui/settings_store.h"
+#include "settings/settings_store.h"
 #include "support/form_fixture.h"
 
 #include <QFile>

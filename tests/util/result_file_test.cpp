@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "util/result_file.h"
+#include "imageio/result_file.h"
 #include "support/test_environment.h"
 
 #include <QDir>

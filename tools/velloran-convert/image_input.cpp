@@ -13,10 +13,10 @@
 #include <cmath>
 #include <cstring>
 
-#include "batch/bitmap_structure.h"
-#include "batch/gif_decoder.h"
-#include "batch/jpeg_decoder.h"
-#include "batch/picture_format.h"
+#include "imageio/bitmap_structure.h"
+#include "imageio/gif_decoder.h"
+#include "imageio/jpeg_decoder.h"
+#include "imageio/picture_format.h"
 #include "png_check.h"
 #include "tiff_check.h"
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "batch/jpeg_error_manager.h"
+#include "imageio/jpeg_error_manager.h"
 
 namespace velloran::convert {
 

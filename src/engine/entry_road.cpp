@@ -1,0 +1,114 @@
+// SPDX-License-Identifier: MIT
+// The road of one entry, from its source file to its stamped copy in the output folder.
+#include "engine/entry_road.h"
+
+#include "core/canvas.h"
+#include "core/overlay_text.h"
+#include "engine/bitmap_writer.h"
+#include "engine/converter.h"
+#include "engine/converter_progress.h"
+#include "engine/decode_after.h"
+#include "engine/input_conversion.h"
+#include "engine/photo_metadata.h"
+#include "engine/save_jpeg.h"
+#include "imageio/result_file.h"
+#include "util/error_trap.h"
+#include "util/file_ops.h"
+#include "util/paths.h"
+
+#include <memory>
+
+void StampSourceSteps(ErrorTrap& trap, const EntryRoad& road, const QString& source) {
+    Canvas& canvas = road.canvas;
+    QString loadPath;
+    trap.Do(138, [&] { loadPath = source; });
+    const QString extension = LowerExtension(source);
+    QString tempFolder;
+    if (trap.Test(140, [&] { return NeedsInputConversion(extension); })) {
+        // Without its private temporary folder the entry has nothing to load.
+        if (!trap.Do(142, [&] { tempFolder = road.tempFolder(); })) {
+            return;
+        }
+        loadPath = ConvertForLoading(road.progress, road.fileCount, trap, 144, source, tempFolder);
+        if (loadPath.isEmpty()) {
+            return;
+        }
+    }
+    // A picture that cannot be read is reported once and nothing is written under its
+    // name: the canvas still holds the previous picture.
+    if (!trap.Do(160, [&] { canvas.SetPicture(LoadForStamping(road.ahead, loadPath)); })) {
+        return;
+    }
+    trap.Do(162, [&] {
+        const StampSettings settings = road.settings();
+        OverlayText2(canvas, settings.text, settings.position, road.dialogs);
+    });
+    QString outputFolder;
+    QString outputName;
+    QString outputPath;
+    trap.Do(164, [&] { outputFolder = road.settings().outputFolder; });
+    trap.Do(166, [&] { outputName = FileNamePart(source); });
+    trap.Do(168, [&] { outputPath = outputFolder + QLatin1Char('/') + outputName; });
+    if (trap.Test(170, [&] {
+            return extension == QLatin1String("jpg") || extension == QLatin1String("jpeg");
+        })) {
+        trap.Do(172, [&] {
+            // The source's metadata goes in with the encoded picture.
+            SaveJpeg(canvas.Image(), outputPath, static_cast<quint8>(road.settings().quality),
+                     ReadPhotoMetadata(source, canvas.Image()));
+        });
+        return;
+    }
+    // A format the converter writes starts as a bitmap under a temporary name beside the
+    // output: only a finished conversion takes the output name, so a failed one leaves
+    // whatever stood there (the original itself, when the output folder is the source's).
+    const bool bitmapOnly = extension == QLatin1String("bmp") || extension == QLatin1String("wmf");
+    std::unique_ptr<ResultFile> pending;
+    if (!trap.Do(176, [&] {
+            if (bitmapOnly) {
+                SavePictureAsBitmap(canvas.Image(), outputPath);
+                return;
+            }
+            pending = std::make_unique<ResultFile>(outputPath);
+            WritePictureAsBitmap(canvas.Image(), *pending);
+            pending->Finish();
+        })) {
+        return;
+    }
+    if (trap.Test(178, [&] { return bitmapOnly; })) {
+        return;
+    }
+    QByteArray bytes;
+    // Without the converter's folder or bytes the conversion cannot run; the pending
+    // bitmap goes with it.
+    if (!trap.Do(180, [&] {
+            bytes = ConverterBytes();
+            tempFolder = road.tempFolder();
+        })) {
+        return;
+    }
+    if (!trap.Do(182, [&] { PrepareConverter(bytes, tempFolder); })) {
+        return;
+    }
+    QString command;
+    trap.Do(184, [&] {
+        command = OutputConversionCommand(tempFolder, pending->temporaryPath(), extension);
+    });
+    if (extension == QLatin1String("png")) {
+        trap.Do(194, [&] { DeleteFileForced(StampTmpPath(tempFolder)); });
+    }
+    trap.Do(206, [&] {
+        QString why;
+        const qint32 code = RunConverter(command, tempFolder, road.progress, road.progress.Text(),
+                                         road.progress.Value(), road.fileCount(), &why);
+        if (code != 0) {
+            RaiseOutputConversionFailure(code, why, pending->temporaryPath(), outputPath,
+                                         extension);
+        }
+        // The source's metadata goes into the converted file before it takes the output
+        // name; the step never fails the entry.
+        KeepPhotoMetadata(source, pending->temporaryPath(), canvas.Image());
+        pending->Commit();
+    });
+    trap.Do(208, [&] { DeleteFileForced(ConverterPath(tempFolder)); });
+}

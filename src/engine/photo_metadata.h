@@ -1,0 +1,40 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+// What a photo carries besides its pixels (EXIF, XMP, IPTC, ICC profile), corrected for
+// a stamped copy and held as the byte blocks a file stores, so the JPEG encoder can
+// write them as markers and the other writers can hand them to exiv2.
+struct PhotoMetadata {
+    QByteArray exif;  // a TIFF-structured EXIF block, what follows "Exif\0\0" in a JPEG
+    QByteArray xmp;   // an XMP packet
+    QByteArray iptc;  // IPTC-IIM datasets
+    QByteArray icc;   // an ICC colour profile, travelling with unconverted pixels
+
+    bool isEmpty() const { return exif.isEmpty() && xmp.isEmpty() && iptc.isEmpty() && icc.isEmpty(); }
+};
+
+// Reads the metadata of a source picture (JPEG, PNG, TIFF or anything else exiv2 reads)
+// and corrects it for the copy `written`: Orientation 1, since the copy's pixels are
+// upright (a PNG keeps its orientation: the road from a PNG does not turn it); pixel dimensions and resolution of the written picture; no EXIF thumbnail,
+// no preview images (they would show the picture without its stamp), no tags that
+// describe the source file's own pixel layout. Never throws: a file whose metadata
+// cannot be read yields what could be read, or nothing.
+PhotoMetadata ReadPhotoMetadata(const QString& sourcePath, const QImage& written);
+
+// Writes the metadata into a finished JPEG, PNG or TIFF file, keeping the tags the file's
+// writer set for its own pixels. The file is rewritten through a temporary file and a
+// rename, so a failure leaves it exactly as it was. Returns false, and changes nothing,
+// for other formats, a symbolic link, or any failure. Never throws.
+bool WritePhotoMetadata(const QString& path, const PhotoMetadata& metadata);
+
+// The metadata step of a copy that a writer other than SaveJpeg finished: the source's
+// metadata, corrected for `written`, into the file at writtenPath. Never fails the copy.
+void KeepPhotoMetadata(const QString& sourcePath, const QString& writtenPath, const QImage& written);
+
+// Sets up the metadata library's process-wide state; the other routines do it on first use,
+// a program that stamps on several threads does it once before they start.
+void PreparePhotoMetadata();

@@ -1,0 +1,234 @@
+// SPDX-License-Identifier: MIT
+#include "engine/picture_loader.h"
+
+#include "imageio/bitmap_structure.h"
+#include "imageio/gif_decoder.h"
+#include "imageio/jpeg_decoder.h"
+#include "imageio/picture_format.h"
+#include "util/vb_error.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageReader>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+[[noreturn]] void CannotRead(int number, const QString& path, const QString& reason) {
+    Raise(number, QStringLiteral("Cannot read \"%1\": %2").arg(path, reason));
+}
+
+// Qt's allocation limit (raised at start-up) is the one bound on a picture's size, for
+// the JPEG road as for every other format.
+qint64 AllocationLimitBytes() {
+    return qint64(QImageReader::allocationLimit()) * 1024 * 1024;
+}
+
+// What the limit leaves for decoding once the file's bytes are held; 0: no limit.
+qint64 DecodingBudget(const QByteArray& data) {
+    const qint64 limit = AllocationLimitBytes();
+    return limit > 0 ? std::max<qint64>(limit - data.size(), 1) : 0;
+}
+
+// Refuses a picture whose pixels, with `extraBytesPerPixel` for the decoder's own copy,
+// would not fit the budget.
+void CheckSize(const QString& path, qint64 budget, qint64 width, qint64 height,
+               qint64 extraBytesPerPixel) {
+    if (budget > 0 && width * height * (4 + extraBytesPerPixel) > budget) {
+        CannotRead(vberr::kOutOfMemory, path,
+                   QStringLiteral("the picture is too large (%1 x %2 pixels; at most %3 MB "
+                                  "of pixels can be held)")
+                       .arg(width)
+                       .arg(height)
+                       .arg(QImageReader::allocationLimit()));
+    }
+}
+
+// Closes a descriptor on every way out of ReadWholeFile.
+struct Descriptor {
+    int fd;
+    ~Descriptor() {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+};
+
+// Opens without blocking and judges the opened file itself, so a FIFO or a device put
+// at the path, even between a check and the open, is never read.
+QByteArray ReadWholeFile(const QString& path) {
+    const Descriptor file{
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
+    if (file.fd < 0) {
+        const int error = errno;
+        if (error == ENOENT || error == ENOTDIR) {
+            Raise(vberr::kFileNotFound, QStringLiteral("File not found: \"%1\"").arg(path));
+        }
+        if (error == EACCES || error == EPERM) {
+            CannotRead(vberr::kPermissionDenied, path, QStringLiteral("permission denied"));
+        }
+        CannotRead(vberr::kPathFileAccess, path, QString::fromLocal8Bit(std::strerror(error)));
+    }
+    struct stat status {};
+    if (::fstat(file.fd, &status) != 0) {
+        CannotRead(vberr::kPathFileAccess, path, QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    if (S_ISDIR(status.st_mode)) {
+        CannotRead(vberr::kPathFileAccess, path, QStringLiteral("it is a folder, not a file"));
+    }
+    if (!S_ISREG(status.st_mode)) {
+        CannotRead(vberr::kPathFileAccess, path, QStringLiteral("it is not a regular file"));
+    }
+    const qint64 limit = AllocationLimitBytes();
+    if (limit > 0 && status.st_size > limit) {
+        CannotRead(vberr::kOutOfMemory, path, QStringLiteral("the file is too large"));
+    }
+    if (status.st_size == 0) {
+        CannotRead(vberr::kInvalidPicture, path, QStringLiteral("the file is empty"));
+    }
+    // Never more than the size seen: a file that grows while it is read is cut there.
+    QByteArray data(qsizetype(status.st_size), Qt::Uninitialized);
+    qsizetype have = 0;
+    while (have < data.size()) {
+        const ssize_t n = ::read(file.fd, data.data() + have, size_t(data.size() - have));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            CannotRead(vberr::kPathFileAccess, path, QString::fromLocal8Bit(std::strerror(errno)));
+        }
+        if (n == 0) {
+            break;
+        }
+        have += n;
+    }
+    data.truncate(have);
+    if (data.isEmpty()) {
+        CannotRead(vberr::kInvalidPicture, path, QStringLiteral("the file is empty"));
+    }
+    return data;
+}
+
+[[noreturn]] void Damaged(const QString& path, const QString& why) {
+    CannotRead(vberr::kInvalidPicture, path,
+               QStringLiteral("the file is damaged or truncated (%1)").arg(why));
+}
+
+// Transparent parts show on white, as in any viewer. Done in place, so no second copy of
+// a large picture is made.
+QImage OpaqueOnWhite(QImage image) {
+    if (!image.hasAlphaChannel()) {
+        return image.format() == QImage::Format_RGB32
+                   ? image
+                   : std::move(image).convertToFormat(QImage::Format_RGB32);
+    }
+    image.convertTo(QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const int white = 255 - qAlpha(line[x]);
+            line[x] = qRgb(qRed(line[x]) + white, qGreen(line[x]) + white, qBlue(line[x]) + white);
+        }
+    }
+    image.reinterpretAsFormat(QImage::Format_RGB32);
+    return image;
+}
+
+// ---- JPEG ----
+
+QImage LoadJpeg(const QString& path, const QByteArray& data) {
+    DecodedJpeg jpeg = DecodeJpeg(data, DecodingBudget(data));
+    if (jpeg.tooLarge) {
+        CannotRead(vberr::kOutOfMemory, path,
+                   QStringLiteral("the picture is too large (%1; at most %2 MB can be held)")
+                       .arg(jpeg.failure)
+                       .arg(QImageReader::allocationLimit()));
+    }
+    if (jpeg.damaged) {
+        Damaged(path, jpeg.failure);
+    }
+    if (jpeg.image.isNull()) {
+        CannotRead(vberr::kInvalidPicture, path,
+                   QStringLiteral("the JPEG data is damaged or of a kind that cannot be read (%1)")
+                       .arg(jpeg.failure));
+    }
+    return std::move(jpeg.image);
+}
+
+// ---- GIF ----
+
+QImage LoadGif(const QString& path, const QByteArray& data) {
+    DecodedGif gif = DecodeGif(data, DecodingBudget(data));
+    if (gif.tooLarge) {
+        CannotRead(vberr::kOutOfMemory, path,
+                   QStringLiteral("the picture is too large (at most %1 MB of pixels can be held)")
+                       .arg(QImageReader::allocationLimit()));
+    }
+    if (!gif.damage.isEmpty()) {
+        Damaged(path, gif.damage);
+    }
+    return OpaqueOnWhite(std::move(gif.image));
+}
+
+// ---- Bitmaps and icons ----
+
+// Qt decodes these once the structure check has found the file whole. Pictures of up to
+// 8 bits a pixel are decoded into an index image first, then widened.
+QImage LoadBitmapWithQt(const QString& path, QByteArray data, const char* format,
+                        const QString& damage) {
+    if (!damage.isEmpty()) {
+        Damaged(path, damage);
+    }
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
+    reader.setDecideFormatFromContent(false);
+    const QSize size = reader.size();
+    if (size.isValid()) {
+        CheckSize(path, DecodingBudget(data), size.width(), size.height(),
+                  reader.imageFormat() == QImage::Format_RGB32 ? 0 : 4);
+    }
+    QImage image = reader.read();
+    if (image.isNull()) {
+        Damaged(path, reader.errorString());
+    }
+    return OpaqueOnWhite(std::move(image));
+}
+
+}  // namespace
+
+QImage LoadPicture(const QString& path) {
+    QByteArray data = ReadWholeFile(path);
+    switch (SniffPictureFormat(data)) {
+        case PictureFormat::Jpeg:
+            return LoadJpeg(path, data);
+        case PictureFormat::Gif:
+            return LoadGif(path, data);
+        case PictureFormat::Bmp: {
+            const QString damage = BmpDamage(data);
+            return LoadBitmapWithQt(path, std::move(data), "bmp", damage);
+        }
+        case PictureFormat::Icon: {
+            const QString damage = IconDamage(data);
+            return LoadBitmapWithQt(path, std::move(data), "ico", damage);
+        }
+        case PictureFormat::Metafile:
+            CannotRead(vberr::kInvalidPicture, path,
+                       QStringLiteral("it is a Windows metafile (WMF or EMF), which cannot be "
+                                      "read on this system"));
+        case PictureFormat::Png:
+        case PictureFormat::Tiff:
+        case PictureFormat::Unknown:
+            break;
+    }
+    CannotRead(vberr::kInvalidPicture, path,
+               QStringLiteral("it is not a picture in a format that can be read (JPEG, Windows "
+                              "bitmap, GIF, icon or cursor)"));
+}

@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "engine/photo_metadata.h"
+
+#include <QImage>
+#include <QString>
+
+// Dots per inch as a JPEG's JFIF header records a resolution: rounded, within its 16-bit
+// field. The copy's EXIF resolution is written the same way, so the two agree.
+int JfifDotsPerInch(int dotsPerMetre);
+
+// Writes a picture as a JPEG file (4:2:0 chroma, no Huffman optimisation) with the
+// picture's resolution in the JFIF header. The file is written through a ResultFile: a
+// failed save leaves any earlier file as it was, and a link of another user at the path is
+// refused.
+//
+// The quality goes to the encoder unchanged. The encoder's range is 0 to 100, where 0
+// and 1 give the same file; a value above 100 is taken as 100.
+//
+// The metadata, when given, is written as APP markers right after the JFIF header.
+//
+// Throws VbError 5 "Cannot save the image. GDI+ Error:<status>": status 7 when the file
+// cannot be created or written (missing folder, no permission), 2 for a null picture, 1
+// for any other failure. A full disk is VbError 61 and a link of another user VbError 70,
+// each naming the path.
+void SaveJpeg(const QImage& picture, const QString& path, quint8 quality,
+              const PhotoMetadata& metadata = PhotoMetadata());

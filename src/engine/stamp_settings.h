@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QString>
+
+class Canvas;
+
+// Everything a stamped copy depends on besides its source, as one value: the window reads
+// it from its controls in one place, a program without a window builds it from its own
+// options. Plain data, cheap to copy, safe to hand to another thread.
+struct StampSettings {
+    // The text drawn on the picture. For the file-name modes the caller puts the entry's
+    // own text here for each source (see EntryStampText).
+    QString text;
+    // The stamp mode: the index in StampModeTexts() (0 your text ... 6 full path).
+    int mode = 0;
+    // One of StampPositionTexts(), compared exactly; an unknown one draws nothing.
+    QString position = QStringLiteral("Lower-right");
+
+    QString fontFamily;
+    // Points; fractions are kept.
+    double fontSize = 9;
+    bool fontBold = false;
+    bool fontItalic = false;
+    bool fontStrikeout = false;
+    bool fontUnderline = false;
+    // The text colour as 0x00BBGGRR.
+    quint32 color = 0;
+
+    // JPEG quality of JPEG copies, 1..100.
+    int quality = 100;
+    // The folder the copies are written into, without a trailing separator. Never empty
+    // when stamping: a path built from an empty folder would name the root folder.
+    QString outputFolder;
+
+    bool operator==(const StampSettings&) const = default;
+};
+
+// Sets the canvas's font and text colour from the settings, as a run does once before
+// its first entry.
+void ApplyStampFont(Canvas& canvas, const StampSettings& settings);

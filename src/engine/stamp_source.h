@@ -1,0 +1,53 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "engine/stamp_settings.h"
+
+#include <QList>
+#include <QString>
+
+class ConverterProgress;
+class DecodeAhead;
+
+// Stamps sources one call at a time without a window: what "Start Stamping" does for one
+// entry, the same steps in the same order (EntryRoad), the same bytes written, the same
+// failures. Use one SourceStamper per thread: each owns its canvas and its temporary
+// folder, so several stamp at the same time without sharing state. Call
+// PrepareStampingThreads() once, on the main thread, before the first stamper starts.
+class SourceStamper {
+public:
+    // One failing step, as the window reports it.
+    struct Failure {
+        int label = 0;         // the step (see EntryRoad)
+        int number = 0;        // the error number
+        QString description;   // the error's own text, e.g. "Cannot convert "a.png": ..."
+        QString message;       // the whole text of the window's "Application Error" box
+    };
+
+    // tempFolder: a private folder of this stamper alone (the converter and its
+    // intermediate JPEG live there); must exist. progress: where converter waits show,
+    // null for none. ahead: pictures decoded ahead (see DecodeAfter), null for none.
+    explicit SourceStamper(QString tempFolder, ConverterProgress* progress = nullptr,
+                           DecodeAhead* ahead = nullptr);
+    ~SourceStamper();
+    SourceStamper(const SourceStamper&) = delete;
+    SourceStamper& operator=(const SourceStamper&) = delete;
+
+    // Stamps `settings.text` onto `source` and writes the copy into
+    // `settings.outputFolder` under the source's file name, in its format. The text is
+    // taken as given: for the file-name modes the caller fills it in (EntryStampText).
+    // `fileCount` only scales the progress shown during converter waits.
+    // Returns the failures in the order the window would show them; empty when the copy
+    // was written. A failure does not always mean nothing was written (the window, too,
+    // writes a copy without its stamp when only the drawing failed).
+    QList<Failure> Stamp(const QString& source, const StampSettings& settings,
+                         int fileCount = 1);
+
+private:
+    struct State;
+    State* state_;
+};
+
+// Process-wide preparation the stamping libraries need before threads use them (the
+// metadata library's XMP parser is initialised once, not thread-safely).
+void PrepareStampingThreads();

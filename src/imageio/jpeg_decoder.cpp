@@ -1,0 +1,260 @@
+// SPDX-License-Identifier: MIT
+#include "imageio/jpeg_decoder.h"
+
+#include "imageio/jpeg_error_manager.h"
+#include "imageio/pixel_buffer_pool.h"
+
+#include <QTransform>
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// ---- EXIF orientation ----
+
+// The Orientation tag (0x0112) of IFD0 in an EXIF TIFF block; 1 (upright) when the block
+// holds none or is malformed.
+int OrientationFromTiff(const uchar* tiff, quint64 size) {
+    if (size < 8) {
+        return 1;
+    }
+    const bool little = tiff[0] == 'I' && tiff[1] == 'I';
+    const bool big = tiff[0] == 'M' && tiff[1] == 'M';
+    if (!little && !big) {
+        return 1;
+    }
+    const auto u16 = [&](quint64 at) -> quint32 {
+        return little ? tiff[at] | (tiff[at + 1] << 8) : (tiff[at] << 8) | tiff[at + 1];
+    };
+    const auto u32 = [&](quint64 at) -> quint32 {
+        return little ? u16(at) | (u16(at + 2) << 16) : (u16(at) << 16) | u16(at + 2);
+    };
+    if (u16(2) != 42) {
+        return 1;
+    }
+    const quint64 ifd = u32(4);
+    if (ifd + 2 > size) {
+        return 1;
+    }
+    const quint32 entries = u16(ifd);
+    for (quint32 i = 0; i < entries; ++i) {
+        const quint64 entry = ifd + 2 + 12 * quint64(i);
+        if (entry + 12 > size) {
+            break;
+        }
+        if (u16(entry) != 0x0112) {
+            continue;
+        }
+        const quint32 type = u16(entry + 2);
+        const quint32 value = type == 3 ? u16(entry + 8) : type == 4 ? u32(entry + 8) : 0;
+        return value >= 1 && value <= 8 ? int(value) : 1;
+    }
+    return 1;
+}
+
+int ExifOrientation(const jpeg_decompress_struct& info) {
+    static const char kExif[6] = {'E', 'x', 'i', 'f', 0, 0};
+    for (jpeg_saved_marker_ptr m = info.marker_list; m != nullptr; m = m->next) {
+        if (m->marker == JPEG_APP0 + 1 && m->data_length > sizeof kExif &&
+            std::memcmp(m->data, kExif, sizeof kExif) == 0) {
+            return OrientationFromTiff(m->data + sizeof kExif, m->data_length - sizeof kExif);
+        }
+    }
+    return 1;
+}
+
+// Turns the decoded rows upright. Orientations 5 to 8 swap width and height.
+QImage Upright(QImage image, int orientation) {
+    const QTransform quarterTurn = QTransform().rotate(90);
+    switch (orientation) {
+        case 2:
+            return std::move(image).mirrored(true, false);
+        case 3:
+            return std::move(image).mirrored(true, true);
+        case 4:
+            return std::move(image).mirrored(false, true);
+        case 5:
+            return std::move(image).mirrored(false, true).transformed(quarterTurn);
+        case 6:
+            return image.transformed(quarterTurn);
+        case 7:
+            return std::move(image).mirrored(true, false).transformed(quarterTurn);
+        case 8:
+            return image.transformed(QTransform().rotate(270));
+        default:
+            return image;
+    }
+}
+
+struct JpegDecoder {
+    jpeg_decompress_struct info{};
+    JpegErrorManager errors;
+
+    JpegDecoder() { errors.Attach(reinterpret_cast<j_common_ptr>(&info)); }
+    ~JpegDecoder() { jpeg_destroy_decompress(&info); }
+    JpegDecoder(const JpegDecoder&) = delete;
+    JpegDecoder& operator=(const JpegDecoder&) = delete;
+};
+
+bool ReadJpegHeader(JpegDecoder* decoder, const uchar* data, unsigned long size) {
+    if (setjmp(decoder->errors.jump)) {
+        return false;
+    }
+    jpeg_create_decompress(&decoder->info);
+    decoder->errors.LimitScans(&decoder->info);
+    jpeg_mem_src(&decoder->info, data, size);
+    jpeg_save_markers(&decoder->info, JPEG_APP0 + 1, 0xFFFF);
+    jpeg_save_markers(&decoder->info, JPEG_APP0 + 2, 0xFFFF);
+    jpeg_read_header(&decoder->info, TRUE);
+    return true;
+}
+
+bool IsCmyk(const jpeg_decompress_struct& info) {
+    return info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+}
+
+// Decodes every row into the image's memory: BGRX is Format_RGB32's byte order on a
+// little-endian machine, so no row is converted afterwards. CMYK rows (4 bytes a pixel
+// as well) are decoded in place and converted by the caller.
+bool DecodeJpegRows(JpegDecoder* decoder, uchar* bits, qsizetype bytesPerLine) {
+    if (setjmp(decoder->errors.jump)) {
+        return false;
+    }
+    jpeg_decompress_struct* info = &decoder->info;
+    if (IsCmyk(*info)) {
+        info->out_color_space = JCS_CMYK;
+    } else {
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+        info->out_color_space = JCS_EXT_BGRX;
+#else
+        info->out_color_space = JCS_EXT_XRGB;
+#endif
+    }
+    jpeg_start_decompress(info);
+    constexpr JDIMENSION kRowsPerCall = 16;
+    JSAMPROW rows[kRowsPerCall];
+    while (info->output_scanline < info->output_height) {
+        const JDIMENSION count =
+            std::min(kRowsPerCall, info->output_height - info->output_scanline);
+        for (JDIMENSION i = 0; i < count; ++i) {
+            rows[i] = bits + qsizetype(info->output_scanline + i) * bytesPerLine;
+        }
+        jpeg_read_scanlines(info, rows, count);
+    }
+    jpeg_finish_decompress(info);
+    return true;
+}
+
+// Adobe writes CMYK JPEGs inverted, as nearly every CMYK JPEG is.
+void CmykRowsToRgb(QImage& image) {
+    for (int y = 0; y < image.height(); ++y) {
+        uchar* in = image.scanLine(y);
+        QRgb* out = reinterpret_cast<QRgb*>(in);
+        for (int x = 0; x < image.width(); ++x, in += 4) {
+            const int k = in[3];
+            out[x] = qRgb(k * in[0] / 255, k * in[1] / 255, k * in[2] / 255);
+        }
+    }
+}
+
+// JFIF density in dots per metre; 0 when the header gives none.
+int DotsPerMetre(const jpeg_decompress_struct& info, UINT16 density) {
+    if (!info.saw_JFIF_marker || density == 0) {
+        return 0;
+    }
+    switch (info.density_unit) {
+        case 1:
+            return qRound(density / 0.0254);
+        case 2:
+            return density * 100;
+        default:
+            return 0;
+    }
+}
+
+// Takes the embedded profile while the saved markers are still there.
+// Reads the colour profile with an error return of its own: libjpeg's allocator leaves
+// through the error manager when memory runs out.
+bool ReadIccProfile(JpegDecoder* decoder, QByteArray* profile) {
+    if (setjmp(decoder->errors.jump)) {
+        return false;
+    }
+    JOCTET* bytes = nullptr;
+    unsigned int length = 0;
+    if (jpeg_read_icc_profile(&decoder->info, &bytes, &length)) {
+        *profile = QByteArray(reinterpret_cast<const char*>(bytes), qsizetype(length));
+        std::free(bytes);
+    }
+    return true;
+}
+
+DecodedJpeg Failed(const JpegErrorManager& errors) {
+    DecodedJpeg result;
+    result.failure = errors.Message();
+    result.damaged = errors.damaged || errors.tooManyScans;
+    result.tooLarge = !result.damaged && errors.OutOfMemory();
+    if (result.tooLarge) {
+        result.failure = QStringLiteral("its decoder needs more memory than that");
+    }
+    return result;
+}
+
+}  // namespace
+
+DecodedJpeg DecodeJpeg(const QByteArray& data, qint64 byteLimit, bool wantProfile) {
+    JpegDecoder decoder;
+    const auto* bytes = reinterpret_cast<const uchar*>(data.constData());
+    if (!ReadJpegHeader(&decoder, bytes, static_cast<unsigned long>(data.size()))) {
+        return Failed(decoder.errors);
+    }
+    jpeg_decompress_struct& info = decoder.info;
+    // Saved markers are freed when decoding finishes.
+    const int orientation = ExifOrientation(info);
+    // Turning the picture a quarter round holds a second copy of it for a moment.
+    const qint64 imageBytes =
+        qint64(info.image_width) * info.image_height * 4 * (orientation >= 5 ? 2 : 1);
+    DecodedJpeg result;
+    if (byteLimit > 0 && imageBytes > byteLimit) {
+        result.tooLarge = true;
+        result.failure =
+            QStringLiteral("%1 x %2 pixels").arg(info.image_width).arg(info.image_height);
+        return result;
+    }
+    // What the picture leaves of the limit bounds the decoder's own buffers: a progressive
+    // file keeps every coefficient of the picture, twice the picture's size for CMYK.
+    if (byteLimit > 0) {
+        info.mem->max_memory_to_use = long(std::max<qint64>(byteLimit - imageBytes, 1));
+    }
+    if (wantProfile && !ReadIccProfile(&decoder, &result.iccProfile)) {
+        return Failed(decoder.errors);
+    }
+    QImage image = pixel_buffer_pool::NewRgb32Image(int(info.image_width), int(info.image_height));
+    if (image.isNull()) {
+        result.tooLarge = true;
+        result.failure = QStringLiteral("not enough memory for %1 x %2 pixels")
+                             .arg(info.image_width)
+                             .arg(info.image_height);
+        return result;
+    }
+    if (!DecodeJpegRows(&decoder, image.bits(), image.bytesPerLine())) {
+        return Failed(decoder.errors);
+    }
+    if (IsCmyk(info)) {
+        CmykRowsToRgb(image);
+    }
+    int dpmX = DotsPerMetre(info, info.X_density);
+    int dpmY = DotsPerMetre(info, info.Y_density);
+    image = Upright(std::move(image), orientation);
+    if (orientation >= 5) {
+        std::swap(dpmX, dpmY);
+    }
+    if (dpmX > 0 && dpmY > 0) {
+        image.setDotsPerMeterX(dpmX);
+        image.setDotsPerMeterY(dpmY);
+    }
+    result.image = std::move(image);
+    return result;
+}

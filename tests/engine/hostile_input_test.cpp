@@ -1,0 +1,314 @@
+// SPDX-License-Identifier: MIT
+// The picture loader against damaged, hostile and special files; a hang fails by time-out.
+
+#include "batch/gif_bytes.h"
+#include "engine/picture_loader.h"
+#include "support/raised.h"
+#include "support/test_environment.h"
+#include "support/test_images.h"
+#include "imageio/image_limits.h"
+
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <QtTest>
+
+#include <cstdlib>
+#include <thread>
+#include <vector>
+
+#include <jpeglib.h>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+namespace {
+
+// Flat areas and a few colours, so RLE and GIF data are small and exact.
+QImage Poster(int width = 48, int height = 32) {
+    QImage image(width, height, QImage::Format_RGB32);
+    QPainter painter(&image);
+    painter.fillRect(0, 0, width, height, Qt::darkCyan);
+    painter.fillRect(width / 4, height / 4, width / 2, height / 2, Qt::yellow);
+    painter.fillRect(0, height - 4, width, 4, Qt::red);
+    return image;
+}
+
+// A bottom-up RLE8 bitmap: Qt's 8-bit bitmap with its rows replaced by runs.
+QByteArray Rle8Bitmap(const QImage& image) {
+    const QImage indexed = image.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
+    QByteArray bmp = Encoded(indexed, "bmp");
+    bmp.truncate(qFromLittleEndian<quint32>(bmp.constData() + 10));
+    for (int y = indexed.height() - 1; y >= 0; --y) {
+        const uchar* row = indexed.constScanLine(y);
+        for (int x = 0, run = 1; x < indexed.width(); x += run, run = 1) {
+            while (x + run < indexed.width() && run < 255 && row[x + run] == row[x]) {
+                ++run;
+            }
+            bmp.append(char(run)).append(char(row[x]));
+        }
+        bmp.append(QByteArray("\0\0", 2));
+    }
+    bmp.append(QByteArray("\0\1", 2));
+    qToLittleEndian<quint16>(8, bmp.data() + 28);  // Qt may have chosen fewer bits
+    qToLittleEndian<quint32>(1, bmp.data() + 30);  // RLE8
+    qToLittleEndian<quint32>(quint32(bmp.size()) - qFromLittleEndian<quint32>(bmp.constData() + 10),
+                             bmp.data() + 34);
+    qToLittleEndian<quint32>(quint32(bmp.size()), bmp.data() + 2);
+    return bmp;
+}
+
+// A progressive JPEG; with `manyScans` a valid file of 568 scans (one per coefficient).
+QByteArray ProgressiveJpeg(const QImage& image, bool cmyk, bool manyScans) {
+    unsigned char* bytes = nullptr;
+    unsigned long size = 0;
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    jpeg_mem_dest(&info, &bytes, &size);
+    info.image_width = JDIMENSION(image.width());
+    info.image_height = JDIMENSION(image.height());
+    info.input_components = cmyk ? 4 : 3;
+    info.in_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_simple_progression(&info);
+    std::vector<jpeg_scan_info> scans;
+    if (manyScans) {
+        scans.push_back({3, {0, 1, 2, 0}, 0, 0, 0, 0});
+        for (int c = 0; c < 3; ++c) {
+            for (int k = 1; k < 64; ++k) {
+                scans.push_back({1, {c, 0, 0, 0}, k, k, 0, 2});
+                scans.push_back({1, {c, 0, 0, 0}, k, k, 2, 1});
+                scans.push_back({1, {c, 0, 0, 0}, k, k, 1, 0});
+            }
+        }
+        info.scan_info = scans.data();
+        info.num_scans = int(scans.size());
+    }
+    jpeg_start_compress(&info, TRUE);
+    // CMYK takes red, green and blue as its first three inks and a full fourth.
+    const QImage samples =
+        image.convertToFormat(cmyk ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW row = const_cast<JSAMPLE*>(samples.constScanLine(int(info.next_scanline)));
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    const QByteArray result(reinterpret_cast<const char*>(bytes), qsizetype(size));
+    std::free(bytes);
+    return result;
+}
+
+// The JPEG with the size in its frame header replaced: a small file declaring a huge picture.
+QByteArray WithJpegSize(QByteArray jpeg, int width, int height) {
+    for (qsizetype at = 2; at + 9 < jpeg.size();) {
+        const uchar marker = uchar(jpeg[at + 1]);
+        if (marker >= 0xC0 && marker <= 0xC2) {
+            qToBigEndian<quint16>(quint16(height), jpeg.data() + at + 5);
+            qToBigEndian<quint16>(quint16(width), jpeg.data() + at + 7);
+            return jpeg;
+        }
+        at += 2 + qFromBigEndian<quint16>(jpeg.constData() + at + 2);
+    }
+    return jpeg;
+}
+
+QByteArray ReferencingSvg(const QString& photo) {
+    return QStringLiteral(
+               "<svg xmlns=\"http://www.w3.org/2000/svg\" "
+               "xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"64\" height=\"48\">"
+               "<image xlink:href=\"file://%1\" width=\"64\" height=\"48\"/></svg>")
+        .arg(photo)
+        .toUtf8();
+}
+
+long PeakResidentMb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
+}
+
+void ExpectFailure(const QString& path, int number, const QString& reason) {
+    const VbError e = Raised([&] { LoadPicture(path); });
+    QCOMPARE(e.number(), number);
+    QVERIFY2(e.description().contains(QLatin1Char('"') + path + QLatin1Char('"')),
+             qPrintable(e.description()));
+    QVERIFY2(e.description().contains(reason), qPrintable(e.description()));
+}
+
+}  // namespace
+
+class HostileInputTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+
+private slots:
+    // The limit the program runs with.
+    void initTestCase() { RaiseImageAllocationLimit(); }
+
+    // Each readable format cut at several lengths, and headers promising more than the file.
+    void damagedFilesAreReported_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("contents");
+        const QImage photo = NoisyImage(96, 64);
+        const QByteArray whole[][2] = {
+            {"a.jpg", Encoded(photo, "jpeg")},
+            {"progressive.jpg", ProgressiveJpeg(photo, false, false)},
+            {"a.bmp", Encoded(photo, "bmp")},
+            {"palette.bmp", Encoded(Poster().convertToFormat(QImage::Format_Indexed8), "bmp")},
+            {"rle.bmp", Rle8Bitmap(Poster())},
+            {"a.gif", GifBytes(Poster())},
+            {"interlaced.gif", GifBytes(Poster(), false, true)},
+            {"a.ico", Encoded(Poster(), "ico")},
+        };
+        for (const auto& [name, bytes] : whole) {
+            for (const int percent : {30, 60, 90}) {
+                QTest::addRow("%s cut at %d%%", name.constData(), percent)
+                    << QString::fromLatin1(name) << bytes.left(bytes.size() * percent / 100);
+            }
+            QTest::addRow("%s without its last byte", name.constData())
+                << QString::fromLatin1(name) << bytes.left(bytes.size() - 1);
+        }
+        QByteArray tallBmp = Encoded(photo, "bmp");
+        qToLittleEndian<qint32>(photo.height() * 2, tallBmp.data() + 22);
+        QTest::newRow("bmp declaring twice its rows") << "tall.bmp" << tallBmp;
+        QByteArray longRle = Rle8Bitmap(Poster());
+        longRle.insert(longRle.size() - 2, QByteArray("\0\0\0\0\0\0", 6));
+        QTest::newRow("rle rows past the height") << "long.bmp" << longRle;
+        QByteArray icon = Encoded(Poster(), "ico");
+        qToLittleEndian<quint32>(quint32(icon.size()), icon.data() + 6 + 8);
+        QTest::newRow("icon entry past the end") << "a.ico" << icon;
+        QTest::newRow("gif bomb") << "bomb.gif" << GifBomb();
+        QTest::newRow("jpeg of 568 scans")
+            << "scans.jpg" << ProgressiveJpeg(Poster(16, 16), false, true);
+    }
+    void damagedFilesAreReported() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, contents);
+        const QString path = WriteFile(dir_.filePath(name), contents);
+        ExpectFailure(path, vberr::kInvalidPicture, QStringLiteral("damaged or truncated"));
+    }
+
+    // The same files whole load, with their pixels.
+    void wholeFilesLoad_data() {
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<QImage>("expected");
+        const QImage poster = Poster();
+        QImage framed(64, 40, QImage::Format_RGB32);
+        framed.fill(Qt::white);
+        QPainter(&framed).drawImage(0, 0, poster);
+        QImage holed = poster;
+        holed.setPixel(0, 0, qRgb(0, 0, 0));
+        QImage holedWhite = holed;
+        holedWhite.setPixel(0, 0, qRgb(255, 255, 255));
+        QTest::newRow("rle bitmap") << Rle8Bitmap(poster) << poster;
+        QTest::newRow("gif") << GifBytes(poster) << poster;
+        QTest::newRow("interlaced gif") << GifBytes(poster, false, true) << poster;
+        QTest::newRow("gif frame smaller than its screen: white around")
+            << GifBytes(poster, false, false, framed.size()) << framed;
+        // GifBytes gives black palette entry 0 when it is the first colour met.
+        QTest::newRow("transparent gif pixels: white") << GifBytes(holed, true) << holedWhite;
+        QTest::newRow("icon") << Encoded(poster, "ico") << poster;
+        QTest::newRow("cursor") << Encoded(poster, "cur") << poster;
+    }
+    void wholeFilesLoad() {
+        QFETCH(QByteArray, contents);
+        QFETCH(QImage, expected);
+        const QString path = WriteFile(dir_.filePath(QStringLiteral("whole")), contents);
+        const QImage image = LoadPicture(path);
+        QCOMPARE(image.format(), QImage::Format_RGB32);
+        QCOMPARE(image, expected.convertToFormat(QImage::Format_RGB32));
+    }
+
+    // Whatever the name, only JPEG, bitmaps, GIF and icons are read.
+    void otherFormatsFail_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<QString>("reason");
+        const QImage poster = Poster();
+        const QString photo = WriteFile(dir_.filePath(QStringLiteral("private.jpg")),
+                                        Encoded(NoisyImage(64, 48), "jpeg"));
+        const QString format = QStringLiteral("format that can be read");
+        QTest::newRow("svg fetching another photo") << "ref.gif" << ReferencingSvg(photo) << format;
+        QTest::newRow("png named .bmp") << "a.bmp" << Encoded(poster, "png") << format;
+        QTest::newRow("tiff named .jpg") << "a.jpg" << Encoded(poster, "tiff") << format;
+        QTest::newRow("webp named .jpg") << "a.jpg" << Encoded(poster, "webp") << format;
+        QTest::newRow("png text bomb named .jpg")
+            << "bomb.jpg"
+            << Encoded(QImage(1, 1, QImage::Format_RGB32), "png").left(33) +
+                   QByteArray("\x7F\xFF\xFF\xF0tEXtComment", 15) + QByteArray(25, 'x')
+            << format;
+        QTest::newRow("placeable metafile")
+            << "a.wmf" << QByteArray("\xD7\xCD\xC6\x9A").append(40, '\0') << "metafile";
+    }
+    void otherFormatsFail() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, contents);
+        QFETCH(QString, reason);
+        QVERIFY(!contents.isEmpty());
+        const QString path = WriteFile(dir_.filePath(name), contents);
+        ExpectFailure(path, vberr::kInvalidPicture, reason);
+    }
+
+    // Memory: a decoder may not take more than the picture limit for its own buffers.
+    void bombsStayWithinMemory_data() {
+        QTest::addColumn<QByteArray>("contents");
+        const QByteArray cmyk =
+            WithJpegSize(ProgressiveJpeg(Poster(16, 16), true, false), 16000, 16000);
+        QVERIFY(cmyk.size() < 2000);
+        QTest::newRow("progressive cmyk jpeg declaring 16000 x 16000") << cmyk;
+        QTest::newRow("jpeg declaring 16000 x 16000")
+            << WithJpegSize(Encoded(NoisyImage(96, 64), "jpeg"), 16000, 16000);
+        QTest::newRow("gif declaring 16000 x 16000") << GifBomb();
+    }
+    void bombsStayWithinMemory() {
+        QFETCH(QByteArray, contents);
+        const QString path = WriteFile(dir_.filePath(QStringLiteral("bomb")), contents);
+        const VbError e = Raised([&] { LoadPicture(path); });
+        QVERIFY2(e.number() == vberr::kOutOfMemory || e.number() == vberr::kInvalidPicture,
+                 qPrintable(e.description()));
+        QVERIFY2(PeakResidentMb() < 1200, qPrintable(QString::number(PeakResidentMb())));
+    }
+
+    // A FIFO would block a reader for ever: it is never opened, whatever its name.
+    void fifosAreRefused_data() {
+        QTest::addColumn<QString>("name");
+        for (const char* name : {"x.jpg", "x.gif", "x.bmp", "x.ico", "x.png", "x.tif"}) {
+            QTest::newRow(name) << QString::fromLatin1(name);
+        }
+    }
+    void fifosAreRefused() {
+        QFETCH(QString, name);
+        const QString path = dir_.filePath(QStringLiteral("fifo-") + name);
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        ExpectFailure(path, vberr::kPathFileAccess, QStringLiteral("not a regular file"));
+    }
+
+    // Workers load pictures at the same time; each gets its own picture.
+    void loadsFromSeveralThreads() {
+        const QString paths[] = {
+            WriteFile(dir_.filePath(QStringLiteral("t.jpg")), Encoded(NoisyImage(64, 48), "jpeg")),
+            WriteFile(dir_.filePath(QStringLiteral("t.gif")), GifBytes(Poster())),
+            WriteFile(dir_.filePath(QStringLiteral("t.bmp")), Rle8Bitmap(Poster()))};
+        const QImage expected[] = {LoadPicture(paths[0]), LoadPicture(paths[1]),
+                                   LoadPicture(paths[2])};
+        std::atomic<int> wrong{0};
+        {
+            std::vector<std::jthread> workers;
+            for (int t = 0; t < 4; ++t) {
+                workers.emplace_back([&, t] {
+                    for (int i = 0; i < 30; ++i) {
+                        wrong += LoadPicture(paths[(t + i) % 3]) != expected[(t + i) % 3];
+                    }
+                });
+            }
+        }
+        QCOMPARE(wrong.load(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(HostileInputTest)
+#include "hostile_input_test.moc"
