@@ -95,7 +95,11 @@ void StampSourceSteps(ErrorTrap& trap, const EntryRoad& road, const QString& sou
         command = OutputConversionCommand(tempFolder, pending->temporaryPath(), extension);
     });
     if (extension == QLatin1String("png")) {
-        trap.Do(194, [&] { DeleteFileForced(StampTmpPath(tempFolder)); });
+        trap.Do(194, [&] {
+            const QString path = StampTmpPath(tempFolder);
+            road.progress.Yield();
+            DeleteFileForced(path);
+        });
     }
     trap.Do(206, [&] {
         QString why;
@@ -110,5 +114,9 @@ void StampSourceSteps(ErrorTrap& trap, const EntryRoad& road, const QString& sou
         KeepPhotoMetadata(source, pending->temporaryPath(), canvas.Image());
         pending->Commit();
     });
-    trap.Do(208, [&] { DeleteFileForced(ConverterPath(tempFolder)); });
+    trap.Do(208, [&] {
+        const QString path = ConverterPath(tempFolder);
+        road.progress.Yield();
+        DeleteFileForced(path);
+    });
 }

@@ -24,7 +24,11 @@ QString ConvertForLoading(ConverterProgress& progress, const std::function<int()
     QString command;
     bool converted = false;
     trap.Do(firstLabel, [&] { bytes = ConverterBytes(); });
-    trap.Do(firstLabel + 2, [&] { DeleteFileForced(StampTmpPath(tempFolder)); });
+    trap.Do(firstLabel + 2, [&] {
+        const QString path = StampTmpPath(tempFolder);
+        progress.Yield();
+        DeleteFileForced(path);
+    });
     trap.Do(firstLabel + 4, [&] { PrepareConverter(bytes, tempFolder); });
     trap.Do(firstLabel + 8, [&] { command = InputConversionCommand(tempFolder, source); });
     trap.Do(firstLabel + 10, [&] {
@@ -42,6 +46,10 @@ QString ConvertForLoading(ConverterProgress& progress, const std::function<int()
     });
     QString loadPath;
     trap.Do(firstLabel + 12, [&] { loadPath = StampTmpPath(tempFolder); });
-    trap.Do(firstLabel + 14, [&] { DeleteFileForced(ConverterPath(tempFolder)); });
+    trap.Do(firstLabel + 14, [&] {
+        const QString path = ConverterPath(tempFolder);
+        progress.Yield();
+        DeleteFileForced(path);
+    });
     return converted ? loadPath : QString();
 }

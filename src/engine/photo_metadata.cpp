@@ -3,10 +3,11 @@
 
 #include "engine/jpeg_metadata_salvage.h"
 #include "engine/save_jpeg.h"
+#include "imageio/result_file.h"
+#include "imageio/whole_file.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QtEndian>
 
 #include <exiv2/exiv2.hpp>
@@ -272,15 +273,14 @@ QByteArray WithMetadata(const QByteArray& file, const PhotoMetadata& metadata) {
 // or one beyond what a picture file of this program can be.
 QByteArray ReadRegularFile(const QString& path) {
     constexpr qint64 kLargestFile = qint64(2) * 1024 * 1024 * 1024 - 1;
-    const QFileInfo info(path);
-    if (info.isSymLink() || !info.isFile() || info.size() > kLargestFile) {
+    if (QFileInfo(path).isSymLink()) {
         return {};
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    try {
+        return ReadWholeFile(path, kLargestFile);
+    } catch (const VbError&) {
         return {};
     }
-    return file.readAll();
 }
 
 }  // namespace
@@ -344,12 +344,13 @@ bool WritePhotoMetadata(const QString& path, const PhotoMetadata& metadata) {
         if (rewritten.isEmpty()) {
             return false;
         }
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(rewritten) != rewritten.size()) {
-            file.cancelWriting();
+        // Replaced whole or not at all; a failed write removes its temporary file.
+        ResultFile file(path);
+        if (file.write(rewritten) != rewritten.size()) {
             return false;
         }
-        return file.commit();
+        file.Commit();
+        return true;
     } catch (...) {
         return false;
     }

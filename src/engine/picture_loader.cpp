@@ -2,22 +2,17 @@
 #include "engine/picture_loader.h"
 
 #include "imageio/bitmap_structure.h"
+#include "imageio/flatten_on_white.h"
 #include "imageio/gif_decoder.h"
 #include "imageio/jpeg_decoder.h"
 #include "imageio/picture_format.h"
+#include "imageio/whole_file.h"
 #include "util/vb_error.h"
 
 #include <QBuffer>
-#include <QFile>
 #include <QImageReader>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -51,94 +46,9 @@ void CheckSize(const QString& path, qint64 budget, qint64 width, qint64 height,
     }
 }
 
-// Closes a descriptor on every way out of ReadWholeFile.
-struct Descriptor {
-    int fd;
-    ~Descriptor() {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
-};
-
-// Opens without blocking and judges the opened file itself, so a FIFO or a device put
-// at the path, even between a check and the open, is never read.
-QByteArray ReadWholeFile(const QString& path) {
-    const Descriptor file{
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
-    if (file.fd < 0) {
-        const int error = errno;
-        if (error == ENOENT || error == ENOTDIR) {
-            Raise(vberr::kFileNotFound, QStringLiteral("File not found: \"%1\"").arg(path));
-        }
-        if (error == EACCES || error == EPERM) {
-            CannotRead(vberr::kPermissionDenied, path, QStringLiteral("permission denied"));
-        }
-        CannotRead(vberr::kPathFileAccess, path, QString::fromLocal8Bit(std::strerror(error)));
-    }
-    struct stat status {};
-    if (::fstat(file.fd, &status) != 0) {
-        CannotRead(vberr::kPathFileAccess, path, QString::fromLocal8Bit(std::strerror(errno)));
-    }
-    if (S_ISDIR(status.st_mode)) {
-        CannotRead(vberr::kPathFileAccess, path, QStringLiteral("it is a folder, not a file"));
-    }
-    if (!S_ISREG(status.st_mode)) {
-        CannotRead(vberr::kPathFileAccess, path, QStringLiteral("it is not a regular file"));
-    }
-    const qint64 limit = AllocationLimitBytes();
-    if (limit > 0 && status.st_size > limit) {
-        CannotRead(vberr::kOutOfMemory, path, QStringLiteral("the file is too large"));
-    }
-    if (status.st_size == 0) {
-        CannotRead(vberr::kInvalidPicture, path, QStringLiteral("the file is empty"));
-    }
-    // Never more than the size seen: a file that grows while it is read is cut there.
-    QByteArray data(qsizetype(status.st_size), Qt::Uninitialized);
-    qsizetype have = 0;
-    while (have < data.size()) {
-        const ssize_t n = ::read(file.fd, data.data() + have, size_t(data.size() - have));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            CannotRead(vberr::kPathFileAccess, path, QString::fromLocal8Bit(std::strerror(errno)));
-        }
-        if (n == 0) {
-            break;
-        }
-        have += n;
-    }
-    data.truncate(have);
-    if (data.isEmpty()) {
-        CannotRead(vberr::kInvalidPicture, path, QStringLiteral("the file is empty"));
-    }
-    return data;
-}
-
 [[noreturn]] void Damaged(const QString& path, const QString& why) {
     CannotRead(vberr::kInvalidPicture, path,
                QStringLiteral("the file is damaged or truncated (%1)").arg(why));
-}
-
-// Transparent parts show on white, as in any viewer. Done in place, so no second copy of
-// a large picture is made.
-QImage OpaqueOnWhite(QImage image) {
-    if (!image.hasAlphaChannel()) {
-        return image.format() == QImage::Format_RGB32
-                   ? image
-                   : std::move(image).convertToFormat(QImage::Format_RGB32);
-    }
-    image.convertTo(QImage::Format_ARGB32_Premultiplied);
-    for (int y = 0; y < image.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const int white = 255 - qAlpha(line[x]);
-            line[x] = qRgb(qRed(line[x]) + white, qGreen(line[x]) + white, qBlue(line[x]) + white);
-        }
-    }
-    image.reinterpretAsFormat(QImage::Format_RGB32);
-    return image;
 }
 
 // ---- JPEG ----
@@ -174,7 +84,7 @@ QImage LoadGif(const QString& path, const QByteArray& data) {
     if (!gif.damage.isEmpty()) {
         Damaged(path, gif.damage);
     }
-    return OpaqueOnWhite(std::move(gif.image));
+    return FlattenOntoWhite(std::move(gif.image));
 }
 
 // ---- Bitmaps and icons ----
@@ -199,13 +109,13 @@ QImage LoadBitmapWithQt(const QString& path, QByteArray data, const char* format
     if (image.isNull()) {
         Damaged(path, reader.errorString());
     }
-    return OpaqueOnWhite(std::move(image));
+    return FlattenOntoWhite(std::move(image));
 }
 
 }  // namespace
 
 QImage LoadPicture(const QString& path) {
-    QByteArray data = ReadWholeFile(path);
+    QByteArray data = ReadWholeFile(path, AllocationLimitBytes());
     switch (SniffPictureFormat(data)) {
         case PictureFormat::Jpeg:
             return LoadJpeg(path, data);

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "engine/collecting_dialogs.h"
 #include "engine/stamp_settings.h"
 
 #include <QList>
 #include <QString>
+
+#include <memory>
 
 class ConverterProgress;
 class DecodeAhead;
@@ -16,13 +19,9 @@ class DecodeAhead;
 // PrepareStampingThreads() once, on the main thread, before the first stamper starts.
 class SourceStamper {
 public:
-    // One failing step, as the window reports it.
-    struct Failure {
-        int label = 0;         // the step (see EntryRoad)
-        int number = 0;        // the error number
-        QString description;   // the error's own text, e.g. "Cannot convert "a.png": ..."
-        QString message;       // the whole text of the window's "Application Error" box
-    };
+    // One failing step, as the window reports it: label, number, description and the
+    // whole text of the window's "Application Error" box.
+    using Failure = StepFailure;
 
     // tempFolder: a private folder of this stamper alone (the converter and its
     // intermediate JPEG live there); must exist. progress: where converter waits show,
@@ -45,7 +44,7 @@ public:
 
 private:
     struct State;
-    State* state_;
+    std::unique_ptr<State> state_;
 };
 
 // Process-wide preparation the stamping libraries need before threads use them (the

@@ -3,7 +3,6 @@
 
 #include "util/vb_error.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 
@@ -38,7 +37,6 @@ int FileAttributes(const QString& path) {
 }
 
 void DeleteFileForced(const QString& path) {
-    QCoreApplication::processEvents();
     if (QFile::remove(path)) {
         return;
     }

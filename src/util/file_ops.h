@@ -17,7 +17,8 @@ inline constexpr int kReparsePoint = 1024;  // symbolic link
 // The attribute bits of a path; throws VbError 53 when it does not exist.
 int FileAttributes(const QString& path);
 
-// Yields to the event loop, then deletes the file; every failure is ignored.
+// Deletes the file; every failure is ignored. The engine's steps that call it yield to
+// the window first (ConverterProgress::Yield), as the window's handlers always have.
 void DeleteFileForced(const QString& path);
 // Deletes a file even when it is write-protected; throws VbError on failure.
 void DeleteFileViaScripting(const QString& path);

@@ -2,6 +2,7 @@
 // The engine's small steps that the window's handlers call: the stamp text of an entry, the
 // replace-originals check, the folder scan's yields and a converter wait without a window.
 #include "engine/add_folder_tree.h"
+#include "engine/collecting_dialogs.h"
 #include "engine/converter_progress.h"
 #include "engine/entry_stamp_text.h"
 #include "engine/folder_scan.h"
@@ -10,6 +11,7 @@
 #include "support/fake_dialogs.h"
 #include "support/test_environment.h"
 #include "util/error_trap.h"
+#include "util/vb_error.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -106,6 +108,34 @@ private slots:
         added.sort();
         QCOMPARE(added, QStringList({dir.path() + "/a/b/x.jpg", dir.path() + "/c/y.jpg"}));
         QCOMPARE(dialogs.errors(), QStringList());
+    }
+
+    // Boxes are kept in order; a listened-to trap gives its error number, another trap's
+    // box is read back from its text.
+    void collectingDialogsKeepEveryBox() {
+        CollectingDialogs dialogs;
+        ErrorTrap run(dialogs, "Form1.PushButton2_Click");
+        dialogs.Listen(run);
+        ErrorTrap other(dialogs, "Form1.OverlayText2");
+        run.Do(160, [] { Raise(481, "Cannot read \"a.jpg\": it is damaged\r\nsee here"); });
+        other.Do(112, [] { Raise(5, "Invalid procedure call"); });
+        QCOMPARE(dialogs.messageBox("Done.", "Velloran", Dialogs::Icon::None,
+                                    Dialogs::Buttons::Ok),
+                 Dialogs::Button::Ok);
+        QCOMPARE(dialogs.inputBox("Extension?", "Velloran", "*"), QString());
+
+        const QList<StepFailure>& boxes = dialogs.failures();
+        QCOMPARE(boxes.size(), 3);
+        QCOMPARE(boxes[0].label, 160);
+        QCOMPARE(boxes[0].number, 481);
+        QCOMPARE(boxes[0].description, QString("Cannot read \"a.jpg\": it is damaged\r\nsee here"));
+        QCOMPARE(boxes[0].message,
+                 ErrorTrap::MessageText(boxes[0].description, run.LocationText(), 160));
+        QCOMPARE(boxes[1].label, 112);
+        QCOMPARE(boxes[1].number, 0);
+        QCOMPARE(boxes[1].description, QString("Invalid procedure call"));
+        QCOMPARE(boxes[2].description, QString("Done."));
+        QCOMPARE(boxes[2].label, 0);
     }
 
     // A wait yields through the progress; what it shows stops when the bar goes away.

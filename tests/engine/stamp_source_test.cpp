@@ -144,8 +144,17 @@ void CompareFolders(const QString& actual, const QString& expected) {
     const QMap<QString, QByteArray> e = Files(expected);
     QCOMPARE(a.keys(), e.keys());
     for (auto it = e.cbegin(); it != e.cend(); ++it) {
-        if (a.value(it.key()) != it.value()) {
-            QFAIL(qPrintable("The copies of " + it.key() + " differ"));
+        const QByteArray mine = a.value(it.key());
+        if (mine != it.value()) {
+            qsizetype at = 0;
+            while (at < mine.size() && at < it.value().size() && mine[at] == it.value()[at]) {
+                ++at;
+            }
+            QFAIL(qPrintable(QString("The copies of %1 differ from byte %2 (%3 and %4 bytes)")
+                                 .arg(it.key())
+                                 .arg(at)
+                                 .arg(mine.size())
+                                 .arg(it.value().size())));
         }
     }
 }
@@ -284,6 +293,10 @@ private slots:
         const QList<SourceStamper::Failure> failures = stamper.Stamp(png, settings);
         QCOMPARE(failures.size(), 1);
         QCOMPARE(failures.first().label, 142);
+        QCOMPARE(failures.first().number, 76);
+        QCOMPARE(failures.first().description, QString("No temporary folder is available"));
+        QVERIFY(failures.first().message.startsWith("No temporary folder is available\r\nin "));
+        QVERIFY(failures.first().message.contains("Form1.PushButton2_Click at line 142"));
         QVERIFY(!QFile::exists("/StampTmp.jpg"));
     }
 };

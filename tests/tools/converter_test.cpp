@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QtTest>
 
 #include <tiffio.h>
@@ -223,6 +224,36 @@ private slots:
         const double minPsnr = f == "jpeg" ? 45 : f == "gif" ? 30 : f == "ico" ? 40 : 99;
         const double measured = Psnr(rewritten, expected, f == "gif" ? 8 : 1);
         QVERIFY2(measured >= minPsnr, qPrintable(QString::number(measured)));
+    }
+
+    // The AND mask's row padding past the picture's width is zero, so an icon's bytes
+    // depend on its picture alone and carry nothing else of the converter's memory.
+    void icoMaskPaddingIsClear_data() {
+        QTest::addColumn<int>("width");
+        QTest::newRow("one pixel") << 1;
+        QTest::newRow("mask row of one byte and padding") << 7;
+        QTest::newRow("whole mask word") << 32;
+        QTest::newRow("odd width") << 167;
+    }
+    void icoMaskPaddingIsClear() {
+        QFETCH(int, width);
+        constexpr int kHeight = 9;
+        const QString path =
+            WriteFile(dir_.filePath(QString("w%1.ico").arg(width)),
+                      Encoded(NoisyImage(width, kHeight), "bmp"));
+        QCOMPARE(runConverter(fill({"-out", "ico", "%1"}, path, {})).exitCode, 0);
+        const QByteArray ico = ReadFile(path);
+        // One 32-bit bitmap entry: header, colour rows, then the mask rows.
+        const qsizetype start = qFromLittleEndian<quint32>(ico.constData() + 18);
+        QCOMPARE(qFromLittleEndian<quint16>(ico.constData() + start + 14), quint16(32));
+        const qsizetype maskRow = (width + 31) / 32 * 4;
+        const qsizetype mask = start + 40 + qsizetype(width) * 4 * kHeight;
+        QCOMPARE(ico.size(), mask + maskRow * kHeight);
+        for (int row = 0; row < kHeight; ++row) {
+            for (qsizetype i = (width + 7) / 8; i < maskRow; ++i) {
+                QCOMPARE(int(ico.at(mask + row * maskRow + i)), 0);
+            }
+        }
     }
 
     void gifKeepsTransparency() {

@@ -3,10 +3,12 @@
 
 #include <QBuffer>
 #include <QImageWriter>
-#include <QSaveFile>
 #include <optional>
 
 #include "gif_writer.h"
+#include "ico_mask.h"
+#include "imageio/flatten_on_white.h"
+#include "imageio/result_file.h"
 #include "image_ops.h"
 #include "jpeg444_writer.h"
 #include "png_writer.h"
@@ -45,12 +47,15 @@ bool encodeImage(const QImage& image, const Options& options, QByteArray* encode
         case ImageFormat::Tiff:
             return encodeTiff(image, encoded, error);
         case ImageFormat::Ico:
-            return encodeWithQt(shrinkToFit(toSrgb(image), kIcoMaxSide), "ico", std::nullopt,
-                                encoded, error);
+            if (!encodeWithQt(shrinkToFit(toSrgb(image), kIcoMaxSide), "ico", std::nullopt,
+                              encoded, error))
+                return false;
+            clearIcoMaskPadding(*encoded);
+            return true;
         case ImageFormat::Bmp:
             // Qt writes BMP without alpha, which would expose whatever colour hides under
             // transparent pixels.
-            return encodeWithQt(flattenOntoWhite(toSrgb(image)), "bmp", std::nullopt, encoded,
+            return encodeWithQt(FlattenOntoWhite(toSrgb(image)), "bmp", std::nullopt, encoded,
                                 error);
     }
     *error = QStringLiteral("unsupported output format");
@@ -58,14 +63,20 @@ bool encodeImage(const QImage& image, const Options& options, QByteArray* encode
 }
 
 bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
-        // Qt files a full disk (ENOSPC, EDQUOT) as a resource error with no text of its own.
-        *error = file.error() == QFileDevice::ResourceError ? QStringLiteral("the disk is full")
-                                                            : file.errorString();
+    // The window's own result-file writer; its error, less the "Cannot write" the caller
+    // puts in front, is the reason given.
+    try {
+        ResultFile file(path);
+        if (file.write(data) != data.size())
+            file.RaiseWriteError();
+        file.Commit();
+        return true;
+    } catch (const VbError& e) {
+        const QString prefix = QStringLiteral("Cannot write \"%1\": ").arg(path);
+        *error = e.description().startsWith(prefix) ? e.description().mid(prefix.size())
+                                                    : e.description();
         return false;
     }
-    return true;
 }
 
 }  // namespace velloran::convert

@@ -15,24 +15,6 @@ QImage toSrgb(const QImage& image) {
     return converted;
 }
 
-QImage flattenOntoWhite(const QImage& image) {
-    if (!image.hasAlphaChannel())
-        return image.convertToFormat(QImage::Format_RGB32);
-    // With premultiplied colour, "over white" is simply colour + (255 - alpha) per channel.
-    QImage flat = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    for (int y = 0; y < flat.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(flat.scanLine(y));
-        for (int x = 0; x < flat.width(); ++x) {
-            const QRgb pixel = line[x];
-            const int white = 255 - qAlpha(pixel);
-            line[x] = qRgb(qRed(pixel) + white, qGreen(pixel) + white, qBlue(pixel) + white);
-        }
-    }
-    // Every pixel is opaque now, so the same bytes are valid RGB32.
-    flat.reinterpretAsFormat(QImage::Format_RGB32);
-    return flat;
-}
-
 QImage shrinkToFit(const QImage& image, int maxSide) {
     if (image.width() <= maxSide && image.height() <= maxSide)
         return image;

@@ -9,9 +9,8 @@ namespace velloran::convert {
 // viewers assume for untagged files.
 QImage toSrgb(const QImage& image);
 
-// Composites any transparency onto white. Returns Format_RGB32 with resolution and colour space
-// kept.
-QImage flattenOntoWhite(const QImage& image);
+// Transparency is composited onto white by FlattenOntoWhite (imageio/flatten_on_white.h),
+// the loader's own.
 
 // Scales down, keeping the aspect ratio, so neither side exceeds `maxSide`.
 QImage shrinkToFit(const QImage& image, int maxSide);

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "engine/photo_metadata.h"
 #include "engine/save_jpeg.h"
-#include "run_fixture.h"
+#include "engine_fixture.h"
+#include "support/test_environment.h"
 #include "support/test_images.h"
 
 #include <QColorSpace>
+#include <QGuiApplication>
 #include <QImageReader>
 #include <QPainter>
 #include <QtTest>
@@ -98,14 +100,11 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QByteArray, format);
         QFETCH(bool, turned);
-        RunFixture f;
+        EngineFixture f;
         const QString source = f.sources + "/" + name;
         QVERIFY(SidewaysPicture().save(source, format, 100));
         AddCameraMetadata(source);
-        f.form.ListView1->Add(source);
-        f.form.PushButton2->click();
-        QCOMPARE(f.dialogs.errors(), QStringList());
-        QCOMPARE(f.dialogs.messages(), QStringList{"Done."});
+        QCOMPARE(f.stamp(source), QStringList());
 
         const QString output = f.output + "/" + name;
         const QImage picture(output);
@@ -146,17 +145,14 @@ private slots:
     }
     void damagedExifStillStamped() {
         QFETCH(QByteArray, tiff);
-        RunFixture f;
+        EngineFixture f;
         QImage picture = SidewaysPicture();
         picture.setColorSpace(QColorSpace::AdobeRgb);
         QByteArray jpeg = Encoded(picture, "jpeg");
         jpeg.insert(2, Segment('\xE1', QByteArray("Exif\0\0", 6) + tiff));
         const QString source = f.sources + "/damaged.jpg";
         WriteFile(source, jpeg);
-        f.form.ListView1->Add(source);
-        f.form.PushButton2->click();
-        QCOMPARE(f.dialogs.errors(), QStringList());
-        QCOMPARE(f.dialogs.messages(), QStringList{"Done."});
+        QCOMPARE(f.stamp(source), QStringList());
         const QImage copy(f.output + "/damaged.jpg");
         QCOMPARE(copy.size(), QSize(160, 120));
         QCOMPARE(copy.colorSpace().iccProfile(), AdobeRgbProfile());
@@ -209,5 +205,10 @@ private slots:
     }
 };
 
-QTEST_MAIN(PhotoMetadataTest)
+// No widget application: the engine stamps with a plain one.
+int main(int argc, char* argv[]) {
+    QGuiApplication app(argc, argv);
+    PhotoMetadataTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "photo_metadata_test.moc"
