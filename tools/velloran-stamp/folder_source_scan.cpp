@@ -2,8 +2,8 @@
 #include "folder_source_scan.h"
 
 #include "engine/add_folder_tree.h"
+#include "engine/collecting_dialogs.h"
 #include "engine/folder_scan.h"
-#include "quiet_dialogs.h"
 #include "source_list.h"
 #include "util/error_trap.h"
 
@@ -19,7 +19,7 @@ std::vector<QByteArray> ScanFolderLikeWindow(const QByteArray& named, const QStr
     while (folder.size() > 1 && folder.endsWith('/')) {
         folder.chop(1);
     }
-    QuietDialogs dialogs;
+    CollectingDialogs dialogs;
     // A folder whose own path is not UTF-8 is scanned through a descriptor of it: the
     // paths found are that folder's path plus names the scan could decode.
     int fd = -1;
@@ -49,7 +49,9 @@ std::vector<QByteArray> ScanFolderLikeWindow(const QByteArray& named, const QStr
         ::close(fd);
     }
     if (problems != nullptr) {
-        *problems << dialogs.TakeMessages();
+        for (const StepFailure& failure : dialogs.failures()) {
+            *problems << failure.description;
+        }
     }
     return paths;
 }
