@@ -108,9 +108,10 @@ public:
     Scene(const Scene&) = delete;
     // QTemporaryDir cannot remove names that are not UTF-8.
     ~Scene() {
-        ::nftw(QFile::encodeName(dir.path()).constData(),
-               [](const char* path, const struct stat*, int, FTW*) { return ::remove(path); }, 16,
-               FTW_DEPTH | FTW_PHYS);
+        ::nftw(
+            QFile::encodeName(dir.path()).constData(),
+            [](const char* path, const struct stat*, int, FTW*) { return ::remove(path); }, 16,
+            FTW_DEPTH | FTW_PHYS);
     }
     Scene() {
         QDir root(dir.path());
@@ -119,7 +120,9 @@ public:
         }
     }
     QString path(const QString& sub) const { return dir.path() + '/' + sub; }
-    QByteArray bytes(const QByteArray& sub) const { return QFile::encodeName(dir.path()) + '/' + sub; }
+    QByteArray bytes(const QByteArray& sub) const {
+        return QFile::encodeName(dir.path()) + '/' + sub;
+    }
 
     void store(const Settings& values) const {
         StoreSettings(path("config/Tellwick/Tellwick.ini"), values);
@@ -134,7 +137,8 @@ public:
         return file;
     }
 
-    Result run(const QStringList& arguments, const QByteArray& input = {}, int timeoutMs = 120000) const {
+    Result run(const QStringList& arguments, const QByteArray& input = {},
+               int timeoutMs = 120000) const {
         QList<QByteArray> raw;
         for (const QString& a : arguments) {
             raw << a.toUtf8();
@@ -177,7 +181,8 @@ public:
             for (int i = 0; i < arguments.size(); ++i) {
                 QString escaped;
                 for (const char c : arguments.at(i)) {
-                    escaped += QStringLiteral("\\%1").arg(static_cast<unsigned char>(c), 3, 8, QChar('0'));
+                    escaped +=
+                        QStringLiteral("\\%1").arg(static_cast<unsigned char>(c), 3, 8, QChar('0'));
                 }
                 script += QStringLiteral(" \"$(printf '%1')\"").arg(escaped);
             }
@@ -252,7 +257,8 @@ private slots:
                 paths << s.path("in/" + name);
                 continue;
             }
-            paths << s.picture(name, format, name == "icon.ico" ? 64 : 320, name == "icon.ico" ? 64 : 200);
+            paths << s.picture(name, format, name == "icon.ico" ? 64 : 320,
+                               name == "icon.ico" ? 64 : 200);
         }
         AddExif(s.path("in/photo.jpg"), "Cam 1", "2021:05:04 13:02:03");
         QDir().mkpath(s.path("window"));
@@ -267,7 +273,8 @@ private slots:
         // writes nothing under that name, and so does the companion.
         QVERIFY2(r.exit == 1, r.err.constData());
         QCOMPARE(r.err.count('\n'), 1);
-        QVERIFY(r.err.startsWith("velloran-stamp: " + QFile::encodeName(s.path("in/other.pic")) + ": "));
+        QVERIFY(r.err.startsWith("velloran-stamp: " + QFile::encodeName(s.path("in/other.pic")) +
+                                 ": "));
         const auto window = FolderBytes(QFile::encodeName(s.path("window")));
         const auto companion = FolderBytes(QFile::encodeName(s.path("out")));
         QCOMPARE(companion.size(), window.size());
@@ -309,7 +316,7 @@ private slots:
     void oddNamesThroughNulSeparatedInput() {
         Scene s;
         const QList<QByteArray> names = {"two words.jpg", "new\nline.jpg", "-dash.jpg",
-                                         "caf\xe9.jpg", "\xff\xfe.jpg", "tab\there.png"};
+                                         "caf\xe9.jpg",   "\xff\xfe.jpg",  "tab\there.png"};
         const QByteArray image = ReadFile(s.picture("seed.jpg"));
         const QByteArray png = ReadFile(s.picture("seed.png", "PNG"));
         QByteArray input;
@@ -323,7 +330,8 @@ private slots:
             input += path + '\0';
         }
         ::mkdir(s.bytes("out\xff").constData(), 0755);
-        const Result r = s.runRaw({"-Q", "-0", "--json", "-m", "name", "-o", "out\xff", "-"}, input);
+        const Result r =
+            s.runRaw({"-Q", "-0", "--json", "-m", "name", "-o", "out\xff", "-"}, input);
         QCOMPARE(r.exit, 0);
         const auto written = FolderBytes(s.bytes("out\xff"));
         QCOMPARE(written.size(), size_t(names.size()));
@@ -366,8 +374,10 @@ private slots:
         for (const QJsonObject& line : r.lines) {
             status[QFileInfo(line["source"].toString()).fileName()] = line["status"].toString();
         }
-        QCOMPARE(status, (QMap<QString, QString>{
-                             {"p0.jpg", "skipped"}, {"p1.jpg", "ok"}, {"p2.jpg", "skipped"}, {"p3.jpg", "ok"}}));
+        QCOMPARE(
+            status,
+            (QMap<QString, QString>{
+                {"p0.jpg", "skipped"}, {"p1.jpg", "ok"}, {"p2.jpg", "skipped"}, {"p3.jpg", "ok"}}));
         struct stat after {};
         ::stat(QFile::encodeName(s.path("out/p0.jpg")).constData(), &after);
         QCOMPARE(after.st_ino, before.st_ino);
@@ -473,7 +483,8 @@ private slots:
         const QByteArray original = ReadFile(s.path("in/a.jpg"));
         const Result refused = s.run({"-Q", "-o", "in", "in/a.jpg", "in/b.jpg"});
         QCOMPARE(refused.exit, 2);
-        QVERIFY(refused.err.contains("velloran-stamp: in/a.jpg: the copy would replace the original"));
+        QVERIFY(
+            refused.err.contains("velloran-stamp: in/a.jpg: the copy would replace the original"));
         QCOMPARE(ReadFile(s.path("in/a.jpg")), original);
         QCOMPARE(Names(s.path("in")), (QStringList{"a.jpg", "b.jpg"}));
         // A link to the source folder is the source folder.
@@ -490,20 +501,29 @@ private slots:
     void usageErrorsWriteNothing_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QByteArray>("message");
-        QTest::newRow("unknown option") << QStringList{"--frobnicate", "in"} << QByteArray("unknown option '--frobnicate'");
+        QTest::newRow("unknown option")
+            << QStringList{"--frobnicate", "in"} << QByteArray("unknown option '--frobnicate'");
         QTest::newRow("no sources") << QStringList{"-o", "out"} << QByteArray("no pictures named");
-        QTest::newRow("missing output folder") << QStringList{"-o", "nowhere", "in"}
-                                               << QByteArray("velloran-stamp: nowhere: the output folder does not exist");
-        QTest::newRow("jobs zero") << QStringList{"-j", "0", "-o", "out", "in"} << QByteArray("--jobs");
-        QTest::newRow("shard") << QStringList{"--shard", "4/3", "-o", "out", "in"} << QByteArray("--shard");
+        QTest::newRow("missing output folder")
+            << QStringList{"-o", "nowhere", "in"}
+            << QByteArray("velloran-stamp: nowhere: the output folder does not exist");
+        QTest::newRow("jobs zero")
+            << QStringList{"-j", "0", "-o", "out", "in"} << QByteArray("--jobs");
+        QTest::newRow("shard") << QStringList{"--shard", "4/3", "-o", "out", "in"}
+                               << QByteArray("--shard");
         QTest::newRow("ext") << QStringList{"--ext", "", "-o", "out", "in"} << QByteArray("--ext");
         QTest::newRow("template") << QStringList{"--template", "{nam}", "-o", "out", "in"}
                                   << QByteArray("unknown placeholder {nam}");
-        QTest::newRow("mode") << QStringList{"-m", "clock", "-o", "out", "in"} << QByteArray("--mode");
-        QTest::newRow("quality") << QStringList{"-q", "0", "-o", "out", "in"} << QByteArray("--quality");
-        QTest::newRow("colour") << QStringList{"-c", "nocolour", "-o", "out", "in"} << QByteArray("--color");
-        QTest::newRow("font") << QStringList{"-f", "Arial,huge", "-o", "out", "in"} << QByteArray("--font");
-        QTest::newRow("position") << QStringList{"-p", "top", "-o", "out", "in"} << QByteArray("--position");
+        QTest::newRow("mode") << QStringList{"-m", "clock", "-o", "out", "in"}
+                              << QByteArray("--mode");
+        QTest::newRow("quality") << QStringList{"-q", "0", "-o", "out", "in"}
+                                 << QByteArray("--quality");
+        QTest::newRow("colour") << QStringList{"-c", "nocolour", "-o", "out", "in"}
+                                << QByteArray("--color");
+        QTest::newRow("font") << QStringList{"-f", "Arial,huge", "-o", "out", "in"}
+                              << QByteArray("--font");
+        QTest::newRow("position") << QStringList{"-p", "top", "-o", "out", "in"}
+                                  << QByteArray("--position");
     }
     void usageErrorsWriteNothing() {
         QFETCH(QStringList, arguments);
@@ -521,11 +541,27 @@ private slots:
         Scene s;
         const Result help = s.run({"--help"});
         QCOMPARE(help.exit, 0);
-        for (const char* option : {"--null", "--ext", "--output", "--mode", "--text", "--template",
-                                   "--position", "--font", "--color", "--quality", "--no-settings",
-                                   "--print-settings", "--jobs", "--shard", "--skip-existing",
-                                   "--dry-run", "--json", "--quiet", "--replace-originals",
-                                   "--help", "--version"}) {
+        for (const char* option : {"--null",
+                                   "--ext",
+                                   "--output",
+                                   "--mode",
+                                   "--text",
+                                   "--template",
+                                   "--position",
+                                   "--font",
+                                   "--color",
+                                   "--quality",
+                                   "--no-settings",
+                                   "--print-settings",
+                                   "--jobs",
+                                   "--shard",
+                                   "--skip-existing",
+                                   "--dry-run",
+                                   "--json",
+                                   "--quiet",
+                                   "--replace-originals",
+                                   "--help",
+                                   "--version"}) {
             QVERIFY2(help.out.contains(QByteArray(option) + ' '), option);
         }
         const Result version = s.run({"--version"});
@@ -563,9 +599,10 @@ private slots:
         QCOMPARE(r.exit, 0);
         // The window's scan order: the folder's files by name without regard to case,
         // then its subfolders'; only the extension asked for.
-        QCOMPARE(r.out, QByteArray("in/a.jpg -> " + QFile::encodeName(s.path("out/a.jpg")) + "\n" +
-                                   "in/B.JPG -> " + QFile::encodeName(s.path("out/B.JPG")) + "\n" +
-                                   "in/sub/c.jpg -> " + QFile::encodeName(s.path("out/c.jpg")) + "\n"));
+        QCOMPARE(r.out,
+                 QByteArray("in/a.jpg -> " + QFile::encodeName(s.path("out/a.jpg")) + "\n" +
+                            "in/B.JPG -> " + QFile::encodeName(s.path("out/B.JPG")) + "\n" +
+                            "in/sub/c.jpg -> " + QFile::encodeName(s.path("out/c.jpg")) + "\n"));
         QCOMPARE(Names(s.path("out")), QStringList());
         QCOMPARE(s.run({"-n", "--json", "--ext", "*", "-o", "out", "in"}).lines.size(), 4);
         QCOMPARE(s.run({"-n", "--json", "--ext", "png", "-o", "out", "in"}).lines.size(), 1);
@@ -581,8 +618,9 @@ private slots:
         QProcess bash;
         bash.setProcessEnvironment(s.environment());
         bash.setWorkingDirectory(s.path(""));
-        bash.start("bash", {"-c", "\"$0\" -Q -j 1 --json -o out in | true; echo ${PIPESTATUS[0]}; "
-                                  "\"$0\" --version >/dev/full; echo $?",
+        bash.start("bash", {"-c",
+                            "\"$0\" -Q -j 1 --json -o out in | true; echo ${PIPESTATUS[0]}; "
+                            "\"$0\" --version >/dev/full; echo $?",
                             VELLORAN_STAMP_PATH});
         QVERIFY(bash.waitForFinished(120000));
         QCOMPARE(bash.readAllStandardOutput(), QByteArray("1\n1\n"));
@@ -616,7 +654,8 @@ private slots:
         for (int i = 0; i < 3; ++i) {
             s.picture(QString("t%1.jpg").arg(i));
         }
-        const QString command = QString("cd '%1' && '%2' -o out in").arg(s.path(""), VELLORAN_STAMP_PATH);
+        const QString command =
+            QString("cd '%1' && '%2' -o out in").arg(s.path(""), VELLORAN_STAMP_PATH);
         QProcess script;
         script.setProcessEnvironment(s.environment());
         script.start("script", {"-q", "-e", "-c", command, "/dev/null"});

@@ -35,7 +35,7 @@ CommandLine Parse(const QStringList& words) {
 QString OverrideError(const QStringList& words) {
     TestEnvironment t;
     try {
-        StampChoices choices = BuiltinChoices(t.env, 9);
+        StampChoices choices = BuiltinChoices(t.env);
         ApplyOverrides(choices, Parse(words), t.env);
     } catch (const UsageError& e) {
         return e.message();
@@ -65,8 +65,8 @@ private slots:
                                              {"FontUnderline", "True"},
                                              {"Slider1", "40"},
                                              {"Output Folder", "/srv/out"}};
-        QTest::newRow("lower-case flag, half sizes") << Settings{
-            {"FontBold", "true"}, {"FontSize", "11.5"}, {"Slider1", "60.5"}};
+        QTest::newRow("lower-case flag, half sizes")
+            << Settings{{"FontBold", "true"}, {"FontSize", "11.5"}, {"Slider1", "60.5"}};
         QTest::newRow("unknown position and mode")
             << Settings{{"Position", "upper-left"}, {"Combo1", "Stamp nothing"}};
         QTest::newRow("colour not a number") << Settings{{"Font Color", "red"}};
@@ -122,10 +122,10 @@ private slots:
         QTest::newRow("quality 0") << QStringList{"-q", "0"} << "1 to 100";
         QTest::newRow("quality 101") << QStringList{"-q", "101"} << "1 to 100";
         QTest::newRow("quality text") << QStringList{"-q", "high"} << "1 to 100";
-        QTest::newRow("text and template") << QStringList{"-t", "a", "--template", "b"}
-                                           << "cannot be used together";
-        QTest::newRow("text with name mode") << QStringList{"-m", "name", "-t", "a"}
-                                             << "--text needs --mode text";
+        QTest::newRow("text and template")
+            << QStringList{"-t", "a", "--template", "b"} << "cannot be used together";
+        QTest::newRow("text with name mode")
+            << QStringList{"-m", "name", "-t", "a"} << "--text needs --mode text";
         QTest::newRow("empty output") << QStringList{"-o", ""} << "folder name is empty";
     }
     void optionValuesAndTheirErrors() {
@@ -141,7 +141,7 @@ private slots:
 
     void overridesLandInTheChoices() {
         TestEnvironment t;
-        StampChoices c = BuiltinChoices(t.env, 9);
+        StampChoices c = BuiltinChoices(t.env);
         ApplyOverrides(c,
                        Parse({"-t", "one\ntwo", "-p", "center", "-f", "Liberation Mono,30,bold",
                               "-c", "#102030", "-q", "7", "-o", "/x"}),
@@ -161,11 +161,13 @@ private slots:
     void commandLineErrors_data() {
         QTest::addColumn<QStringList>("words");
         QTest::addColumn<QString>("error");
-        QTest::newRow("unknown long") << QStringList{"--colourful"} << "unknown option '--colourful'";
+        QTest::newRow("unknown long")
+            << QStringList{"--colourful"} << "unknown option '--colourful'";
         QTest::newRow("unknown short") << QStringList{"-x"} << "unknown option '-x'";
-        QTest::newRow("argument to a flag") << QStringList{"--json=yes"} << "unknown option '--json'";
-        QTest::newRow("missing long argument") << QStringList{"a.jpg", "--output"}
-                                               << "option '--output' needs an argument";
+        QTest::newRow("argument to a flag")
+            << QStringList{"--json=yes"} << "unknown option '--json'";
+        QTest::newRow("missing long argument")
+            << QStringList{"a.jpg", "--output"} << "option '--output' needs an argument";
         QTest::newRow("missing short argument") << QStringList{"-q"} << "option '-q' needs";
     }
     void commandLineErrors() {
@@ -196,17 +198,28 @@ private slots:
         QTest::addColumn<QString>("expected");  // "!" + part of the error for a refusal
         QTest::newRow("file parts") << "{name}|{stem}|{ext}|{folder}|{path}"
                                     << "a.b.JPG|a.b|JPG|/p/q|/p/q/a.b.JPG";
-        QTest::newRow("position and run time") << "#{n} {date} {time}" << "#7 12/6/2026 3:04:05 PM";
-        QTest::newRow("braces") << "{{name}} }}{{" << "{name} }{";
-        QTest::newRow("taken default") << "{taken}" << "5/4/2021 1:02:03 PM";
-        QTest::newRow("taken format") << "{taken:yyyy-MM-dd HH.mm}" << "2021-05-04 13.02";
-        QTest::newRow("exif tag") << "{exif:Model}/{exif:Nothing}" << "Cam 5/";
-        QTest::newRow("unknown") << "{size}" << "!unknown placeholder {size}";
-        QTest::newRow("case matters") << "{Name}" << "!unknown placeholder {Name}";
-        QTest::newRow("open brace") << "a {name" << "!without its \"}\"";
-        QTest::newRow("close brace") << "a } b" << "!without its \"{\"";
-        QTest::newRow("empty exif") << "{exif:}" << "!needs a tag name";
-        QTest::newRow("empty taken format") << "{taken:}" << "!needs a format";
+        QTest::newRow("position and run time") << "#{n} {date} {time}"
+                                               << "#7 12/6/2026 3:04:05 PM";
+        QTest::newRow("braces") << "{{name}} }}{{"
+                                << "{name} }{";
+        QTest::newRow("taken default") << "{taken}"
+                                       << "5/4/2021 1:02:03 PM";
+        QTest::newRow("taken format") << "{taken:yyyy-MM-dd HH.mm}"
+                                      << "2021-05-04 13.02";
+        QTest::newRow("exif tag") << "{exif:Model}/{exif:Nothing}"
+                                  << "Cam 5/";
+        QTest::newRow("unknown") << "{size}"
+                                 << "!unknown placeholder {size}";
+        QTest::newRow("case matters") << "{Name}"
+                                      << "!unknown placeholder {Name}";
+        QTest::newRow("open brace") << "a {name"
+                                    << "!without its \"}\"";
+        QTest::newRow("close brace") << "a } b"
+                                     << "!without its \"{\"";
+        QTest::newRow("empty exif") << "{exif:}"
+                                    << "!needs a tag name";
+        QTest::newRow("empty taken format") << "{taken:}"
+                                            << "!needs a format";
     }
     void templates() {
         QFETCH(QString, text);
@@ -219,7 +232,9 @@ private slots:
             s.date = "12/6/2026";
             s.time = "3:04:05 PM";
             s.taken = [] { return QDateTime(QDate(2021, 5, 4), QTime(13, 2, 3)); };
-            s.exif = [](const QString& tag) { return tag == "Model" ? QString("Cam 5") : QString(); };
+            s.exif = [](const QString& tag) {
+                return tag == "Model" ? QString("Cam 5") : QString();
+            };
             s.dateTimeText = [](const QDateTime& when) {
                 return QLocale(QLocale::English, QLocale::UnitedStates)
                     .toString(when, QStringLiteral("M/d/yyyy h:mm:ss AP"));
@@ -282,14 +297,17 @@ private slots:
         QTest::addColumn<QByteArray>("json");
         QTest::newRow("plain") << QByteArray("/a b/c.jpg") << QByteArray("\"/a b/c.jpg\"");
         QTest::newRow("quote, backslash, controls")
-            << QByteArray("a\"\\\n\r\t\x01\x7f") << QByteArray("\"a\\\"\\\\\\n\\r\\t\\u0001\\u007f\"");
+            << QByteArray("a\"\\\n\r\t\x01\x7f")
+            << QByteArray("\"a\\\"\\\\\\n\\r\\t\\u0001\\u007f\"");
         QTest::newRow("utf-8 stays") << QByteArray("\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80")
                                      << QByteArray("\"\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\"");
-        QTest::newRow("stray bytes") << QByteArray("a\xff\xfe.jpg") << QByteArray("\"a\\udcff\\udcfe.jpg\"");
+        QTest::newRow("stray bytes")
+            << QByteArray("a\xff\xfe.jpg") << QByteArray("\"a\\udcff\\udcfe.jpg\"");
         QTest::newRow("cut sequence") << QByteArray("\xc3") << QByteArray("\"\\udcc3\"");
-        QTest::newRow("overlong slash") << QByteArray("\xc0\xaf") << QByteArray("\"\\udcc0\\udcaf\"");
-        QTest::newRow("encoded surrogate") << QByteArray("\xed\xa0\x80")
-                                           << QByteArray("\"\\udced\\udca0\\udc80\"");
+        QTest::newRow("overlong slash")
+            << QByteArray("\xc0\xaf") << QByteArray("\"\\udcc0\\udcaf\"");
+        QTest::newRow("encoded surrogate")
+            << QByteArray("\xed\xa0\x80") << QByteArray("\"\\udced\\udca0\\udc80\"");
     }
     void jsonStrings() {
         QFETCH(QByteArray, bytes);
@@ -298,7 +316,8 @@ private slots:
     }
 
     void jsonLineIsOneObject() {
-        SourceReport r{"a\xff.jpg", "/o/a\xff.jpg", "error", QString("Damaged"), "x\r\ny", 12, false};
+        SourceReport r{"a\xff.jpg", "/o/a\xff.jpg", "error", QString("Damaged"), "x\r\ny",
+                       12,          false};
         const QByteArray line = JsonLine(r);
         QVERIFY(line.endsWith("}\n"));
         QCOMPARE(line.count('\n'), 1);

@@ -80,34 +80,76 @@ CommandLine ParseCommandLine(int argc, char* argv[]) {
             break;
         }
         switch (c) {
-        case '0': line.nulSeparated = true; break;
-        case kExt: line.extension = Text(optarg); break;
-        case 'o': line.output = QByteArray(optarg); break;
-        case 'm': line.mode = Text(optarg); break;
-        case 't': line.text = Text(optarg); break;
-        case kTemplate: line.templateText = Text(optarg); break;
-        case 'p': line.position = Text(optarg); break;
-        case 'f': line.font = Text(optarg); break;
-        case 'c': line.color = Text(optarg); break;
-        case 'q': line.quality = Text(optarg); break;
-        case kNoSettings: line.noSettings = true; break;
-        case kPrintSettings: line.printSettings = true; break;
-        case 'j': line.jobs = Text(optarg); break;
-        case kShard: line.shard = Text(optarg); break;
-        case kSkipExisting: line.skipExisting = true; break;
-        case 'n': line.dryRun = true; break;
-        case kJson: line.json = true; break;
-        case 'Q': line.quiet = true; break;
-        case kReplaceOriginals: line.replaceOriginals = true; break;
-        case kHelp: line.help = true; break;
-        case kVersion: line.version = true; break;
-        case ':':
-            throw UsageError(QStringLiteral("option '%1' needs an argument")
-                                 .arg(OffendingOption(argc, argv, optopt)));
-        default:
-            // '?': an unknown option, or a long one given an argument it does not take.
-            throw UsageError(QStringLiteral("unknown option '%1'")
-                                 .arg(OffendingOption(argc, argv, optopt)));
+            case '0':
+                line.nulSeparated = true;
+                break;
+            case kExt:
+                line.extension = Text(optarg);
+                break;
+            case 'o':
+                line.output = QByteArray(optarg);
+                break;
+            case 'm':
+                line.mode = Text(optarg);
+                break;
+            case 't':
+                line.text = Text(optarg);
+                break;
+            case kTemplate:
+                line.templateText = Text(optarg);
+                break;
+            case 'p':
+                line.position = Text(optarg);
+                break;
+            case 'f':
+                line.font = Text(optarg);
+                break;
+            case 'c':
+                line.color = Text(optarg);
+                break;
+            case 'q':
+                line.quality = Text(optarg);
+                break;
+            case kNoSettings:
+                line.noSettings = true;
+                break;
+            case kPrintSettings:
+                line.printSettings = true;
+                break;
+            case 'j':
+                line.jobs = Text(optarg);
+                break;
+            case kShard:
+                line.shard = Text(optarg);
+                break;
+            case kSkipExisting:
+                line.skipExisting = true;
+                break;
+            case 'n':
+                line.dryRun = true;
+                break;
+            case kJson:
+                line.json = true;
+                break;
+            case 'Q':
+                line.quiet = true;
+                break;
+            case kReplaceOriginals:
+                line.replaceOriginals = true;
+                break;
+            case kHelp:
+                line.help = true;
+                break;
+            case kVersion:
+                line.version = true;
+                break;
+            case ':':
+                throw UsageError(QStringLiteral("option '%1' needs an argument")
+                                     .arg(OffendingOption(argc, argv, optopt)));
+            default:
+                // '?': an unknown option, or a long one given an argument it does not take.
+                throw UsageError(
+                    QStringLiteral("unknown option '%1'").arg(OffendingOption(argc, argv, optopt)));
         }
     }
     for (int i = optind; i < argc; ++i) {
@@ -124,19 +166,25 @@ const char* HelpText() {
            "them. A FOLDER is scanned with its subfolders; - reads paths from standard input.\n"
            "\n"
            "Sources:\n"
-           "  -0, --null                 paths on standard input are NUL-separated, not one per line\n"
-           "      --ext EXT              extension a folder scan takes (default jpg; '*' for every file)\n"
+           "  -0, --null                 paths on standard input are NUL-separated, not one per "
+           "line\n"
+           "      --ext EXT              extension a folder scan takes (default jpg; '*' for every "
+           "file)\n"
            "Settings:\n"
            "  -o, --output DIR           output folder\n"
            "  -m, --mode MODE            text, time, date, datetime, name, stem or path\n"
            "  -t, --text TEXT            the stamp text, taken literally (newlines start lines)\n"
-           "      --template TEXT        the stamp text with placeholders such as {stem} or {taken}\n"
-           "  -p, --position POS         upper-left, upper-right, lower-left, lower-right, center-top,\n"
+           "      --template TEXT        the stamp text with placeholders such as {stem} or "
+           "{taken}\n"
+           "  -p, --position POS         upper-left, upper-right, lower-left, lower-right, "
+           "center-top,\n"
            "                             center-left, center-right, center-bottom or center\n"
-           "  -f, --font SPEC            \"Family[,size][,bold][,italic][,strikeout][,underline]\"\n"
+           "  -f, --font SPEC            "
+           "\"Family[,size][,bold][,italic][,strikeout][,underline]\"\n"
            "  -c, --color COLOR          text colour: #RRGGBB or a colour name\n"
            "  -q, --quality N            JPEG quality, 1 to 100\n"
-           "      --no-settings          start from the built-in defaults, not the stored settings\n"
+           "      --no-settings          start from the built-in defaults, not the stored "
+           "settings\n"
            "      --print-settings       print the settings a run would use and exit\n"
            "Running:\n"
            "  -j, --jobs N               stamp N pictures at a time (default: one per core)\n"

@@ -10,9 +10,9 @@
 struct SourceReport {
     QByteArray source;  // a path in its own bytes
     QByteArray output;
-    QString status;     // "ok", "error" or "skipped"
+    QString status;  // "ok", "error" or "skipped"
     std::optional<QString> error;
-    QString text;       // the stamp text for this source
+    QString text;  // the stamp text for this source
     qint64 ms = 0;
     bool dryRun = false;
 };

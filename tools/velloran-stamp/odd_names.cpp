@@ -39,7 +39,8 @@ OddNames::~OddNames() {
 
 QString OddNames::Link(const QByteArray& target, const QString& name) {
     const QString link = workFolder_ + QLatin1Char('/') + name;
-    if (::symlink(target.constData(), QFile::encodeName(link).constData()) != 0 && errno != EEXIST) {
+    if (::symlink(target.constData(), QFile::encodeName(link).constData()) != 0 &&
+        errno != EEXIST) {
         Fail("cannot make a link in the work folder", errno);
     }
     return link;

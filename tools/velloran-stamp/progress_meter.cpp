@@ -10,7 +10,7 @@ constexpr qint64 kRedrawIntervalMs = 100;
 constexpr int kBarWidth = 24;
 
 int TerminalColumns(std::FILE* stream) {
-    winsize size {};
+    winsize size{};
     if (::ioctl(fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
         return size.ws_col;
     }
@@ -40,8 +40,10 @@ QString ProgressMeter::Line(int done, int total, qint64 elapsedMs, const QString
     const int filled = total > 0 ? static_cast<int>(qint64(done) * kBarWidth / total) : 0;
     QString line = QLatin1Char('[') + QString(filled, QLatin1Char('#')) +
                    QString(kBarWidth - filled, QLatin1Char('.')) + QStringLiteral("] ") +
-                   QStringLiteral("%1/%2 %3%").arg(done).arg(total).arg(
-                       total > 0 ? qint64(done) * 100 / total : 0);
+                   QStringLiteral("%1/%2 %3%")
+                       .arg(done)
+                       .arg(total)
+                       .arg(total > 0 ? qint64(done) * 100 / total : 0);
     if (done > 0 && done < total) {
         const qint64 leftMs = elapsedMs * (total - done) / done;
         line += QStringLiteral(" %1 left").arg(Duration((leftMs + 999) / 1000));

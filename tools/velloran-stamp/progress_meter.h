@@ -21,8 +21,7 @@ public:
     bool active() const { return active_; }
 
     // The line for a terminal `columns` wide (exposed for tests).
-    static QString Line(int done, int total, qint64 elapsedMs, const QString& current,
-                        int columns);
+    static QString Line(int done, int total, qint64 elapsedMs, const QString& current, int columns);
 
 private:
     std::FILE* stream_;

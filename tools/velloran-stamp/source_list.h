@@ -17,8 +17,8 @@ struct Source {
 
 // Scans a folder and its subfolders the way the window's "Add All File(s) In Folder"
 // does, for files matching "*." + extension; returns their paths in the window's order.
-using FolderScan = std::function<std::vector<QByteArray>(const QByteArray& folder,
-                                                         const QString& extension)>;
+using FolderScan =
+    std::function<std::vector<QByteArray>(const QByteArray& folder, const QString& extension)>;
 
 // The sources of the operands in order: a folder is scanned, "-" stands for the paths
 // read from `input` (one per line, or NUL-separated with `nulSeparated`; empty entries

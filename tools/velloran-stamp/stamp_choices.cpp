@@ -31,13 +31,18 @@ constexpr double kLargestFontSize = 2048;
 // file-name modes show "Filename" until a source is stamped.
 QString ModeText(int mode, const Environment& env) {
     switch (mode) {
-    case 1: return TimeText(env.now(), env.locale);
-    case 2: return DateText(env.now(), env.locale);
-    case 3: return DateTimeText(env.now(), env.locale);
-    case 4:
-    case 5:
-    case 6: return QStringLiteral("Filename");
-    default: return QString::fromLatin1(kPlaceholderText);
+        case 1:
+            return TimeText(env.now(), env.locale);
+        case 2:
+            return DateText(env.now(), env.locale);
+        case 3:
+            return DateTimeText(env.now(), env.locale);
+        case 4:
+        case 5:
+        case 6:
+            return QStringLiteral("Filename");
+        default:
+            return QString::fromLatin1(kPlaceholderText);
     }
 }
 
@@ -58,7 +63,7 @@ QString DesktopDefault(const Environment& env) {
 }  // namespace
 
 QStringList ModeWords() {
-    return {QStringLiteral("text"), QStringLiteral("time"), QStringLiteral("date"),
+    return {QStringLiteral("text"),     QStringLiteral("time"), QStringLiteral("date"),
             QStringLiteral("datetime"), QStringLiteral("name"), QStringLiteral("stem"),
             QStringLiteral("path")};
 }
@@ -71,7 +76,7 @@ QStringList PositionWords() {
     return words;
 }
 
-StampChoices BuiltinChoices(const Environment& env, double designFontSize) {
+StampChoices BuiltinChoices(const Environment& env) {
     StampChoices choices;
     choices.mode = 0;
     choices.text = QString::fromLatin1(kPlaceholderText);
@@ -82,7 +87,6 @@ StampChoices BuiltinChoices(const Environment& env, double designFontSize) {
     choices.color = kWhite;
     choices.quality = 85;
     choices.outputFolder = QFile::encodeName(DesktopDefault(env));
-    Q_UNUSED(designFontSize);
     return choices;
 }
 
@@ -182,9 +186,10 @@ void ApplyFontSpec(StampChoices& choices, const QString& spec) {
         const double size = word.toDouble(&isNumber);
         if (isNumber) {
             if (!(size > 0) || size > kLargestFontSize) {
-                throw UsageError(QStringLiteral("--font %1: the size must be above 0 and at most %2")
-                                     .arg(Quoted(spec))
-                                     .arg(kLargestFontSize));
+                throw UsageError(
+                    QStringLiteral("--font %1: the size must be above 0 and at most %2")
+                        .arg(Quoted(spec))
+                        .arg(kLargestFontSize));
             }
             font.fontSize = size;
         } else if (word == QLatin1String("bold")) {
@@ -235,9 +240,9 @@ namespace {
 int WordIndex(const QStringList& words, const QString& word, const char* option) {
     const qsizetype index = words.indexOf(word.trimmed().toLower());
     if (index < 0) {
-        throw UsageError(QStringLiteral("%1 %2: choose one of %3")
-                             .arg(QString::fromLatin1(option), Quoted(word),
-                                  words.join(QStringLiteral(", "))));
+        throw UsageError(
+            QStringLiteral("%1 %2: choose one of %3")
+                .arg(QString::fromLatin1(option), Quoted(word), words.join(QStringLiteral(", "))));
     }
     return static_cast<int>(index);
 }
@@ -264,16 +269,16 @@ void ApplyOverrides(StampChoices& choices, const CommandLine& line, const Enviro
     }
     if (ownText) {
         if (choices.mode != 0) {
-            throw UsageError(QStringLiteral("%1 needs --mode text")
-                                 .arg(line.text ? QStringLiteral("--text")
-                                                : QStringLiteral("--template")));
+            throw UsageError(
+                QStringLiteral("%1 needs --mode text")
+                    .arg(line.text ? QStringLiteral("--text") : QStringLiteral("--template")));
         }
         choices.text = BoxLines(line.text ? *line.text : *line.templateText);
         choices.isTemplate = line.templateText.has_value();
     }
     if (line.position) {
-        choices.position = StampPositionTexts().at(WordIndex(PositionWords(), *line.position,
-                                                             "--position"));
+        choices.position =
+            StampPositionTexts().at(WordIndex(PositionWords(), *line.position, "--position"));
     }
     if (line.font) {
         ApplyFontSpec(choices, *line.font);
@@ -285,8 +290,8 @@ void ApplyOverrides(StampChoices& choices, const CommandLine& line, const Enviro
         bool ok = false;
         const int quality = line.quality->trimmed().toInt(&ok);
         if (!ok || quality < 1 || quality > 100) {
-            throw UsageError(
-                QStringLiteral("--quality %1: a whole number from 1 to 100").arg(Quoted(*line.quality)));
+            throw UsageError(QStringLiteral("--quality %1: a whole number from 1 to 100")
+                                 .arg(Quoted(*line.quality)));
         }
         choices.quality = quality;
     }
@@ -308,9 +313,9 @@ QString SettingsText(const StampChoices& choices) {
     QString lines;
     lines += QStringLiteral("output: %1\n").arg(QFile::decodeName(choices.outputFolder));
     lines += QStringLiteral("mode: %1\n").arg(ModeWords().at(choices.mode));
-    lines += QStringLiteral("%1: %2\n")
-                 .arg(choices.isTemplate ? QStringLiteral("template") : QStringLiteral("text"),
-                      text);
+    lines +=
+        QStringLiteral("%1: %2\n")
+            .arg(choices.isTemplate ? QStringLiteral("template") : QStringLiteral("text"), text);
     lines += QStringLiteral("position: %1\n")
                  .arg(position < 0 ? QStringLiteral("none") : PositionWords().at(position));
     lines += QStringLiteral("font: %1\n").arg(FontSpec(choices));

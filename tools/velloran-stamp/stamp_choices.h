@@ -45,7 +45,7 @@ using SettingsWarnings = QStringList;
 StampChoices StoredChoices(const SettingsStore& store, const Environment& env,
                            double designFontSize, SettingsWarnings* warnings);
 // The choices of a first start, with an empty store.
-StampChoices BuiltinChoices(const Environment& env, double designFontSize);
+StampChoices BuiltinChoices(const Environment& env);
 
 // Applies the command line's settings options (-o -m -t --template -p -f -c -q). Throws
 // UsageError for a value it cannot take.

@@ -47,8 +47,9 @@ constexpr int kExitInterrupted = 130;
 constexpr int kMostJobs = 256;
 
 void PrintError(const QByteArray& subject, const QString& message) {
-    const QByteArray line = "velloran-stamp: " + (subject.isEmpty() ? QByteArray() : subject + ": ") +
-                            message.toUtf8() + "\n";
+    const QByteArray line =
+        "velloran-stamp: " + (subject.isEmpty() ? QByteArray() : subject + ": ") +
+        message.toUtf8() + "\n";
     std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
 }
 
@@ -70,8 +71,9 @@ int Jobs(const CommandLine& line) {
     bool ok = false;
     const int jobs = line.jobs->trimmed().toInt(&ok);
     if (!ok || jobs < 1 || jobs > kMostJobs) {
-        throw UsageError(
-            QStringLiteral("--jobs \"%1\": a whole number from 1 to %2").arg(*line.jobs).arg(kMostJobs));
+        throw UsageError(QStringLiteral("--jobs \"%1\": a whole number from 1 to %2")
+                             .arg(*line.jobs)
+                             .arg(kMostJobs));
     }
     return jobs;
 }
@@ -85,8 +87,8 @@ QString Extension(const CommandLine& line) {
         extension = extension.mid(1);
     }
     if (extension.isEmpty() || extension.contains(QLatin1Char('/'))) {
-        throw UsageError(QStringLiteral("--ext \"%1\": an extension such as jpg, or '*'")
-                             .arg(line.extension));
+        throw UsageError(
+            QStringLiteral("--ext \"%1\": an extension such as jpg, or '*'").arg(line.extension));
     }
     return extension;
 }
@@ -184,11 +186,10 @@ void QtMessage(QtMsgType type, const QMessageLogContext&, const QString& message
 
 // The run's private work folder inside the user's private temporary folder.
 QString MakeWorkFolder() {
-    QByteArray pattern =
-        QFile::encodeName(PrivateTempFolder() + QStringLiteral("/stamp-XXXXXX"));
+    QByteArray pattern = QFile::encodeName(PrivateTempFolder() + QStringLiteral("/stamp-XXXXXX"));
     if (::mkdtemp(pattern.data()) == nullptr) {
-        Raise(vberr::kPathFileAccess, QStringLiteral("cannot make a work folder in %1")
-                                          .arg(PrivateTempFolder()));
+        Raise(vberr::kPathFileAccess,
+              QStringLiteral("cannot make a work folder in %1").arg(PrivateTempFolder()));
     }
     return QFile::decodeName(pattern);
 }
@@ -205,7 +206,7 @@ int Run(const CommandLine& line) {
     SettingsWarnings warnings;
     StampChoices choices;
     if (line.noSettings) {
-        choices = BuiltinChoices(env, designFontSize);
+        choices = BuiltinChoices(env);
     } else {
         const SettingsStore store(env.settingsFile);
         choices = StoredChoices(store, env, designFontSize, &warnings);
@@ -221,7 +222,8 @@ int Run(const CommandLine& line) {
         return WriteOut(SettingsText(choices).toUtf8()) ? kExitOk : kExitFailed;
     }
     if (line.operands.empty()) {
-        throw UsageError(QStringLiteral("no pictures named (FILE, FOLDER or - for standard input)"));
+        throw UsageError(
+            QStringLiteral("no pictures named (FILE, FOLDER or - for standard input)"));
     }
     if (choices.outputFolder.isEmpty()) {
         throw UsageError(QStringLiteral("no output folder: name one with --output"));
@@ -233,11 +235,11 @@ int Run(const CommandLine& line) {
     QByteArray outputFolder = AbsolutePath(choices.outputFolder);
 
     QStringList scanProblems;
-    const std::vector<Source> sources = CollectSources(
-        line.operands, line.nulSeparated, extension, stdin,
-        [&](const QByteArray& folder, const QString& ext) {
-            return ScanFolderLikeWindow(folder, ext, &scanProblems);
-        });
+    const std::vector<Source> sources =
+        CollectSources(line.operands, line.nulSeparated, extension, stdin,
+                       [&](const QByteArray& folder, const QString& ext) {
+                           return ScanFolderLikeWindow(folder, ext, &scanProblems);
+                       });
     for (const QString& problem : scanProblems) {
         PrintMessage(problem.simplified());
     }
@@ -272,7 +274,8 @@ int Run(const CommandLine& line) {
             continue;
         }
         item.skip = line.skipExisting && Exists(item.output);
-        if (!item.skip && !line.replaceOriginals && ReplacesOriginal(source.absolute, item.output)) {
+        if (!item.skip && !line.replaceOriginals &&
+            ReplacesOriginal(source.absolute, item.output)) {
             PrintError(source.given,
                        QStringLiteral("the copy would replace the original "
                                       "(choose another --output, or --replace-originals)"));

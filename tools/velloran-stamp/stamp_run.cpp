@@ -5,7 +5,6 @@
 #include "interruption.h"
 #include "odd_names.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QStringList>
@@ -40,10 +39,6 @@ QString FailureText(const QList<SourceStamper::Failure>& failures) {
     return texts.join(QStringLiteral("; "));
 }
 
-struct Worker {
-    std::unique_ptr<SourceStamper> stamper;
-};
-
 // Stamps one source; returns the error text, empty when the copy was written.
 QString StampOne(SourceStamper& stamper, OddNames& oddNames, const PlannedSource& item,
                  const QString& text, StampSettings settings, int listSize) {
@@ -53,7 +48,8 @@ QString StampOne(SourceStamper& stamper, OddNames& oddNames, const PlannedSource
     try {
         const QString source = oddNames.SourcePath(item.source.absolute, position);
         const bool standIn = OddNames::NeedsStandIn(outputName);
-        settings.outputFolder = standIn ? oddNames.StandInFolder(position) : oddNames.OutputFolder();
+        settings.outputFolder =
+            standIn ? oddNames.StandInFolder(position) : oddNames.OutputFolder();
         const QList<SourceStamper::Failure> failures = stamper.Stamp(source, settings, listSize);
         if (!failures.isEmpty()) {
             if (standIn) {

@@ -50,7 +50,8 @@ TextTemplate::TextTemplate(const QString& text) {
         const bool doubled = i + 1 < text.size() && text.at(i + 1) == c;
         if (c == QLatin1Char('}')) {
             if (!doubled) {
-                Refuse(text, QStringLiteral("a \"}\" without its \"{\" (write \"}}\" for a brace)"));
+                Refuse(text,
+                       QStringLiteral("a \"}\" without its \"{\" (write \"}}\" for a brace)"));
             }
             literal += c;
             ++i;
@@ -124,27 +125,46 @@ QString TextTemplate::Expand(const Source& source) const {
     };
     for (const Piece& piece : pieces_) {
         switch (piece.kind) {
-        case Kind::Literal: out += piece.text; break;
-        case Kind::Name: out += name; break;
-        case Kind::Stem: out += StripExtension(name); break;
-        case Kind::Ext: out += ExtensionOf(name); break;
-        case Kind::Path: out += source.path; break;
-        case Kind::Folder: out += FolderOf(source.path); break;
-        case Kind::Position: out += QString::number(source.position); break;
-        case Kind::Date: out += source.date; break;
-        case Kind::Time: out += source.time; break;
-        case Kind::Taken:
-            if (takenOnce().isValid()) {
-                out += piece.text.isEmpty()
-                           ? (source.dateTimeText ? source.dateTimeText(takenOnce()) : QString())
-                           : takenOnce().toString(piece.text);
-            }
-            break;
-        case Kind::Exif:
-            if (source.exif) {
-                out += source.exif(piece.text);
-            }
-            break;
+            case Kind::Literal:
+                out += piece.text;
+                break;
+            case Kind::Name:
+                out += name;
+                break;
+            case Kind::Stem:
+                out += StripExtension(name);
+                break;
+            case Kind::Ext:
+                out += ExtensionOf(name);
+                break;
+            case Kind::Path:
+                out += source.path;
+                break;
+            case Kind::Folder:
+                out += FolderOf(source.path);
+                break;
+            case Kind::Position:
+                out += QString::number(source.position);
+                break;
+            case Kind::Date:
+                out += source.date;
+                break;
+            case Kind::Time:
+                out += source.time;
+                break;
+            case Kind::Taken:
+                if (takenOnce().isValid()) {
+                    out +=
+                        piece.text.isEmpty()
+                            ? (source.dateTimeText ? source.dateTimeText(takenOnce()) : QString())
+                            : takenOnce().toString(piece.text);
+                }
+                break;
+            case Kind::Exif:
+                if (source.exif) {
+                    out += source.exif(piece.text);
+                }
+                break;
         }
     }
     return out;
