@@ -70,9 +70,11 @@ public:
     MemoryConverter(const MemoryConverter&) = delete;
     MemoryConverter& operator=(const MemoryConverter&) = delete;
 
-    // This process's own descriptor path: the child opens it while starting, so the
-    // descriptor need not be inherited.
-    QString Path() const { return QStringLiteral("/proc/%1/fd/%2").arg(::getpid()).arg(fd_); }
+    // The descriptor's path as the child sees it: the forked child still holds the
+    // descriptor when it starts the program, which is closed on exec only after that.
+    // Not /proc/<pid>: in a pid namespace whose /proc is the parent's, getpid() names
+    // another process there.
+    QString Path() const { return QStringLiteral("/proc/self/fd/%1").arg(fd_); }
 
 private:
     int fd_ = -1;
@@ -89,7 +91,8 @@ QString FormatName(const QString& extension) {
 // sometimes ("Unknown error" from its writer); a write failure on a file system with less
 // room left than the bitmap it was converting counts as a full disk too.
 bool IsDiskFull(const QString& why, const QString& bitmapPath) {
-    if (why.contains(SystemMessage(ENOSPC), Qt::CaseInsensitive) ||
+    if (why.contains(QLatin1String("the disk is full")) ||
+        why.contains(SystemMessage(ENOSPC), Qt::CaseInsensitive) ||
         why.contains(SystemMessage(EDQUOT), Qt::CaseInsensitive)) {
         return true;
     }
@@ -140,7 +143,7 @@ QString InputConversionCommand(const QString& tempFolder, const QString& source)
 }
 
 QString OutputConversionCommand(const QString& tempFolder, const QString& outputPath,
-                                const QString& extension) {
+                                const QString& extension, const QString& bitmapPath) {
     QString format;
     if (extension == QLatin1String("gif")) {
         format = QStringLiteral("gif  -dither -colors 256 ");
@@ -151,8 +154,11 @@ QString OutputConversionCommand(const QString& tempFolder, const QString& output
     } else if (extension == QLatin1String("ico")) {
         format = QStringLiteral("ico ");
     }
-    return Quoted(ConverterPath(tempFolder)) + QStringLiteral(" -out ") + format +
-           Quoted(outputPath);
+    const QString files = bitmapPath.isEmpty()
+                              ? Quoted(outputPath)
+                              : QStringLiteral("-o ") + Quoted(outputPath) +
+                                    QStringLiteral("  ") + Quoted(bitmapPath);
+    return Quoted(ConverterPath(tempFolder)) + QStringLiteral(" -out ") + format + files;
 }
 
 qint32 RunConverter(const QString& commandLine, const QString& tempFolder,

@@ -27,8 +27,11 @@ void PrepareConverter(const QByteArray& bytes, const QString& tempFolder);
 QString InputConversionCommand(const QString& tempFolder, const QString& source);
 // "<conv>" -out <format part>"<output>" with the format part chosen by the lower-cased
 // extension: "gif  -dither -colors 256 ", "png ", "tiff " (tif), "ico ", or nothing.
+// With a bitmap path, "<conv>" -out <format part>-o "<output>"  "<bitmap>": the run hands
+// both files over as descriptors, so the converter reopens no name another user could
+// have replaced.
 QString OutputConversionCommand(const QString& tempFolder, const QString& outputPath,
-                                const QString& extension);
+                                const QString& extension, const QString& bitmapPath = QString());
 // A path in double quotes. A double quote inside it is written as three, which the
 // command-line splitter reads back as one, so no file name can add arguments.
 QString Quoted(const QString& path);

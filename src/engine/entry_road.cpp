@@ -12,6 +12,7 @@
 #include "engine/photo_metadata.h"
 #include "engine/save_jpeg.h"
 #include "imageio/result_file.h"
+#include "util/descriptor_path.h"
 #include "util/error_trap.h"
 #include "util/file_ops.h"
 #include "util/paths.h"
@@ -90,10 +91,17 @@ void StampSourceSteps(ErrorTrap& trap, const EntryRoad& road, const QString& sou
     if (!trap.Do(182, [&] { PrepareConverter(bytes, tempFolder); })) {
         return;
     }
+    // The converter reads the bitmap and writes a new file beside it through descriptors
+    // this process opened, so no step reopens a name that another user could replace.
+    std::unique_ptr<ResultFile> converted;
     QString command;
-    trap.Do(184, [&] {
-        command = OutputConversionCommand(tempFolder, pending->temporaryPath(), extension);
-    });
+    if (!trap.Do(184, [&] {
+            converted = std::make_unique<ResultFile>(outputPath);
+            command = OutputConversionCommand(tempFolder, DescriptorPath(converted->descriptor()),
+                                              extension, DescriptorPath(pending->descriptor()));
+        })) {
+        return;
+    }
     if (extension == QLatin1String("png")) {
         trap.Do(194, [&] {
             const QString path = StampTmpPath(tempFolder);
@@ -106,13 +114,18 @@ void StampSourceSteps(ErrorTrap& trap, const EntryRoad& road, const QString& sou
         const qint32 code = RunConverter(command, tempFolder, road.progress, road.progress.Text(),
                                          road.progress.Value(), road.fileCount(), &why);
         if (code != 0) {
+            // The user knows the files by the output's name.
+            for (const int fd : {pending->descriptor(), converted->descriptor()}) {
+                why.replace(Quoted(DescriptorPath(fd)), Quoted(outputPath));
+            }
             RaiseOutputConversionFailure(code, why, pending->temporaryPath(), outputPath,
                                          extension);
         }
+        pending.reset();
         // The source's metadata goes into the converted file before it takes the output
         // name; the step never fails the entry.
-        KeepPhotoMetadata(source, pending->temporaryPath(), canvas.Image());
-        pending->Commit();
+        KeepPhotoMetadata(source, converted, canvas.Image());
+        converted->Commit();
     });
     trap.Do(208, [&] {
         const QString path = ConverterPath(tempFolder);

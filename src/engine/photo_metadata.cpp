@@ -4,7 +4,6 @@
 #include "engine/jpeg_metadata_salvage.h"
 #include "engine/save_jpeg.h"
 #include "imageio/result_file.h"
-#include "imageio/whole_file.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -19,6 +18,10 @@
 #include <string_view>
 
 #include <zlib.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -270,17 +273,23 @@ QByteArray WithMetadata(const QByteArray& file, const PhotoMetadata& metadata) {
 }
 
 // The bytes of a regular file; nothing for a link, a FIFO, a device, an unreadable file,
-// or one beyond what a picture file of this program can be.
+// or one beyond what a picture file of this program can be. The opened file itself is
+// judged, so nothing put under the name after a test is read.
 QByteArray ReadRegularFile(const QString& path) {
     constexpr qint64 kLargestFile = qint64(2) * 1024 * 1024 * 1024 - 1;
-    if (QFileInfo(path).isSymLink()) {
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
         return {};
     }
-    try {
-        return ReadWholeFile(path, kLargestFile);
-    } catch (const VbError&) {
+    QFile file;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kLargestFile ||
+        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         return {};
     }
+    return file.readAll();
 }
 
 }  // namespace
@@ -344,7 +353,8 @@ bool WritePhotoMetadata(const QString& path, const PhotoMetadata& metadata) {
         if (rewritten.isEmpty()) {
             return false;
         }
-        // Replaced whole or not at all; a failed write removes its temporary file.
+        // Created afresh beside the file and renamed onto it: never written through a
+        // link put under the name meanwhile.
         ResultFile file(path);
         if (file.write(rewritten) != rewritten.size()) {
             return false;
@@ -362,4 +372,25 @@ void KeepPhotoMetadata(const QString& sourcePath, const QString& writtenPath, co
 
 void PreparePhotoMetadata() {
     SetUpExiv2();
+}
+
+void KeepPhotoMetadata(const QString& sourcePath, std::unique_ptr<ResultFile>& written,
+                       const QImage& picture) {
+    try {
+        const PhotoMetadata metadata = ReadPhotoMetadata(sourcePath, picture);
+        if (metadata.isEmpty()) {
+            return;
+        }
+        SetUpExiv2();
+        const QByteArray rewritten = WithMetadata(written->ReadBack(), metadata);
+        if (rewritten.isEmpty()) {
+            return;
+        }
+        auto copy = std::make_unique<ResultFile>(written->path());
+        if (copy->write(rewritten) == rewritten.size()) {
+            copy->Finish();
+            written = std::move(copy);
+        }
+    } catch (...) {
+    }
 }

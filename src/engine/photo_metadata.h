@@ -5,6 +5,10 @@
 #include <QImage>
 #include <QString>
 
+#include <memory>
+
+class ResultFile;
+
 // What a photo carries besides its pixels (EXIF, XMP, IPTC, ICC profile), corrected for
 // a stamped copy and held as the byte blocks a file stores, so the JPEG encoder can
 // write them as markers and the other writers can hand them to exiv2.
@@ -26,14 +30,20 @@ struct PhotoMetadata {
 PhotoMetadata ReadPhotoMetadata(const QString& sourcePath, const QImage& written);
 
 // Writes the metadata into a finished JPEG, PNG or TIFF file, keeping the tags the file's
-// writer set for its own pixels. The file is rewritten through a temporary file and a
-// rename, so a failure leaves it exactly as it was. Returns false, and changes nothing,
-// for other formats, a symbolic link, or any failure. Never throws.
+// writer set for its own pixels. The file is read through a descriptor that refuses
+// links and rewritten through a new file and a rename (ResultFile), so a failure leaves
+// it exactly as it was. Returns false, and changes nothing, for other formats, a symbolic
+// link, or any failure. Never throws.
 bool WritePhotoMetadata(const QString& path, const PhotoMetadata& metadata);
 
 // The metadata step of a copy that a writer other than SaveJpeg finished: the source's
 // metadata, corrected for `written`, into the file at writtenPath. Never fails the copy.
 void KeepPhotoMetadata(const QString& sourcePath, const QString& writtenPath, const QImage& written);
+// The same for a copy not yet committed: read through its descriptor, the copy with the
+// metadata goes into a new result file for the same path, which then takes its place.
+// Without metadata, or on any failure, `written` stays as it is.
+void KeepPhotoMetadata(const QString& sourcePath, std::unique_ptr<ResultFile>& written,
+                       const QImage& picture);
 
 // Sets up the metadata library's process-wide state; the other routines do it on first use,
 // a program that stamps on several threads does it once before they start.

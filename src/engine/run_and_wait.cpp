@@ -2,6 +2,7 @@
 #include "engine/run_and_wait.h"
 
 #include "engine/converter_progress.h"
+#include "util/descriptor_path.h"
 #include "util/vb_convert.h"
 #include "util/vb_error.h"
 
@@ -9,7 +10,10 @@
 #include <QProcess>
 #include <QThread>
 
+#include <fcntl.h>
+
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -39,6 +43,19 @@ void NudgeBar(ConverterProgress& bar, int counter, int barValue, int fileCount) 
     bar.SetValue(qRound(std::min(value, cap)));
 }
 
+// This process's open descriptors that the arguments name as /proc/self/fd/<n>: the child
+// finds them under the same numbers.
+std::vector<int> InheritedDescriptors(const QStringList& arguments) {
+    std::vector<int> descriptors;
+    for (const QString& argument : arguments) {
+        const std::optional<int> fd = DescriptorOfPath(argument);
+        if (fd && ::fcntl(*fd, F_GETFD) != -1) {
+            descriptors.push_back(*fd);
+        }
+    }
+    return descriptors;
+}
+
 // The child process with its standard error collected as it arrives.
 class Child {
 public:
@@ -66,6 +83,14 @@ public:
         }
         process_.setProgram(arguments.takeFirst());
         process_.setArguments(arguments);
+        // The descriptors the arguments name reach the child and no other: they stay
+        // closed on exec here and are opened up in the child alone, after the fork.
+        process_.setChildProcessModifier(
+            [descriptors = InheritedDescriptors(arguments)] {
+                for (const int fd : descriptors) {
+                    ::fcntl(fd, F_SETFD, 0);
+                }
+            });
         process_.start(QIODevice::ReadOnly);
         if (!process_.waitForStarted(-1)) {
             failure_ = process_.errorString();

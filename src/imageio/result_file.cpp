@@ -2,6 +2,7 @@
 #include "imageio/result_file.h"
 
 #include "util/file_ops.h"
+#include "imageio/result_temp_name.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -9,7 +10,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,8 +24,6 @@ namespace {
 
 // Links followed before the path counts as a loop, as the kernel counts them.
 constexpr int kMaxLinkHops = 40;
-// Extensions longer than this name no format; leaving them out keeps the name short.
-constexpr qsizetype kMaxKeptExtension = 16;
 constexpr int kNameAttempts = 100;
 
 bool IsDiskFull(int error) {
@@ -99,19 +97,16 @@ QByteArray RandomLetters(int count) {
 }
 
 QByteArray TemporaryName(const QString& path) {
-    QByteArray name =
-        QByteArray(kResultTempPrefix) + QByteArray::number(::getpid()) + '-' + RandomLetters(6);
-    const QByteArray extension = QFile::encodeName(QFileInfo(path).suffix());
-    if (!extension.isEmpty() && extension.size() <= kMaxKeptExtension) {
-        name += '.' + extension;
-    }
-    return name;
+    return ResultTempName(ThisWriter().writer, RandomLetters(6),
+                          QFile::encodeName(QFileInfo(path).suffix()));
 }
 
 // Removes the temporary results of processes of the user that ended without cleaning up
-// (killed during a write or a conversion). Once per folder and process: a folder gets no
-// new leftovers while this process runs. The path is part of the key because a folder
-// removed and made again may get the same inode.
+// (killed during a write or a conversion): only names that follow the temporary pattern
+// to the letter, written on this machine and in this pid namespace by a process that no
+// longer runs. Any other name, however alike, is a file of the user. Once per folder and
+// process: a folder gets no new leftovers while this process runs. The path is part of
+// the key because a folder removed and made again may get the same inode.
 void RemoveLeftovers(int folderFd, const QByteArray& folderPath) {
     struct stat folder {};
     if (::fstat(folderFd, &folder) != 0) {
@@ -133,21 +128,14 @@ void RemoveLeftovers(int folderFd, const QByteArray& folderPath) {
         }
         return;
     }
-    const QByteArray prefix(kResultTempPrefix);
     while (const dirent* entry = ::readdir(dir)) {
         const QByteArray name(entry->d_name);
-        if (!name.startsWith(prefix)) {
-            continue;
-        }
-        bool ok = false;
-        const qsizetype dash = name.indexOf('-', prefix.size());
-        const pid_t pid = pid_t(name.mid(prefix.size(), dash - prefix.size()).toLong(&ok));
-        if (!ok || pid <= 0 || pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) {
+        if (!IsAbandonedResultTempName(name)) {
             continue;
         }
         struct stat st {};
         if (::fstatat(folderFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISREG(st.st_mode) && st.st_uid == ::geteuid()) {
+            S_ISREG(st.st_mode) && st.st_uid == ::geteuid() && st.st_nlink == 1) {
             ::unlinkat(folderFd, name.constData(), 0);
         }
     }
@@ -192,7 +180,7 @@ ResultFile::ResultFile(const QString& path) : path_(path) {
     for (int attempt = 0; attempt < kNameAttempts && fd_ < 0; ++attempt) {
         temporaryName_ = TemporaryName(path);
         fd_ = ::openat(folderFd_, temporaryName_.constData(),
-                       O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+                       O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd_ < 0 && errno != EEXIST) {
             break;
         }
@@ -202,6 +190,16 @@ ResultFile::ResultFile(const QString& path) : path_(path) {
         ::close(folderFd_);
         ThrowWriteError(path, error);
     }
+    struct stat created {};
+    if (::fstat(fd_, &created) != 0) {
+        const int error = errno;
+        ::unlinkat(folderFd_, temporaryName_.constData(), 0);
+        ::close(fd_);
+        ::close(folderFd_);
+        ThrowWriteError(path, error);
+    }
+    device_ = quint64(created.st_dev);
+    inode_ = quint64(created.st_ino);
     temporaryPath_ =
         QFile::decodeName(folder == "/" ? "/" + temporaryName_ : folder + '/' + temporaryName_);
     // A replaced file keeps who may read it.
@@ -212,13 +210,42 @@ ResultFile::ResultFile(const QString& path) : path_(path) {
 }
 
 ResultFile::~ResultFile() {
+    // In a folder others may write to, the name may by now hold someone else's file:
+    // only this file's own name goes.
+    if (!committed_ && NameHoldsThisFile(temporaryName_)) {
+        ::unlinkat(folderFd_, temporaryName_.constData(), 0);
+    }
     if (fd_ >= 0) {
         ::close(fd_);
     }
-    if (!committed_) {
-        ::unlinkat(folderFd_, temporaryName_.constData(), 0);
-    }
     ::close(folderFd_);
+}
+
+bool ResultFile::NameHoldsThisFile(const QByteArray& name) const {
+    struct stat st {};
+    return ::fstatat(folderFd_, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+           S_ISREG(st.st_mode) && quint64(st.st_dev) == device_ && quint64(st.st_ino) == inode_;
+}
+
+QByteArray ResultFile::ReadBack() const {
+    constexpr qint64 kLargestFile = qint64(2) * 1024 * 1024 * 1024 - 1;
+    struct stat st {};
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kLargestFile) {
+        return {};
+    }
+    QByteArray bytes(qsizetype(st.st_size), Qt::Uninitialized);
+    qsizetype have = 0;
+    while (have < bytes.size()) {
+        const ssize_t n = ::pread(fd_, bytes.data() + have, size_t(bytes.size() - have), have);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return {};
+        }
+        have += n;
+    }
+    return bytes;
 }
 
 qint64 ResultFile::readData(char*, qint64) {
@@ -242,36 +269,42 @@ void ResultFile::RaiseWriteError() const {
 }
 
 void ResultFile::Finish() {
-    if (fd_ < 0) {
-        return;
-    }
+    // The descriptor stays open: later steps read and rewrite the file through it, never
+    // through its name, which others may replace in a folder they may write to.
     QIODevice::close();
+}
+
+void ResultFile::Commit() {
+    Finish();
+    // The bytes go to the disk before the name does, so a crash never leaves a short file
+    // under the final name. A filesystem without sync support still keeps the bytes; only
+    // real failures count.
+    if (::fdatasync(fd_) != 0 && errno != EINVAL && errno != EROFS) {
+        Fail(errno);
+    }
+    // Only the file this object created may take the final name: another user may have
+    // put a link or a file of theirs under the temporary name.
+    if (!NameHoldsThisFile(temporaryName_)) {
+        RefuseReplaced();
+    }
+    if (::renameat(folderFd_, temporaryName_.constData(), folderFd_, targetName_.constData()) !=
+        0) {
+        Fail(errno);
+    }
+    // A swap between the check and the rename is undone: what was moved goes back under
+    // the temporary name, so nothing of another user stays under the final name.
+    if (!NameHoldsThisFile(targetName_)) {
+        ::renameat(folderFd_, targetName_.constData(), folderFd_, temporaryName_.constData());
+        RefuseReplaced();
+    }
+    committed_ = true;
     const int fd = std::exchange(fd_, -1);
     if (::close(fd) != 0 && errno != EINTR) {
         Fail(errno);
     }
 }
 
-void ResultFile::Commit() {
-    Finish();
-    // The bytes go to the disk before the name does, so a crash never leaves a short file
-    // under the final name. The file is synced here, not when written: a later step (the
-    // converter) may still replace it under the temporary name.
-    const int fd = ::openat(folderFd_, temporaryName_.constData(),
-                            O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        Fail(errno);
-    }
-    // A filesystem without sync support still keeps the bytes; only real failures count.
-    const bool synced = ::fdatasync(fd) == 0 || errno == EINVAL || errno == EROFS;
-    const int syncError = errno;
-    ::close(fd);
-    if (!synced) {
-        Fail(syncError);
-    }
-    if (::renameat(folderFd_, temporaryName_.constData(), folderFd_, targetName_.constData()) !=
-        0) {
-        Fail(errno);
-    }
-    committed_ = true;
+void ResultFile::RefuseReplaced() const {
+    Throw(ResultFailure::ForeignLink, path_,
+          QStringLiteral("another user replaced the file while it was written"));
 }

@@ -52,12 +52,19 @@ public:
     // Where the bytes are written until Commit().
     const QString& temporaryPath() const { return temporaryPath_; }
 
-    // Closes the file: the complete result then stands under temporaryPath(), where later
-    // steps may still change it before Commit().
+    // Ends writing through this device. The descriptor stays open until Commit(): later
+    // steps (the converter) read and rewrite the file through it, never by its name.
     void Finish();
-    // Finishes when still open, puts what stands under temporaryPath() on disk, then
-    // renames it onto targetPath().
+    // Finishes when still open, puts the file on disk, then renames it onto targetPath(),
+    // but only while the temporary name still holds the file this object created: in a
+    // folder others may write to without the sticky bit, another user may swap in a link
+    // or a file of theirs, which is refused (70) and never takes the final name.
     void Commit();
+    // The descriptor of the temporary file (read and write), -1 once committed.
+    int descriptor() const { return fd_; }
+    // The temporary file's whole content read through the descriptor; nothing when it
+    // cannot be read or is larger than 2 GB.
+    QByteArray ReadBack() const;
     // The errno of the first failed write(), 0 when none failed.
     int writeError() const { return writeError_; }
     // Raises the error behind a failed write().
@@ -71,6 +78,8 @@ protected:
 
 private:
     [[noreturn]] void Fail(int error) const;
+    [[noreturn]] void RefuseReplaced() const;
+    bool NameHoldsThisFile(const QByteArray& name) const;
 
     QString path_;
     QString targetPath_;
@@ -80,9 +89,12 @@ private:
     int folderFd_ = -1;
     int fd_ = -1;
     int writeError_ = 0;
+    quint64 device_ = 0;
+    quint64 inode_ = 0;
     bool committed_ = false;
 };
 
-// The prefix of every temporary result name; a leftover of a process that no longer runs
-// is removed the first time a result is written into its folder.
+// The prefix of every temporary result name (the whole pattern: result_temp_name.h); a
+// leftover of a process that no longer runs here is removed the first time a result is
+// written into its folder.
 inline constexpr char kResultTempPrefix[] = ".velloran-";

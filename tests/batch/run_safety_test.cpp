@@ -3,6 +3,7 @@
 #include "batch/gif_bytes.h"
 #include "run_fixture.h"
 #include "support/test_images.h"
+#include "imageio/result_temp_name.h"
 #include "util/temp_folder.h"
 
 #include <QImageReader>
@@ -272,8 +273,9 @@ private slots:
         QProcess ended;  // a process id that no process holds any more
         ended.start("sh", {"-c", "echo $$"});
         ended.waitForFinished();
-        WriteFile(f.output + "/.velloran-" + ended.readAllStandardOutput().trimmed() + "-abc.png",
-                  "BM half a bitmap");
+        ResultWriter gone = ThisWriter().writer;
+        gone.pid = ended.readAllStandardOutput().trimmed().toLongLong();
+        WriteFile(f.output + "/" + ResultTempName(gone, "abc123", "png"), "BM half a bitmap");
         bool bitmapSeen = false;
         QTimer watcher;
         QObject::connect(&watcher, &QTimer::timeout,

@@ -466,6 +466,54 @@ private slots:
             QCOMPARE(ReadFile(path), content);
     }
 
+    // Files handed over as inherited descriptors are read and written through them; a
+    // file written by name replaces a link standing there, never writes through it.
+    void descriptorsAndLinks_data() {
+        QTest::addColumn<QString>("script");  // run by sh with $0 the converter, in the folder
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QByteArray>("format");
+        QTest::newRow("descriptors in and out")
+            << "\"$0\" -out png -o /proc/self/fd/5 /proc/self/fd/4 4<in.bmp 5<>out.png"
+            << "out.png" << QByteArray("png");
+        QTest::newRow("format from the descriptor's file name")
+            << "\"$0\" -out -o /proc/self/fd/5 /proc/self/fd/4 4<in.bmp 5<>out.tiff"
+            << "out.tiff" << QByteArray("tiff");
+        QTest::newRow("one descriptor rewritten in place")
+            << "cp in.bmp out.gif && \"$0\" -out gif /proc/self/fd/4 4<>out.gif" << "out.gif"
+            << QByteArray("gif");
+        QTest::newRow("a link under the output name")
+            << "ln -s victim.jpg StampTmp.jpg && \"$0\" -out jpeg -o StampTmp.jpg in.bmp"
+            << "StampTmp.jpg" << QByteArray("jpeg");
+        // The picture is read through the link; the new file takes the link's place.
+        QTest::newRow("a link as the file rewritten")
+            << "ln -s victim.jpg link.png && \"$0\" -out png link.png" << "link.png"
+            << QByteArray("png");
+    }
+    void descriptorsAndLinks() {
+        QFETCH(QString, script);
+        QFETCH(QString, output);
+        QFETCH(QByteArray, format);
+        const QString folder = freshFolder();
+        WriteFile(folder + "/in.bmp", Encoded(NoisyImage(64, 48), "bmp"));
+        const QByteArray victim = Encoded(NoisyImage(32, 24), "jpeg");
+        WriteFile(folder + "/victim.jpg", victim);
+        WriteFile(folder + "/out.png", "");
+        WriteFile(folder + "/out.tiff", "");
+        QProcess shell;
+        shell.setWorkingDirectory(folder);
+        shell.start("sh", {"-c", script, VELLORAN_CONVERT_PATH});
+        QVERIFY(shell.waitForFinished(60000));
+        QCOMPARE(shell.readAllStandardError(), QByteArray());
+        QCOMPARE(shell.exitCode(), 0);
+        QCOMPARE(ReadFile(folder + "/victim.jpg"), victim);
+        QVERIFY(!QFileInfo(folder + "/" + output).isSymLink());
+        QByteArray written;
+        QCOMPARE(readBack(folder + "/" + output, &written).size(),
+                 output == "link.png" ? QSize(32, 24) : QSize(64, 48));
+        QCOMPARE(written, format);
+        QVERIFY(QDir(folder).entryList({".velloran*"}, QDir::Files | QDir::Hidden).isEmpty());
+    }
+
     void help() {
         for (const QString option : {"--help", "-h"}) {
             const Result result = runConverter({option});

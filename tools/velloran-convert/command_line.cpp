@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <utility>
 
+#include "util/descriptor_path.h"
+
 namespace velloran::convert {
 
 namespace {
@@ -44,7 +46,9 @@ std::optional<ImageFormat> formatFromWord(const QString& word) {
 }
 
 std::optional<ImageFormat> formatFromFileName(const QString& path) {
-    return lookUp(kExtensions, QFileInfo(path).suffix());
+    // A descriptor's path has no extension of its own: the file it holds has.
+    const QString named = DescriptorOfPath(path) ? QFileInfo(path).symLinkTarget() : path;
+    return lookUp(kExtensions, QFileInfo(named).suffix());
 }
 
 ParsedCommandLine parseCommandLine(const QStringList& arguments) {
@@ -145,6 +149,11 @@ QString usageText() {
         "  -dither      GIF: ordered dither when reducing colours\n"
         "  -colors N    GIF: use at most N colours (2 to 256, default 256)\n"
         "  -h, --help   show this text\n"
+        "\n"
+        "A FILE or PATH written as /proc/self/fd/N is the inherited descriptor N: it is\n"
+        "read and rewritten through that descriptor, whose file the caller created and\n"
+        "keeps whole. Any other file written is created anew beside its name and renamed\n"
+        "onto it; a link under that name is replaced, never written through.\n"
         "\n"
         "JPEG is written at full colour resolution and top quality. ICO images are shrunk\n"
         "to fit 256x256. Exits with 0 on success; otherwise prints one line on standard\n"

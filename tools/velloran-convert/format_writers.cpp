@@ -8,7 +8,6 @@
 #include "gif_writer.h"
 #include "ico_mask.h"
 #include "imageio/flatten_on_white.h"
-#include "imageio/result_file.h"
 #include "image_ops.h"
 #include "jpeg444_writer.h"
 #include "png_writer.h"
@@ -60,23 +59,6 @@ bool encodeImage(const QImage& image, const Options& options, QByteArray* encode
     }
     *error = QStringLiteral("unsupported output format");
     return false;
-}
-
-bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error) {
-    // The window's own result-file writer; its error, less the "Cannot write" the caller
-    // puts in front, is the reason given.
-    try {
-        ResultFile file(path);
-        if (file.write(data) != data.size())
-            file.RaiseWriteError();
-        file.Commit();
-        return true;
-    } catch (const VbError& e) {
-        const QString prefix = QStringLiteral("Cannot write \"%1\": ").arg(path);
-        *error = e.description().startsWith(prefix) ? e.description().mid(prefix.size())
-                                                    : e.description();
-        return false;
-    }
 }
 
 }  // namespace velloran::convert

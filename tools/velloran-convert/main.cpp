@@ -8,6 +8,7 @@
 #include <QTextStream>
 
 #include "command_line.h"
+#include "file_output.h"
 #include "format_writers.h"
 #include "image_input.h"
 
