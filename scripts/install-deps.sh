@@ -28,6 +28,9 @@ xvfb
 xauth
 parallel
 x11-apps
+dbus-daemon
+at-spi2-core
+python3-pyatspi
 imagemagick
 libjpeg-turbo-progs
 util-linux

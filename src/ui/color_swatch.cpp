@@ -2,6 +2,7 @@
 #include "ui/color_swatch.h"
 
 #include "core/canvas.h"
+#include "ui/color_name.h"
 #include "util/vb_error.h"
 
 ColorSwatch::ColorSwatch(QWidget* parent) : QFrame(parent) {
@@ -16,6 +17,10 @@ void ColorSwatch::SetBackColor(qint64 bgr) {
     }
     color_ = static_cast<quint32>(bgr);
     QPalette p = palette();
-    p.setColor(QPalette::Window, ColorFromBgr(color_));
+    const QColor shown = ColorFromBgr(color_);
+    p.setColor(QPalette::Window, shown);
     setPalette(p);
+    // What the swatch shows, for those who cannot see it: a word and the exact code.
+    setAccessibleName(QStringLiteral("Font colour: %1, %2")
+                          .arg(ColorName(shown), shown.name(QColor::HexRgb).toUpper()));
 }

@@ -3,7 +3,8 @@
 
 #include <QFrame>
 
-// The colour swatch: a plain box whose background shows the stamp colour.
+// The colour swatch: a plain box whose background shows the stamp colour, and whose
+// accessible name says it in words.
 class ColorSwatch : public QFrame {
     Q_OBJECT
 

@@ -33,6 +33,7 @@ void Form2::BuildControls() {
     PicOrg = new QLabel(PicScroll);
     PicOrg->setGeometry(0, 0, kPictureWidth, kPictureHeight);
     PicOrg->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    PicOrg->setAccessibleName(QStringLiteral("Stamped preview of the first image"));
 
     HscrPic = new QScrollBar(Qt::Horizontal, PicScroll);
     VscrPic = new QScrollBar(Qt::Vertical, PicScroll);

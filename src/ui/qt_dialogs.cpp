@@ -3,14 +3,20 @@
 
 #include "core/canvas.h"
 
+#include <QCheckBox>
 #include <QColorDialog>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QFontInfo>
+#include <QGroupBox>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
+
+#include <algorithm>
 
 namespace {
 
@@ -21,6 +27,39 @@ QString DisplayText(const QString& text) {
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return shown;
+}
+
+// Qt's own font dialog also offers strike-through and underline (its effects box) and a
+// writing-system filter; the stamp font is chosen by face, style and size alone. The
+// effects are disabled as well as hidden: a hidden check box still answers its Alt key.
+void OfferFaceStyleAndSizeOnly(QFontDialog& dialog) {
+    const auto boxes = dialog.findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly);
+    int effectsHeight = 0;
+    for (QGroupBox* box : boxes) {
+        if (!box->findChildren<QCheckBox*>().isEmpty()) {
+            effectsHeight = std::max(effectsHeight, box->sizeHint().height());
+            box->setEnabled(false);
+            box->hide();
+        }
+    }
+    // The sample beside the effects shared their rows; alone it would shrink until its
+    // text no longer shows.
+    for (QGroupBox* box : boxes) {
+        if (box->isVisibleTo(&dialog)) {
+            box->setMinimumHeight(std::max(box->minimumHeight(), effectsHeight));
+        }
+    }
+    const auto combos = dialog.findChildren<QComboBox*>(QString(), Qt::FindDirectChildrenOnly);
+    for (QComboBox* combo : combos) {
+        combo->setEnabled(false);
+        combo->hide();
+    }
+    const auto labels = dialog.findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
+    for (QLabel* label : labels) {
+        if (qobject_cast<QComboBox*>(label->buddy()) != nullptr) {
+            label->hide();
+        }
+    }
 }
 
 }  // namespace
@@ -102,20 +141,24 @@ Dialogs::Font QtDialogs::chooseFont(const Font& initial) {
     // real families, so it opens on the one that is actually drawn.
     const QString drawnFamily = QFontInfo(font).family();
     font.setFamily(drawnFamily);
-    bool ok = false;
-    const QFont chosen =
-        QFontDialog::getFont(&ok, font, owner(), QString(), QFontDialog::ScalableFonts);
-    if (!ok) {
+    // Qt's own dialog, not the desktop's, so that only face, style and size are offered.
+    QFontDialog dialog(owner());
+    dialog.setOptions(QFontDialog::DontUseNativeDialog | QFontDialog::ScalableFonts);
+    dialog.setCurrentFont(font);
+    OfferFaceStyleAndSizeOnly(dialog);
+    if (dialog.exec() != QDialog::Accepted) {
         return initial;
     }
+    const QFont chosen = dialog.selectedFont();
     Font result;
     // Keep the name the user's settings know when the family stayed the same.
     result.name = chosen.family() == drawnFamily ? initial.name : chosen.family();
     result.bold = chosen.bold();
     result.italic = chosen.italic();
     result.size = chosen.pointSizeF();
-    result.strikethru = chosen.strikeOut();
-    result.underline = chosen.underline();
+    // Not offered, so never changed: what was stored comes back.
+    result.strikethru = initial.strikethru;
+    result.underline = initial.underline;
     return result;
 }
 

@@ -12,5 +12,11 @@ class QWidget;
 // so the window's title bar and left part are never off the screen.
 QPoint OnScreenPosition(const QSize& frame, const QRect& available);
 
-// Moves a top-level window to that position on the available area of its screen.
+// Moves a top-level window to that position on the available area of its screen. A
+// window that shows its controls through a ScrollableContent is first made small
+// enough to fit there, and from then on keeps fitting its screen: once the window
+// manager has added its frame, and when the screen or its available area changes.
 void PlaceOnScreen(QWidget& window);
+
+// The same on a given available area.
+void PlaceInArea(QWidget& window, const QRect& available);

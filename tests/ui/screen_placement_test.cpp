@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/screen_placement.h"
 #include "support/form_fixture.h"
+#include "ui/scrollable_content.h"
 
 #include <QScreen>
 #include <QtTest>
@@ -25,6 +26,26 @@ private slots:
         QFETCH(QRect, available);
         QFETCH(QPoint, position);
         QCOMPARE(OnScreenPosition(QSize(1064, 443), available), position);
+    }
+
+    void scrolledSize_data() {
+        QTest::addColumn<QSize>("room");
+        QTest::addColumn<QSize>("size");
+        // Every row fits content of 1064 x 443 with scroll bars 14 pixels thick.
+        QTest::newRow("fits") << QSize(1280, 800) << QSize(1064, 443);
+        QTest::newRow("exactly fits") << QSize(1064, 443) << QSize(1064, 443);
+        QTest::newRow("too narrow: a bar below") << QSize(910, 512) << QSize(910, 457);
+        QTest::newRow("too narrow, the bar below makes it too tall")
+            << QSize(910, 450) << QSize(910, 450);
+        QTest::newRow("too short: a bar at the side") << QSize(1200, 400) << QSize(1078, 400);
+        QTest::newRow("too short, the bar at the side makes it too wide")
+            << QSize(1070, 400) << QSize(1070, 400);
+        QTest::newRow("too small both ways") << QSize(800, 300) << QSize(800, 300);
+    }
+    void scrolledSize() {
+        QFETCH(QSize, room);
+        QFETCH(QSize, size);
+        QCOMPARE(ScrolledWindowSize(QSize(1064, 443), room, QSize(14, 14)), size);
     }
 
     // On the offscreen screen, smaller than the window, it opens at the top-left corner.
