@@ -33,6 +33,7 @@ libimage-exiftool-perl
 fonts-liberation
 xvfb
 xauth
+parallel
 x11-apps
 dbus-daemon
 at-spi2-core

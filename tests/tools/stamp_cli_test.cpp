@@ -1,0 +1,676 @@
+// SPDX-License-Identifier: MIT
+// Black-box tests of velloran-stamp: run the built program with its own settings file,
+// temporary folder and home, then look at what it wrote, printed and returned.
+#include "support/form_fixture.h"
+#include "support/photo_image.h"
+
+#include <QDirIterator>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QtTest>
+
+#include <exiv2/exiv2.hpp>
+
+#include <dirent.h>
+#include <ftw.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utime.h>
+
+#include <map>
+
+namespace {
+
+struct Result {
+    int exit = -1;
+    QByteArray out;
+    QByteArray err;
+    QList<QJsonObject> lines;  // the JSON objects of standard output
+};
+
+// Every entry of a folder by its own bytes (QDir would turn bytes that are not UTF-8
+// into U+FFFD), mapped to the file's bytes; folders map to "<dir>".
+std::map<QByteArray, QByteArray> FolderBytes(const QByteArray& folder) {
+    std::map<QByteArray, QByteArray> files;
+    DIR* dir = ::opendir(folder.constData());
+    if (dir == nullptr) {
+        return files;
+    }
+    while (dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name == "." || name == "..") {
+            continue;
+        }
+        const QByteArray path = folder + '/' + name;
+        struct stat st {};
+        ::lstat(path.constData(), &st);
+        if (S_ISDIR(st.st_mode)) {
+            files[name] = "<dir>";
+            continue;
+        }
+        FILE* f = ::fopen(path.constData(), "rb");
+        QByteArray bytes;
+        if (f != nullptr) {
+            char buffer[65536];
+            size_t n = 0;
+            while ((n = ::fread(buffer, 1, sizeof buffer, f)) > 0) {
+                bytes.append(buffer, static_cast<qsizetype>(n));
+            }
+            ::fclose(f);
+        }
+        files[name] = bytes;
+    }
+    ::closedir(dir);
+    return files;
+}
+
+// The bytes a JSON path stands for: lone surrogates U+DC80..U+DCFF are the bytes that
+// were not UTF-8.
+QByteArray PathBytes(const QString& text) {
+    QByteArray bytes;
+    QString run;
+    for (const QChar c : text) {
+        if (c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF) {
+            bytes += run.toUtf8();
+            run.clear();
+            bytes += static_cast<char>(c.unicode() - 0xDC00);
+        } else {
+            run += c;
+        }
+    }
+    return bytes + run.toUtf8();
+}
+
+// A JPEG with a camera model and the date it was taken.
+void AddExif(const QString& path, const char* model, const char* taken) {
+    auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+    image->readMetadata();
+    Exiv2::ExifData exif;
+    exif["Exif.Image.Model"] = model;
+    exif["Exif.Photo.DateTimeOriginal"] = taken;
+    image->setExifData(exif);
+    image->writeMetadata();
+}
+
+void SetModified(const QByteArray& path, QDateTime when) {
+    const utimbuf times{when.toSecsSinceEpoch(), when.toSecsSinceEpoch()};
+    ::utime(path.constData(), &times);
+}
+
+// A test's folders: settings, temporary folder, home, sources and output.
+class Scene {
+public:
+    Scene(const Scene&) = delete;
+    // QTemporaryDir cannot remove names that are not UTF-8.
+    ~Scene() {
+        ::nftw(
+            QFile::encodeName(dir.path()).constData(),
+            [](const char* path, const struct stat*, int, FTW*) { return ::remove(path); }, 16,
+            FTW_DEPTH | FTW_PHYS);
+    }
+    Scene() {
+        QDir root(dir.path());
+        for (const char* sub : {"config/Tellwick", "temp", "home/Desktop", "in", "out"}) {
+            root.mkpath(sub);
+        }
+    }
+    QString path(const QString& sub) const { return dir.path() + '/' + sub; }
+    QByteArray bytes(const QByteArray& sub) const {
+        return QFile::encodeName(dir.path()) + '/' + sub;
+    }
+
+    void store(const Settings& values) const {
+        StoreSettings(path("config/Tellwick/Tellwick.ini"), values);
+    }
+
+    // A photo of the given size and format at in/<name>.
+    QString picture(const QString& name, const char* format = "JPEG", int width = 320,
+                    int height = 200) const {
+        const QString file = path("in/" + name);
+        QImageWriter writer(file, format);
+        writer.write(PhotoLike(width, height));
+        return file;
+    }
+
+    Result run(const QStringList& arguments, const QByteArray& input = {},
+               int timeoutMs = 120000) const {
+        QList<QByteArray> raw;
+        for (const QString& a : arguments) {
+            raw << a.toUtf8();
+        }
+        return runRaw(raw, input, timeoutMs);
+    }
+
+    QProcessEnvironment environment() const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", path("config"));
+        env.insert("HOME", path("home"));
+        env.insert("TEMP", path("temp"));
+        env.insert("LC_ALL", "C.UTF-8");
+        env.remove("QT_QPA_PLATFORM");
+        env.remove("DISPLAY");
+        return env;
+    }
+
+    // Arguments as bytes, for names that are not UTF-8.
+    Result runRaw(const QList<QByteArray>& arguments, const QByteArray& input = {},
+                  int timeoutMs = 120000) const {
+        QProcess p;
+        p.setProcessEnvironment(environment());
+        p.setWorkingDirectory(dir.path());
+        QStringList args;
+        for (const QByteArray& a : arguments) {
+            args << QFile::decodeName(a);
+        }
+        // QProcess passes arguments through QFile::encodeName: only UTF-8 survives. Bytes
+        // that are not go through a shell's printf instead.
+        bool plain = true;
+        for (const QByteArray& a : arguments) {
+            plain = plain && QFile::encodeName(QFile::decodeName(a)) == a;
+        }
+        if (plain) {
+            p.start(VELLORAN_STAMP_PATH, args);
+        } else {
+            QString script = QStringLiteral("exec \"$0\"");
+            QStringList shellArgs{VELLORAN_STAMP_PATH};
+            for (int i = 0; i < arguments.size(); ++i) {
+                QString escaped;
+                for (const char c : arguments.at(i)) {
+                    escaped +=
+                        QStringLiteral("\\%1").arg(static_cast<unsigned char>(c), 3, 8, QChar('0'));
+                }
+                script += QStringLiteral(" \"$(printf '%1')\"").arg(escaped);
+            }
+            p.start("/bin/sh", QStringList{"-c", script} + shellArgs);
+        }
+        p.write(input);
+        p.closeWriteChannel();
+        Result r;
+        if (!p.waitForFinished(timeoutMs)) {
+            p.kill();
+            p.waitForFinished();
+            return r;
+        }
+        r.exit = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.out = p.readAllStandardOutput();
+        r.err = p.readAllStandardError();
+        for (const QByteArray& line : r.out.split('\n')) {
+            if (line.startsWith('{')) {
+                r.lines << QJsonDocument::fromJson(line).object();
+            }
+        }
+        return r;
+    }
+
+    QTemporaryDir dir;
+};
+
+QStringList Names(const QString& folder) {
+    QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    names.sort();
+    return names;
+}
+
+bool DecodesFully(const QString& path) {
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    const QImage image = reader.read();
+    return !image.isNull();
+}
+
+}  // namespace
+
+class StampCliTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // The window and the companion, given the same settings file and sources, write the
+    // same files, byte for byte, in every format the window writes.
+    void sameBytesAsTheWindow() {
+        FormFixture f({{"Combo1", "Stamp filename on all images without extension"},
+                       {"Position", "Center-bottom"},
+                       {"Font Color", "255"},
+                       {"FontName", "Liberation Serif"},
+                       {"FontSize", "20"},
+                       {"FontItalic", "True"},
+                       {"Slider1", "70"}});
+        Scene s;
+        QFile::remove(s.path("config/Tellwick/Tellwick.ini"));
+        QVERIFY(QFile::copy(f.t.env.settingsFile, s.path("config/Tellwick/Tellwick.ini")));
+        const QList<std::pair<QString, const char*>> sources = {
+            {"photo.jpg", "JPEG"}, {"UPPER.JPEG", "JPEG"}, {"lossless.png", "PNG"},
+            {"scan.tif", "TIFF"},  {"flat.bmp", "BMP"},    {"icon.ico", "ICO"},
+            {"anim.gif", nullptr}, {"meta.wmf", "BMP"},    {"other.pic", "BMP"},
+        };
+        QStringList paths;
+        for (const auto& [name, format] : sources) {
+            if (format == nullptr) {
+                // Qt writes no GIF; the loader judges by content, and the copy of a ".gif"
+                // goes through the converter's GIF writer all the same.
+                const QString bmp = s.picture("anim-source.bmp", "BMP", 120, 80);
+                QVERIFY(QFile::rename(bmp, s.path("in/" + name)));
+                paths << s.path("in/" + name);
+                continue;
+            }
+            paths << s.picture(name, format, name == "icon.ico" ? 64 : 320,
+                               name == "icon.ico" ? 64 : 200);
+        }
+        AddExif(s.path("in/photo.jpg"), "Cam 1", "2021:05:04 13:02:03");
+        QDir().mkpath(s.path("window"));
+        for (const QString& path : paths) {
+            f.form.ListView1->Add(path);
+        }
+        f.form.Text1->setText(s.path("window"));
+        f.form.PushButton2_Click();
+
+        const Result r = s.run(QStringList{"-Q", "-j", "2", "-o", s.path("out")} + paths);
+        // The converter knows no format by the name ".pic": the window reports it and
+        // writes nothing under that name, and so does the companion.
+        QVERIFY2(r.exit == 1, r.err.constData());
+        QCOMPARE(r.err.count('\n'), 1);
+        QVERIFY(r.err.startsWith("velloran-stamp: " + QFile::encodeName(s.path("in/other.pic")) +
+                                 ": "));
+        const auto window = FolderBytes(QFile::encodeName(s.path("window")));
+        const auto companion = FolderBytes(QFile::encodeName(s.path("out")));
+        QCOMPARE(companion.size(), window.size());
+        QCOMPARE(companion.size(), size_t(sources.size() - 1));
+        for (const auto& [name, bytes] : window) {
+            QVERIFY2(companion.count(name) == 1, name.constData());
+            QVERIFY2(companion.at(name) == bytes, name.constData());
+        }
+    }
+
+    void goodAndDamagedFilesGiveExitOneAndALineEach() {
+        Scene s;
+        s.picture("good.jpg");
+        const QByteArray whole = ReadFile(s.picture("cut.jpg"));
+        WriteFile(s.path("in/cut.jpg"), whole.left(whole.size() / 2));
+        WriteFile(s.path("in/text.jpg"), "not a picture");
+        const Result r = s.run({"-Q", "--json", "-o", "out", "in/good.jpg", "in/cut.jpg",
+                                "in/missing.jpg", "in/text.jpg"});
+        QCOMPARE(r.exit, 1);
+        QCOMPARE(Names(s.path("out")), QStringList{"good.jpg"});
+        const QList<QByteArray> errors = r.err.trimmed().split('\n');
+        QCOMPARE(errors.size(), 3);
+        QVERIFY(errors.at(0).startsWith("velloran-stamp: in/cut.jpg: "));
+        QCOMPARE(r.lines.size(), 4);
+        int ok = 0;
+        for (const QJsonObject& line : r.lines) {
+            const bool good = line["source"].toString() == "in/good.jpg";
+            ok += good ? 1 : 0;
+            QCOMPARE(line["status"].toString(), QString(good ? "ok" : "error"));
+            QCOMPARE(line["error"].isNull(), good);
+        }
+        QCOMPARE(ok, 1);
+        // A run with only good files is a success.
+        QCOMPARE(s.run({"-Q", "-o", "out", "in/good.jpg"}).exit, 0);
+    }
+
+    // Names with blanks, newlines, a leading dash and bytes that are not UTF-8, in a
+    // folder that is not UTF-8 either, reach the output folder under their own bytes.
+    void oddNamesThroughNulSeparatedInput() {
+        Scene s;
+        const QList<QByteArray> names = {"two words.jpg", "new\nline.jpg", "-dash.jpg",
+                                         "caf\xe9.jpg",   "\xff\xfe.jpg",  "tab\there.png"};
+        const QByteArray image = ReadFile(s.picture("seed.jpg"));
+        const QByteArray png = ReadFile(s.picture("seed.png", "PNG"));
+        QByteArray input;
+        ::mkdir(s.bytes("in/dir\xff").constData(), 0755);
+        for (const QByteArray& name : names) {
+            const QByteArray path = s.bytes("in/dir\xff/") + name;
+            FILE* f = ::fopen(path.constData(), "wb");
+            const QByteArray& bytes = name.endsWith(".png") ? png : image;
+            ::fwrite(bytes.constData(), 1, size_t(bytes.size()), f);
+            ::fclose(f);
+            input += path + '\0';
+        }
+        ::mkdir(s.bytes("out\xff").constData(), 0755);
+        const Result r =
+            s.runRaw({"-Q", "-0", "--json", "-m", "name", "-o", "out\xff", "-"}, input);
+        QCOMPARE(r.exit, 0);
+        const auto written = FolderBytes(s.bytes("out\xff"));
+        QCOMPARE(written.size(), size_t(names.size()));
+        QByteArrayList sources;
+        for (const QJsonObject& line : r.lines) {
+            sources << PathBytes(line["source"].toString());
+            QCOMPARE(line["status"].toString(), QString("ok"));
+        }
+        for (const QByteArray& name : names) {
+            QVERIFY2(written.count(name) == 1, name.constData());
+            QVERIFY(sources.contains(s.bytes("in/dir\xff/") + name));
+        }
+        // Nothing of the stand-in names is left in the output folder.
+        for (const auto& entry : written) {
+            QVERIFY(!entry.first.startsWith(".velloran"));
+        }
+        // The same names one per line: all but the one with a newline.
+        QByteArray lines;
+        for (const QByteArray& name : names) {
+            if (!name.contains('\n')) {
+                lines += s.bytes("in/dir\xff/") + name + '\n';
+            }
+        }
+        const Result perLine = s.run({"-Q", "--json", "-n", "-o", "out", "-"}, lines);
+        QCOMPARE(perLine.exit, 0);
+        QCOMPARE(perLine.lines.size(), names.size() - 1);
+    }
+
+    void skipExistingLeavesWhatIsThere() {
+        Scene s;
+        for (int i = 0; i < 4; ++i) {
+            s.picture(QString("p%1.jpg").arg(i));
+        }
+        QCOMPARE(s.run({"-Q", "-o", "out", "in/p0.jpg", "in/p2.jpg"}).exit, 0);
+        struct stat before {};
+        ::stat(QFile::encodeName(s.path("out/p0.jpg")).constData(), &before);
+        const Result r = s.run({"-Q", "--json", "--skip-existing", "-o", "out", "in"});
+        QCOMPARE(r.exit, 0);
+        QMap<QString, QString> status;
+        for (const QJsonObject& line : r.lines) {
+            status[QFileInfo(line["source"].toString()).fileName()] = line["status"].toString();
+        }
+        QCOMPARE(
+            status,
+            (QMap<QString, QString>{
+                {"p0.jpg", "skipped"}, {"p1.jpg", "ok"}, {"p2.jpg", "skipped"}, {"p3.jpg", "ok"}}));
+        struct stat after {};
+        ::stat(QFile::encodeName(s.path("out/p0.jpg")).constData(), &after);
+        QCOMPARE(after.st_ino, before.st_ino);
+        // A second run has nothing left to do.
+        const Result again = s.run({"-Q", "--json", "--skip-existing", "-o", "out", "in"});
+        for (const QJsonObject& line : again.lines) {
+            QCOMPARE(line["status"].toString(), QString("skipped"));
+        }
+    }
+
+    // Three shards, one after the other, write what one run writes, each source once.
+    void shardsTogetherAreOneRun() {
+        Scene s;
+        for (int i = 0; i < 7; ++i) {
+            s.picture(QString("s%1.jpg").arg(i));
+        }
+        QDir().mkpath(s.path("one"));
+        QCOMPARE(s.run({"-Q", "-m", "name", "-o", "one", "in"}).exit, 0);
+        QMap<QString, int> stamped;
+        for (int k = 1; k <= 3; ++k) {
+            const Result r = s.run({"-Q", "--json", "-m", "name", "--shard", QString("%1/3").arg(k),
+                                    "-o", "out", "in"});
+            QCOMPARE(r.exit, 0);
+            QVERIFY(r.lines.size() >= 2 && r.lines.size() <= 3);
+            for (const QJsonObject& line : r.lines) {
+                ++stamped[line["source"].toString()];
+            }
+        }
+        QCOMPARE(stamped.size(), 7);
+        for (int count : stamped) {
+            QCOMPARE(count, 1);
+        }
+        QCOMPARE(FolderBytes(QFile::encodeName(s.path("out"))),
+                 FolderBytes(QFile::encodeName(s.path("one"))));
+    }
+
+    // Interrupted in the middle, the run finishes what it was doing, leaves every copy
+    // whole, no temporary file anywhere, and ends with 130.
+    void interruptedRunLeavesNothingBroken() {
+        Scene s;
+        for (int i = 0; i < 24; ++i) {
+            s.picture(QString("big%1.%2").arg(i, 2, 10, QChar('0')).arg(i % 3 == 0 ? "png" : "jpg"),
+                      i % 3 == 0 ? "PNG" : "JPEG", 1600, 1200);
+        }
+        QProcess p;
+        p.setProcessEnvironment(s.environment());
+        p.setWorkingDirectory(s.path(""));
+        p.start(VELLORAN_STAMP_PATH, {"-Q", "-j", "2", "--json", "--ext", "*", "-o", "out", "in"});
+        QVERIFY(p.waitForStarted());
+        // The first finished picture shows that stamping is under way.
+        QVERIFY(p.waitForReadyRead(120000));
+        ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+        QVERIFY(p.waitForFinished(120000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 130);
+        const QList<QByteArray> lines = p.readAllStandardOutput().trimmed().split('\n');
+        QVERIFY(lines.size() < 24);
+        const QStringList written = Names(s.path("out"));
+        QVERIFY(written.size() < 24);
+        for (const QString& name : written) {
+            QVERIFY2(!name.startsWith(".velloran"), qPrintable(name));
+            QVERIFY2(DecodesFully(s.path("out/" + name)), qPrintable(name));
+        }
+        // The private temporary folder keeps no work folder of the run.
+        QDirIterator it(s.path("temp"), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString left = it.next();
+            QVERIFY2(!left.contains("/stamp-"), qPrintable(left));
+        }
+    }
+
+    void templatesWithAndWithoutExif() {
+        Scene s;
+        s.picture("camera.jpg");
+        AddExif(s.path("in/camera.jpg"), "Cam 7", "2021:05:04 13:02:03");
+        s.picture("plain.jpg");
+        SetModified(s.bytes("in/plain.jpg"), QDateTime(QDate(2019, 2, 3), QTime(4, 5, 6)));
+        const Result r = s.run({"-Q", "-n", "--json", "--template",
+                                "{n}:{stem}|{exif:Model}|{taken:yyyy-MM-dd HH:mm}|{{x}}", "-o",
+                                "out", "in/camera.jpg", "in/plain.jpg"});
+        QCOMPARE(r.exit, 0);
+        QCOMPARE(r.lines.size(), 2);
+        QStringList texts;
+        for (const QJsonObject& line : r.lines) {
+            texts << line["text"].toString();
+        }
+        texts.sort();
+        QCOMPARE(texts, (QStringList{"1:camera|Cam 7|2021-05-04 13:02|{x}",
+                                     "2:plain||2019-02-03 04:05|{x}"}));
+        QCOMPARE(Names(s.path("out")), QStringList());
+        // The stamped copy carries the expanded text: it differs from one without it.
+        QCOMPARE(s.run({"-Q", "--template", "{exif:Model}", "-o", "out", "in/camera.jpg"}).exit, 0);
+        QDir().mkpath(s.path("literal"));
+        QCOMPARE(s.run({"-Q", "-t", "Cam 7", "-o", "literal", "in/camera.jpg"}).exit, 0);
+        QCOMPARE(ReadFile(s.path("out/camera.jpg")), ReadFile(s.path("literal/camera.jpg")));
+    }
+
+    void replaceRefusedThenAllowed() {
+        Scene s;
+        s.picture("a.jpg");
+        s.picture("b.jpg");
+        const QByteArray original = ReadFile(s.path("in/a.jpg"));
+        const Result refused = s.run({"-Q", "-o", "in", "in/a.jpg", "in/b.jpg"});
+        QCOMPARE(refused.exit, 2);
+        QVERIFY(
+            refused.err.contains("velloran-stamp: in/a.jpg: the copy would replace the original"));
+        QCOMPARE(ReadFile(s.path("in/a.jpg")), original);
+        QCOMPARE(Names(s.path("in")), (QStringList{"a.jpg", "b.jpg"}));
+        // A link to the source folder is the source folder.
+        QVERIFY(QFile::link(s.path("in"), s.path("alias")));
+        QCOMPARE(s.run({"-Q", "-o", "alias", "in/a.jpg"}).exit, 2);
+
+        const Result allowed = s.run({"-Q", "--replace-originals", "-o", "in", "in/a.jpg"});
+        QCOMPARE(allowed.exit, 0);
+        QVERIFY(ReadFile(s.path("in/a.jpg")) != original);
+        QVERIFY(DecodesFully(s.path("in/a.jpg")));
+        QCOMPARE(Names(s.path("in")), (QStringList{"a.jpg", "b.jpg"}));
+    }
+
+    void usageErrorsWriteNothing_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("message");
+        QTest::newRow("unknown option")
+            << QStringList{"--frobnicate", "in"} << QByteArray("unknown option '--frobnicate'");
+        QTest::newRow("no sources") << QStringList{"-o", "out"} << QByteArray("no pictures named");
+        QTest::newRow("missing output folder")
+            << QStringList{"-o", "nowhere", "in"}
+            << QByteArray("velloran-stamp: nowhere: the output folder does not exist");
+        QTest::newRow("jobs zero")
+            << QStringList{"-j", "0", "-o", "out", "in"} << QByteArray("--jobs");
+        QTest::newRow("shard") << QStringList{"--shard", "4/3", "-o", "out", "in"}
+                               << QByteArray("--shard");
+        QTest::newRow("ext") << QStringList{"--ext", "", "-o", "out", "in"} << QByteArray("--ext");
+        QTest::newRow("template") << QStringList{"--template", "{nam}", "-o", "out", "in"}
+                                  << QByteArray("unknown placeholder {nam}");
+        QTest::newRow("mode") << QStringList{"-m", "clock", "-o", "out", "in"}
+                              << QByteArray("--mode");
+        QTest::newRow("quality") << QStringList{"-q", "0", "-o", "out", "in"}
+                                 << QByteArray("--quality");
+        QTest::newRow("colour") << QStringList{"-c", "nocolour", "-o", "out", "in"}
+                                << QByteArray("--color");
+        QTest::newRow("font") << QStringList{"-f", "Arial,huge", "-o", "out", "in"}
+                              << QByteArray("--font");
+        QTest::newRow("position") << QStringList{"-p", "top", "-o", "out", "in"}
+                                  << QByteArray("--position");
+    }
+    void usageErrorsWriteNothing() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, message);
+        Scene s;
+        s.picture("a.jpg");
+        const Result r = s.run(arguments);
+        QCOMPARE(r.exit, 2);
+        QVERIFY2(r.err.contains(message), r.err.constData());
+        QCOMPARE(r.out, QByteArray());
+        QCOMPARE(Names(s.path("out")), QStringList());
+    }
+
+    void helpVersionAndSettings() {
+        Scene s;
+        const Result help = s.run({"--help"});
+        QCOMPARE(help.exit, 0);
+        for (const char* option : {"--null",
+                                   "--ext",
+                                   "--output",
+                                   "--mode",
+                                   "--text",
+                                   "--template",
+                                   "--position",
+                                   "--font",
+                                   "--color",
+                                   "--quality",
+                                   "--no-settings",
+                                   "--print-settings",
+                                   "--jobs",
+                                   "--shard",
+                                   "--skip-existing",
+                                   "--dry-run",
+                                   "--json",
+                                   "--quiet",
+                                   "--replace-originals",
+                                   "--help",
+                                   "--version"}) {
+            QVERIFY2(help.out.contains(QByteArray(option) + ' '), option);
+        }
+        const Result version = s.run({"--version"});
+        QCOMPARE(version.out, QByteArray("velloran-stamp " VELLORAN_VERSION_TEXT "\n"));
+
+        s.store({{"Position", "Lower-right"}, {"FontSize", "30"}, {"Output Folder", "/srv/x/"}});
+        QCOMPARE(s.run({"--print-settings", "-c", "red", "-t", "a\nb\\c"}).out,
+                 QByteArray("output: /srv/x/\nmode: text\ntext: a\\nb\\\\c\nposition: lower-right\n"
+                            "font: Arial,30,bold\ncolor: #FF0000\nquality: 85\n"));
+        // --no-settings: a first start's settings, the desktop as output folder.
+        QCOMPARE(s.run({"--print-settings", "--no-settings"}).out,
+                 QByteArray("output: " + QFile::encodeName(s.path("home/Desktop/")) +
+                            "\nmode: text\ntext: Your text goes here\nposition: upper-left\n"
+                            "font: Arial,24,bold\ncolor: #FFFFFF\nquality: 85\n"));
+        // A stored value the window cannot take gives a warning, not a failure.
+        s.store({{"Slider1", "500"}});
+        const Result warned = s.run({"--print-settings"});
+        QCOMPARE(warned.exit, 0);
+        QVERIFY(warned.err.contains("warning: stored \"Slider1\" \"500\""));
+        // The program never writes the settings file.
+        const QByteArray before = ReadFile(s.path("config/Tellwick/Tellwick.ini"));
+        s.picture("a.jpg");
+        QCOMPARE(s.run({"-Q", "-o", "out", "in"}).exit, 0);
+        QCOMPARE(ReadFile(s.path("config/Tellwick/Tellwick.ini")), before);
+    }
+
+    void dryRunAndFolderScan() {
+        Scene s;
+        s.picture("B.JPG");
+        s.picture("a.jpg");
+        QDir().mkpath(s.path("in/sub"));
+        s.picture("sub/c.jpg");
+        s.picture("d.png", "PNG");
+        const Result r = s.run({"-n", "-o", "out", "in"});
+        QCOMPARE(r.exit, 0);
+        // The window's scan order: the folder's files by name without regard to case,
+        // then its subfolders'; only the extension asked for.
+        QCOMPARE(r.out,
+                 QByteArray("in/a.jpg -> " + QFile::encodeName(s.path("out/a.jpg")) + "\n" +
+                            "in/B.JPG -> " + QFile::encodeName(s.path("out/B.JPG")) + "\n" +
+                            "in/sub/c.jpg -> " + QFile::encodeName(s.path("out/c.jpg")) + "\n"));
+        QCOMPARE(Names(s.path("out")), QStringList());
+        QCOMPARE(s.run({"-n", "--json", "--ext", "*", "-o", "out", "in"}).lines.size(), 4);
+        QCOMPARE(s.run({"-n", "--json", "--ext", "png", "-o", "out", "in"}).lines.size(), 1);
+    }
+
+    // A reader that goes away stops the run: no more pictures start, the status is 1,
+    // and the versions and help that cannot be written fail too.
+    void closedOutputStopsTheRun() {
+        Scene s;
+        for (int i = 0; i < 6; ++i) {
+            s.picture(QString("c%1.jpg").arg(i));
+        }
+        QProcess bash;
+        bash.setProcessEnvironment(s.environment());
+        bash.setWorkingDirectory(s.path(""));
+        bash.start("bash", {"-c",
+                            "\"$0\" -Q -j 1 --json -o out in | true; echo ${PIPESTATUS[0]}; "
+                            "\"$0\" --version >/dev/full; echo $?",
+                            VELLORAN_STAMP_PATH});
+        QVERIFY(bash.waitForFinished(120000));
+        QCOMPARE(bash.readAllStandardOutput(), QByteArray("1\n1\n"));
+        QVERIFY(bash.readAllStandardError().contains("velloran-stamp: standard output: "));
+        QVERIFY(Names(s.path("out")).size() < 6);
+    }
+
+    // Two sources of one name have one copy, the later one's, as in the window; the
+    // earlier is reported as skipped, so no run depends on which finished first.
+    void sameNameTwiceKeepsTheLater() {
+        Scene s;
+        s.picture("a.jpg");
+        QDir().mkpath(s.path("in/sub"));
+        s.picture("sub/a.jpg", "JPEG", 200, 120);
+        const Result r = s.run({"-Q", "--json", "-m", "path", "-o", "out", "in"});
+        QCOMPARE(r.exit, 0);
+        QCOMPARE(r.lines.size(), 2);
+        for (const QJsonObject& line : r.lines) {
+            const bool later = line["source"].toString() == "in/sub/a.jpg";
+            QCOMPARE(line["status"].toString(), QString(later ? "ok" : "skipped"));
+            QCOMPARE(line["error"].toString().contains("in/sub/a.jpg, later in the list"), !later);
+        }
+        QDir().mkpath(s.path("alone"));
+        QCOMPARE(s.run({"-Q", "-m", "path", "-o", "alone", "in/sub/a.jpg"}).exit, 0);
+        QCOMPARE(ReadFile(s.path("out/a.jpg")), ReadFile(s.path("alone/a.jpg")));
+    }
+
+    // The bar shows on a terminal only; --quiet silences it there too.
+    void progressOnlyOnATerminal() {
+        Scene s;
+        for (int i = 0; i < 3; ++i) {
+            s.picture(QString("t%1.jpg").arg(i));
+        }
+        const QString command =
+            QString("cd '%1' && '%2' -o out in").arg(s.path(""), VELLORAN_STAMP_PATH);
+        QProcess script;
+        script.setProcessEnvironment(s.environment());
+        script.start("script", {"-q", "-e", "-c", command, "/dev/null"});
+        QVERIFY(script.waitForFinished(120000));
+        QCOMPARE(script.exitCode(), 0);
+        QVERIFY(script.readAllStandardOutput().contains("3/3 100%"));
+        QProcess quiet;
+        quiet.setProcessEnvironment(s.environment());
+        quiet.start("script", {"-q", "-e", "-c", command + " --quiet", "/dev/null"});
+        QVERIFY(quiet.waitForFinished(120000));
+        QVERIFY(!quiet.readAllStandardOutput().contains("100%"));
+        // Not a terminal: nothing at all on standard error.
+        QCOMPARE(s.run({"-o", "out", "in"}).err, QByteArray());
+    }
+};
+
+QTEST_MAIN(StampCliTest)
+#include "stamp_cli_test.moc"

@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// The JSON line the program prints for each source with --json.
+struct SourceReport {
+    QByteArray source;  // a path in its own bytes
+    QByteArray output;
+    QString status;  // "ok", "error" or "skipped"
+    std::optional<QString> error;
+    QString text;  // the stamp text for this source
+    qint64 ms = 0;
+    bool dryRun = false;
+};
+
+// A JSON string of bytes that are UTF-8 where they can be: each byte that is not part
+// of valid UTF-8 becomes the escaped lone surrogate U+DC00 + byte, as Python's
+// os.fsdecode does, so os.fsencode(json.loads(line)["source"]) gives the file's bytes
+// back exactly. Tools that want plain Unicode see U+FFFD-like stand-ins instead.
+QByteArray JsonString(const QByteArray& bytes);
+QByteArray JsonString(const QString& text);
+
+// One object on one line, ending in "\n".
+QByteArray JsonLine(const SourceReport& report);

@@ -1,0 +1,6 @@
+// SPDX-License-Identifier: MIT
+#include "stamp_command.h"
+
+int main(int argc, char* argv[]) {
+    return RunStampCommand(argc, argv);
+}
