@@ -149,13 +149,13 @@ private slots:
         QCOMPARE(c.mode, 0);
         QCOMPARE(c.text, QString("one\r\ntwo"));
         QCOMPARE(c.position, QString("Center"));
-        QCOMPARE(FontSpec(c), QString("Liberation Mono,30,bold"));
+        QCOMPARE(FontText(c), QString("Liberation Mono,30,bold"));
         QCOMPARE(c.color, quint32(0x302010));
         QCOMPARE(c.quality, 7);
         QCOMPARE(c.outputFolder, QByteArray("/x"));
-        // A font spec without a size keeps the size; left-out styles are off.
-        ApplyFontSpec(c, "Liberation Sans,italic");
-        QCOMPARE(FontSpec(c), QString("Liberation Sans,30,italic"));
+        // A font text without a size keeps the size; left-out styles are off.
+        ApplyFontText(c, "Liberation Sans,italic");
+        QCOMPARE(FontText(c), QString("Liberation Sans,30,italic"));
     }
 
     void commandLineErrors_data() {

@@ -179,7 +179,7 @@ const char* HelpText() {
            "  -p, --position POS         upper-left, upper-right, lower-left, lower-right, "
            "center-top,\n"
            "                             center-left, center-right, center-bottom or center\n"
-           "  -f, --font SPEC            "
+           "  -f, --font FONT            "
            "\"Family[,size][,bold][,italic][,strikeout][,underline]\"\n"
            "  -c, --color COLOR          text colour: #RRGGBB or a colour name\n"
            "  -q, --quality N            JPEG quality, 1 to 100\n"

@@ -171,11 +171,12 @@ StampChoices StoredChoices(const SettingsStore& store, const Environment& env,
     return c;
 }
 
-void ApplyFontSpec(StampChoices& choices, const QString& spec) {
-    const QStringList parts = spec.split(QLatin1Char(','));
+void ApplyFontText(StampChoices& choices, const QString& fontText) {
+    const QStringList parts = fontText.split(QLatin1Char(','));
     const QString family = parts.first().trimmed();
     if (family.isEmpty()) {
-        throw UsageError(QStringLiteral("--font %1: the font family is missing").arg(Quoted(spec)));
+        throw UsageError(
+            QStringLiteral("--font %1: the font family is missing").arg(Quoted(fontText)));
     }
     StampChoices font = choices;
     font.fontName = family;
@@ -188,7 +189,7 @@ void ApplyFontSpec(StampChoices& choices, const QString& spec) {
             if (!(size > 0) || size > kLargestFontSize) {
                 throw UsageError(
                     QStringLiteral("--font %1: the size must be above 0 and at most %2")
-                        .arg(Quoted(spec))
+                        .arg(Quoted(fontText))
                         .arg(kLargestFontSize));
             }
             font.fontSize = size;
@@ -203,27 +204,27 @@ void ApplyFontSpec(StampChoices& choices, const QString& spec) {
         } else {
             throw UsageError(QStringLiteral("--font %1: unknown word %2 (a size, bold, italic, "
                                             "strikeout or underline)")
-                                 .arg(Quoted(spec), Quoted(parts.at(i).trimmed())));
+                                 .arg(Quoted(fontText), Quoted(parts.at(i).trimmed())));
         }
     }
     choices = font;
 }
 
-QString FontSpec(const StampChoices& choices) {
-    QString spec = choices.fontName + QLatin1Char(',') + QString::number(choices.fontSize);
+QString FontText(const StampChoices& choices) {
+    QString fontText = choices.fontName + QLatin1Char(',') + QString::number(choices.fontSize);
     if (choices.bold) {
-        spec += QStringLiteral(",bold");
+        fontText += QStringLiteral(",bold");
     }
     if (choices.italic) {
-        spec += QStringLiteral(",italic");
+        fontText += QStringLiteral(",italic");
     }
     if (choices.strikeout) {
-        spec += QStringLiteral(",strikeout");
+        fontText += QStringLiteral(",strikeout");
     }
     if (choices.underline) {
-        spec += QStringLiteral(",underline");
+        fontText += QStringLiteral(",underline");
     }
-    return spec;
+    return fontText;
 }
 
 quint32 ParseColor(const QString& text) {
@@ -281,7 +282,7 @@ void ApplyOverrides(StampChoices& choices, const CommandLine& line, const Enviro
             StampPositionTexts().at(WordIndex(PositionWords(), *line.position, "--position"));
     }
     if (line.font) {
-        ApplyFontSpec(choices, *line.font);
+        ApplyFontText(choices, *line.font);
     }
     if (line.color) {
         choices.color = ParseColor(*line.color);
@@ -318,7 +319,7 @@ QString SettingsText(const StampChoices& choices) {
             .arg(choices.isTemplate ? QStringLiteral("template") : QStringLiteral("text"), text);
     lines += QStringLiteral("position: %1\n")
                  .arg(position < 0 ? QStringLiteral("none") : PositionWords().at(position));
-    lines += QStringLiteral("font: %1\n").arg(FontSpec(choices));
+    lines += QStringLiteral("font: %1\n").arg(FontText(choices));
     lines += QStringLiteral("color: %1\n").arg(color.name().toUpper());
     lines += QStringLiteral("quality: %1\n").arg(choices.quality);
     return lines;

@@ -55,12 +55,12 @@ void ApplyOverrides(StampChoices& choices, const CommandLine& line, const Enviro
 QStringList ModeWords();
 QStringList PositionWords();
 
-// "Family[,size][,bold][,italic][,strikeout][,underline]" onto the choices: the spec
+// "Family[,size][,bold][,italic][,strikeout][,underline]" onto the choices: the text
 // names the whole font, so a flag it leaves out is off; a size it leaves out keeps the
 // current one. Throws UsageError.
-void ApplyFontSpec(StampChoices& choices, const QString& spec);
-// The spec that ApplyFontSpec reads back to the same font.
-QString FontSpec(const StampChoices& choices);
+void ApplyFontText(StampChoices& choices, const QString& text);
+// The text that ApplyFontText reads back to the same font.
+QString FontText(const StampChoices& choices);
 // "#RRGGBB" or a colour name (as QColor knows them) as 0x00BBGGRR. Throws UsageError.
 quint32 ParseColor(const QString& text);
 
