@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "imageio/whole_file.h"
 
+#include "util/descriptor_path.h"
+
 #include <QFile>
 
 #include <fcntl.h>
@@ -9,6 +11,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -36,8 +39,12 @@ struct Descriptor {
 }  // namespace
 
 QByteArray ReadWholeFile(const QString& path, qint64 limitBytes) {
-    const Descriptor file{
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
+    // A descriptor path names a file the caller created and handed over open: it is read
+    // through that descriptor, never through a name someone could have replaced.
+    const std::optional<int> inherited = DescriptorOfPath(path);
+    const Descriptor file{inherited ? ::fcntl(*inherited, F_DUPFD_CLOEXEC, 0)
+                                    : ::open(QFile::encodeName(path).constData(),
+                                             O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
     if (file.fd < 0) {
         const int error = errno;
         if (error == ENOENT || error == ENOTDIR) {
@@ -74,7 +81,8 @@ QByteArray ReadWholeFile(const QString& path, qint64 limitBytes) {
     QByteArray data(qsizetype(status.st_size), Qt::Uninitialized);
     qsizetype have = 0;
     while (have < data.size()) {
-        const ssize_t n = ::read(file.fd, data.data() + have, size_t(data.size() - have));
+        // From the start whatever offset a shared descriptor was left at.
+        const ssize_t n = ::pread(file.fd, data.data() + have, size_t(data.size() - have), have);
         if (n < 0 && errno == EINTR) {
             continue;
         }

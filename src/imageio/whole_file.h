@@ -27,6 +27,7 @@ private:
 // itself (fstat), so a FIFO or a device put at the path, even between a check and the
 // open, is never read. A file that grows while it is read is cut at the size first seen.
 // `limitBytes` bounds the file's size (0: no bound).
+// A descriptor path (/proc/self/fd/N) is read through that descriptor from its start.
 //
 // Throws WholeFileError: 53 "File not found: "<path>"" for a missing file; otherwise
 // "Cannot read "<path>": <reason>" with 70 when reading is not permitted, 7 for a file

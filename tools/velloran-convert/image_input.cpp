@@ -1,13 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "image_input.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QBuffer>
 #include <QColorSpace>
-#include <QFile>
 #include <QImageReader>
 #include <cerrno>
 #include <cmath>
@@ -19,9 +14,9 @@
 #include "imageio/image_limits.h"
 #include "imageio/jpeg_decoder.h"
 #include "imageio/picture_format.h"
+#include "imageio/whole_file.h"
 #include "png_check.h"
 #include "tiff_check.h"
-#include "util/descriptor_path.h"
 
 namespace velloran::convert {
 
@@ -34,53 +29,31 @@ QString systemError(int number) {
     return QString::fromLocal8Bit(std::strerror(number));
 }
 
-// Opens without blocking and judges the opened file itself, so a FIFO or a device is
-// never read, even one put at the path after a check.
-// A descriptor path is read through the inherited descriptor itself, from its start
-// (the caller may have left its offset anywhere), never through a name.
+// The program's one whole-file reader, in the converter's words.
 bool readRegularFile(const QString& path, QByteArray* data, QString* error) {
-    const std::optional<int> inherited = DescriptorOfPath(path);
-    const int fd = inherited ? fcntl(*inherited, F_DUPFD_CLOEXEC, 0)
-                             : open(QFile::encodeName(path).constData(),
-                                    O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        *error = systemError(errno);
-        return false;
-    }
-    struct stat status {};
-    bool ok = fstat(fd, &status) == 0;
-    if (!ok) {
-        *error = systemError(errno);
-    } else if (!S_ISREG(status.st_mode)) {
-        *error = QStringLiteral("it is not a regular file");
-        ok = false;
-    } else if (status.st_size > kLimitBytes) {
-        *error = QStringLiteral("the file is larger than %1 MB").arg(kLimitMb);
-        ok = false;
-    }
-    if (ok) {
-        data->resize(qsizetype(status.st_size));
-        qsizetype have = 0;
-        while (have < data->size()) {
-            const ssize_t n = pread(fd, data->data() + have, size_t(data->size() - have), have);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0) {
-                *error = systemError(errno);
-                ok = false;
-            }
-            if (n <= 0)
+    try {
+        *data = ReadWholeFile(path, kLimitBytes);
+        return true;
+    } catch (const WholeFileError& failure) {
+        switch (failure.failure()) {
+            case ReadFailure::Folder:
+            case ReadFailure::NotRegular:
+                *error = QStringLiteral("it is not a regular file");
                 break;
-            have += n;
+            case ReadFailure::TooLarge:
+                *error = QStringLiteral("the file is larger than %1 MB").arg(kLimitMb);
+                break;
+            case ReadFailure::Empty:
+                *error = QStringLiteral("the file is empty");
+                break;
+            case ReadFailure::Missing:
+            case ReadFailure::Denied:
+            case ReadFailure::System:
+                *error = systemError(failure.systemError());
+                break;
         }
-        data->truncate(have);
     }
-    close(fd);
-    if (ok && data->isEmpty()) {
-        *error = QStringLiteral("the file is empty");
-        ok = false;
-    }
-    return ok;
+    return false;
 }
 
 // Most tools tag sRGB pixels with gAMA 0.45455 and sRGB chromaticities (or none); Qt
