@@ -17,7 +17,8 @@ done
 loader="$out/picture_loader"
 input="$out/converter_input"
 meta="$out/photo_metadata"
-mkdir -p "$loader" "$input" "$meta"
+modern="$out/modern_picture"
+mkdir -p "$loader" "$input" "$meta" "$modern"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
@@ -91,6 +92,30 @@ if command -v exiftool >/dev/null; then
     exiftool -q -o "$meta/exif.tif" -EXIF:Artist=Seed -IPTC:Keywords=seed "$input/strips-lzw.tif"
 fi
 
-for folder in "$loader" "$input" "$meta"; do
+# ---- Today's formats: the first byte picks the reader (0 HEIC, 1 HEIF, 2 AVIF, 3 WebP,
+# 4 JPEG XL), the rest is the file ----
+with_reader() {
+    { printf "\\$(printf '%03o' "$1")"; cat "$2"; } >"$3"
+}
+convert "$src" "$work/source.png"
+if command -v heif-enc >/dev/null; then
+    heif-enc -q 50 -o "$work/seed.heic" "$work/source.png" >/dev/null 2>&1 &&
+        with_reader 0 "$work/seed.heic" "$modern/hevc.heic" &&
+        with_reader 1 "$work/seed.heic" "$modern/hevc.heif"
+    heif-enc -A -q 50 -o "$work/seed.avif" "$work/source.png" >/dev/null 2>&1 &&
+        with_reader 2 "$work/seed.avif" "$modern/av1.avif"
+fi
+if command -v cwebp >/dev/null; then
+    cwebp -quiet -q 70 "$work/source.png" -o "$work/lossy.webp" &&
+        with_reader 3 "$work/lossy.webp" "$modern/lossy.webp"
+    cwebp -quiet -lossless "$work/source.png" -o "$work/lossless.webp" &&
+        with_reader 3 "$work/lossless.webp" "$modern/lossless.webp"
+fi
+if command -v cjxl >/dev/null; then
+    cjxl -q 80 "$work/source.png" "$work/lossy.jxl" >/dev/null 2>&1 &&
+        with_reader 4 "$work/lossy.jxl" "$modern/lossy.jxl"
+fi
+
+for folder in "$loader" "$input" "$meta" "$modern"; do
     echo "$(basename "$folder"): $(find "$folder" -type f | wc -l) seeds in $folder"
 done
