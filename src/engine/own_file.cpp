@@ -52,6 +52,7 @@ void ReplaceWithNewFile(const QString& path, const QByteArray& bytes, int mode) 
     if (::unlink(native.constData()) != 0 && errno != ENOENT) {
         ThrowWriteError(path, errno);
     }
+    const std::lock_guard<std::mutex> noStartMeanwhile(ProgramStartLock());
     const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                           mode_t(mode));
     if (fd < 0) {
@@ -69,4 +70,9 @@ void ReplaceWithNewFile(const QString& path, const QByteArray& bytes, int mode) 
         ::unlink(native.constData());
         ThrowWriteError(path, error);
     }
+}
+
+std::mutex& ProgramStartLock() {
+    static std::mutex lock;
+    return lock;
 }

@@ -4,6 +4,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <mutex>
+
 // A program file of the user's own in a private folder (the converter the engine runs):
 // checked before use, and written afresh when it is anything but what it should be.
 
@@ -14,3 +16,8 @@ bool IsOwnFileHolding(const QString& path, const QByteArray& bytes, int mode);
 // file there with O_CREAT | O_EXCL | O_NOFOLLOW holding the bytes, with the given
 // permission bits. Throws VbError: 61 when the disk is full, 70 or 75 otherwise.
 void ReplaceWithNewFile(const QString& path, const QByteArray& bytes, int mode);
+
+// Held while a program file is open for writing and while a child process is started. A
+// child forked by another thread keeps a copy of every open descriptor until its exec, so
+// a program written meanwhile would fail to start with "text file busy".
+std::mutex& ProgramStartLock();

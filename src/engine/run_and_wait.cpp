@@ -2,6 +2,7 @@
 #include "engine/run_and_wait.h"
 
 #include "engine/converter_progress.h"
+#include "engine/own_file.h"
 #include "util/descriptor_path.h"
 #include "util/vb_convert.h"
 #include "util/vb_error.h"
@@ -91,8 +92,13 @@ public:
                     ::fcntl(fd, F_SETFD, 0);
                 }
             });
-        process_.start(QIODevice::ReadOnly);
-        if (!process_.waitForStarted(-1)) {
+        bool started = false;
+        {
+            const std::lock_guard<std::mutex> noProgramWrittenMeanwhile(ProgramStartLock());
+            process_.start(QIODevice::ReadOnly);
+            started = process_.waitForStarted(-1);
+        }
+        if (!started) {
             failure_ = process_.errorString();
             return false;
         }
