@@ -28,7 +28,18 @@ struct PictureFacts {
 
 // True when a picture of width x height, with `extraBytesPerPixel` of the decoder's own
 // buffers beside the 4 bytes a pixel of the result, fits `byteLimit` (0: no limit).
+// Headers may declare up to 2^32 on a side, so the product is checked for overflow: a
+// size that does not even fit 63 bits is certainly over any limit.
 inline bool FitsByteLimit(qint64 width, qint64 height, qint64 extraBytesPerPixel,
                           qint64 byteLimit) {
-    return byteLimit <= 0 || width * height * (4 + extraBytesPerPixel) <= byteLimit;
+    if (byteLimit <= 0)
+        return true;
+    if (width < 0 || height < 0 || extraBytesPerPixel < 0)
+        return false;
+    qint64 pixels = 0;
+    qint64 bytes = 0;
+    if (__builtin_mul_overflow(width, height, &pixels)
+        || __builtin_mul_overflow(pixels, 4 + extraBytesPerPixel, &bytes))
+        return false;
+    return bytes <= byteLimit;
 }

@@ -116,6 +116,8 @@ private slots:
             QTest::addRow("%s huge", name) << name << tool << "huge" << 7;
             QTest::addRow("%s header only", name) << name << tool << "header only" << 481;
         }
+        // Sides whose product with the bytes per pixel does not fit 63 bits.
+        QTest::addRow("a.jxl largest sides") << "a.jxl" << "cjxl" << "largest" << 7;
     }
     void reportedWithBoundedMemory() {
         QFETCH(QString, name);
@@ -132,6 +134,8 @@ private slots:
             data.truncate(data.size() * 2 / 3);
         } else if (damage == "huge") {
             data = DeclaringHugeSize(data, name);
+        } else if (damage == "largest") {
+            data = JxlHeaderOfSide(1u << 30);
         } else {
             data.truncate(40);
         }
