@@ -47,8 +47,7 @@ bool IsDiskFull(int error) {
         case ResultFailure::Other:
             break;
     }
-    throw ResultFileError(failure, number,
-                          QStringLiteral("Cannot write \"%1\": %2").arg(path, reason));
+    throw ResultFileError(failure, number, path, reason);
 }
 
 QByteArray FolderOf(const QByteArray& path) {

@@ -12,12 +12,17 @@ enum class ResultFailure { FolderMissing, IsFolder, NotWritable, ForeignLink, Di
 // A VbError raised by a result write, with its cause.
 class ResultFileError : public VbError {
 public:
-    ResultFileError(ResultFailure failure, int number, QString description)
-        : VbError(number, std::move(description)), failure_(failure) {}
+    ResultFileError(ResultFailure failure, int number, const QString& path, QString reason)
+        : VbError(number, QStringLiteral("Cannot write \"%1\": %2").arg(path, reason)),
+          failure_(failure),
+          reason_(std::move(reason)) {}
     ResultFailure failure() const { return failure_; }
+    // The description without the path: "the disk is full", "it is a folder", ...
+    const QString& reason() const { return reason_; }
 
 private:
     ResultFailure failure_;
+    QString reason_;
 };
 
 // Throws the ResultFileError for a write of `path` that failed with errno `error`: 61 for

@@ -14,6 +14,8 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <unistd.h>
+
 #include <tiffio.h>
 
 #include <algorithm>
@@ -466,8 +468,10 @@ private slots:
             QCOMPARE(ReadFile(path), content);
     }
 
-    // Files handed over as inherited descriptors are read and written through them; a
-    // file written by name replaces a link standing there, never writes through it.
+    // Files handed over as inherited descriptors are read and written through them. A file
+    // written by name goes through the program's result writer: a link of the user under
+    // the name is followed (its file replaced by a rename, never written through), a link
+    // of another user is refused and nothing is written.
     void descriptorsAndLinks_data() {
         QTest::addColumn<QString>("script");  // run by sh with $0 the converter, in the folder
         QTest::addColumn<QString>("output");
@@ -481,13 +485,19 @@ private slots:
         QTest::newRow("one descriptor rewritten in place")
             << "cp in.bmp out.gif && \"$0\" -out gif /proc/self/fd/4 4<>out.gif" << "out.gif"
             << QByteArray("gif");
-        QTest::newRow("a link under the output name")
+        QTest::newRow("the user's link under the output name")
             << "ln -s victim.jpg StampTmp.jpg && \"$0\" -out jpeg -o StampTmp.jpg in.bmp"
             << "StampTmp.jpg" << QByteArray("jpeg");
-        // The picture is read through the link; the new file takes the link's place.
-        QTest::newRow("a link as the file rewritten")
+        // The picture is read through the link and written back as its file.
+        QTest::newRow("the user's link as the file rewritten")
             << "ln -s victim.jpg link.png && \"$0\" -out png link.png" << "link.png"
             << QByteArray("png");
+        if (geteuid() == 0) {
+            QTest::newRow("another user's link under the output name")
+                << "ln -s victim.jpg StampTmp.jpg && chown -h 65534 StampTmp.jpg && "
+                   "\"$0\" -out jpeg -o StampTmp.jpg in.bmp"
+                << "StampTmp.jpg" << QByteArray();
+        }
     }
     void descriptorsAndLinks() {
         QFETCH(QString, script);
@@ -497,21 +507,34 @@ private slots:
         WriteFile(folder + "/in.bmp", Encoded(NoisyImage(64, 48), "bmp"));
         const QByteArray victim = Encoded(NoisyImage(32, 24), "jpeg");
         WriteFile(folder + "/victim.jpg", victim);
+        // A second name of the victim's bytes: a write through a link would change them too.
+        QVERIFY(link(QFile::encodeName(folder + "/victim.jpg").constData(),
+                     QFile::encodeName(folder + "/kept.jpg").constData()) == 0);
         WriteFile(folder + "/out.png", "");
         WriteFile(folder + "/out.tiff", "");
         QProcess shell;
         shell.setWorkingDirectory(folder);
         shell.start("sh", {"-c", script, VELLORAN_CONVERT_PATH});
         QVERIFY(shell.waitForFinished(60000));
-        QCOMPARE(shell.readAllStandardError(), QByteArray());
+        const QByteArray err = shell.readAllStandardError();
+        QVERIFY(QDir(folder).entryList({".velloran*"}, QDir::Files | QDir::Hidden).isEmpty());
+        QCOMPARE(ReadFile(folder + "/kept.jpg"), victim);
+        const bool throughLink = script.startsWith("ln -s");
+        QCOMPARE(QFileInfo(folder + "/" + output).isSymLink(), throughLink);
+        if (format.isEmpty()) {
+            QVERIFY2(err.contains("it is a link that belongs to another user"), err.constData());
+            QCOMPARE(shell.exitCode(), 1);
+            QCOMPARE(ReadFile(folder + "/victim.jpg"), victim);
+            return;
+        }
+        QCOMPARE(err, QByteArray());
         QCOMPARE(shell.exitCode(), 0);
-        QCOMPARE(ReadFile(folder + "/victim.jpg"), victim);
-        QVERIFY(!QFileInfo(folder + "/" + output).isSymLink());
+        if (!throughLink)
+            QCOMPARE(ReadFile(folder + "/victim.jpg"), victim);
         QByteArray written;
         QCOMPARE(readBack(folder + "/" + output, &written).size(),
                  output == "link.png" ? QSize(32, 24) : QSize(64, 48));
         QCOMPARE(written, format);
-        QVERIFY(QDir(folder).entryList({".velloran*"}, QDir::Files | QDir::Hidden).isEmpty());
     }
 
     void help() {

@@ -5,18 +5,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QFile>
-#include <QRandomGenerator>
 #include <cerrno>
 #include <cstring>
 
+#include "imageio/result_file.h"
 #include "util/descriptor_path.h"
 
 namespace velloran::convert {
 
 namespace {
-
-constexpr int kNameAttempts = 100;
 
 QString writeError(int number) {
     // A full disk is named the same way whatever the file system calls it.
@@ -25,7 +22,8 @@ QString writeError(int number) {
     return QString::fromLocal8Bit(std::strerror(number));
 }
 
-// 0 or the errno of the failed write.
+// 0 or the errno of the failed write. Positioned writes leave the offset alone: the
+// descriptor's open file, and so its offset, is shared with the program that handed it over.
 int writeAt(int fd, const QByteArray& data) {
     qsizetype done = 0;
     while (done < data.size()) {
@@ -60,61 +58,18 @@ bool writeThroughDescriptor(int fd, const QByteArray& data, QString* error) {
     return true;
 }
 
-QByteArray randomLetters() {
-    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    QByteArray letters;
-    for (int i = 0; i < 6; ++i)
-        letters += kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters) - 1)];
-    return letters;
-}
-
+// The program's one result writer: a temporary file beside the name, renamed onto it.
 bool replaceByName(const QString& path, const QByteArray& data, QString* error) {
-    const QByteArray encoded = QFile::encodeName(path);
-    const qsizetype slash = encoded.lastIndexOf('/');
-    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? "/" : encoded.left(slash);
-    const QByteArray name = encoded.mid(slash + 1);
-    if (name.isEmpty() || name == "." || name == "..") {
-        *error = QStringLiteral("it is a folder");
+    try {
+        ResultFile file(path);
+        if (file.write(data) != data.size())
+            file.RaiseWriteError();
+        file.Commit();
+        return true;
+    } catch (const ResultFileError& failure) {
+        *error = failure.reason();
         return false;
     }
-    const int folderFd = open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd < 0) {
-        *error = writeError(errno);
-        return false;
-    }
-    QByteArray temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < kNameAttempts && fd < 0; ++attempt) {
-        temporary = ".velloran-convert-" + randomLetters();
-        fd = openat(folderFd, temporary.constData(),
-                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            break;
-    }
-    if (fd < 0) {
-        *error = writeError(errno);
-        close(folderFd);
-        return false;
-    }
-    // A replaced file keeps who may read it.
-    struct stat existing {};
-    if (fstatat(folderFd, name.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0 &&
-        S_ISREG(existing.st_mode)) {
-        fchmod(fd, existing.st_mode & 0777);
-    }
-    bool ok = writeThroughDescriptor(fd, data, error);
-    if (close(fd) != 0 && ok && errno != EINTR) {
-        *error = writeError(errno);
-        ok = false;
-    }
-    if (ok && renameat(folderFd, temporary.constData(), folderFd, name.constData()) != 0) {
-        *error = writeError(errno);
-        ok = false;
-    }
-    if (!ok)
-        unlinkat(folderFd, temporary.constData(), 0);
-    close(folderFd);
-    return ok;
 }
 
 }  // namespace
