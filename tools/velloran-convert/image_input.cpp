@@ -22,9 +22,6 @@ namespace velloran::convert {
 
 namespace {
 
-constexpr int kLimitMb = kImageAllocationLimitMb;
-constexpr qint64 kLimitBytes = qint64(kLimitMb) * 1024 * 1024;
-
 QString systemError(int number) {
     return QString::fromLocal8Bit(std::strerror(number));
 }
@@ -32,7 +29,7 @@ QString systemError(int number) {
 // The program's one whole-file reader, in the converter's words.
 bool readRegularFile(const QString& path, QByteArray* data, QString* error) {
     try {
-        *data = ReadWholeFile(path, kLimitBytes);
+        *data = ReadWholeFile(path, kImageAllocationLimitBytes);
         return true;
     } catch (const WholeFileError& failure) {
         switch (failure.failure()) {
@@ -41,7 +38,7 @@ bool readRegularFile(const QString& path, QByteArray* data, QString* error) {
                 *error = QStringLiteral("it is not a regular file");
                 break;
             case ReadFailure::TooLarge:
-                *error = QStringLiteral("the file is larger than %1 MB").arg(kLimitMb);
+                *error = QStringLiteral("the file is larger than %1 MB").arg(kImageAllocationLimitMb);
                 break;
             case ReadFailure::Empty:
                 *error = QStringLiteral("the file is empty");
@@ -144,8 +141,8 @@ QImage readImage(const QString& path, QString* error) {
     // The limit is the picture limit of the program that hands over its stamped pictures as
     // bitmaps: every picture it accepts must fit here beside that bitmap's bytes, so those
     // are not taken off the limit.
-    const qint64 budget = kLimitBytes;
-    QImageReader::setAllocationLimit(kLimitMb);
+    const qint64 budget = kImageAllocationLimitBytes;
+    QImageReader::setAllocationLimit(kImageAllocationLimitMb);
     QImage image;
     switch (SniffPictureFormat(data)) {
         case PictureFormat::Jpeg:
