@@ -12,6 +12,7 @@
 #include <QThread>
 
 #include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <vector>
@@ -86,8 +87,12 @@ public:
         process_.setArguments(arguments);
         // The descriptors the arguments name reach the child and no other: they stay
         // closed on exec here and are opened up in the child alone, after the fork.
+        // The child gets a process group of its own: a terminal's Ctrl-C goes to the
+        // program, which lets the picture in progress finish, instead of killing the
+        // conversion under it.
         process_.setChildProcessModifier(
             [descriptors = InheritedDescriptors(arguments)] {
+                ::setpgid(0, 0);
                 for (const int fd : descriptors) {
                     ::fcntl(fd, F_SETFD, 0);
                 }

@@ -450,6 +450,32 @@ private slots:
         }
     }
 
+    // Ctrl-C in a terminal signals the whole foreground group: the conversions in
+    // progress are the program's to finish, so every picture begun is written.
+    void terminalInterruptLetsConversionsFinish() {
+        Scene s;
+        for (int i = 0; i < 8; ++i) {
+            s.picture(QString("big%1.png").arg(i), "PNG", 1200, 900);
+        }
+        QProcess p;
+        p.setProcessEnvironment(s.environment());
+        p.setWorkingDirectory(s.path(""));
+        p.setChildProcessModifier([] { ::setpgid(0, 0); });
+        p.start(VELLORAN_STAMP_PATH, {"-Q", "-j", "2", "--json", "--ext", "png", "-o", "out", "in"});
+        QVERIFY(p.waitForStarted());
+        QVERIFY(p.waitForReadyRead(120000));
+        ::kill(-static_cast<pid_t>(p.processId()), SIGINT);
+        QVERIFY(p.waitForFinished(120000));
+        QCOMPARE(p.exitCode(), 130);
+        const QList<QByteArray> lines = p.readAllStandardOutput().trimmed().split('\n');
+        QVERIFY(lines.size() < 8);
+        for (const QByteArray& line : lines) {
+            const QJsonObject entry = QJsonDocument::fromJson(line).object();
+            QVERIFY2(entry["status"].toString() == "ok", line.constData());
+        }
+        QCOMPARE(Names(s.path("out")).size(), lines.size());
+    }
+
     void templatesWithAndWithoutExif() {
         Scene s;
         s.picture("camera.jpg");
