@@ -333,6 +333,10 @@ QStringList ListFolderFiles(const QString& folder, const QString& pattern) {
     return names;
 }
 
+bool MatchesFilePattern(const QString& name, const QString& pattern) {
+    return pattern == QLatin1String("*.*") || WildcardMatch(name.toUpper(), pattern.toUpper());
+}
+
 bool IsOpenableFile(const QString& path) {
     if (path.isEmpty()) {
         return false;

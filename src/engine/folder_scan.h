@@ -30,6 +30,9 @@ void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs,
 // and "?" for one. Empty when there are none or the folder cannot be listed.
 QStringList ListFolderFiles(const QString& folder, const QString& pattern);
 
+// True when a name matches such a pattern, as ListFolderFiles decides.
+bool MatchesFilePattern(const QString& name, const QString& pattern);
+
 // True exactly for an existing regular file (after following links). Nothing is
 // opened, so FIFOs, sockets and devices can never block or be disturbed.
 bool IsOpenableFile(const QString& path);

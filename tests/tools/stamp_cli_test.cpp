@@ -360,6 +360,40 @@ private slots:
         QCOMPARE(perLine.lines.size(), names.size() - 1);
     }
 
+    // A folder scan also finds what the window cannot list: files named by bytes that are
+    // not UTF-8, and everything below a folder so named, after the window's own list.
+    void folderScanFindsNamesThatAreNotUtf8() {
+        Scene s;
+        const QByteArray image = ReadFile(s.picture("plain.jpg"));
+        const QByteArrayList odd = {"in/caf\xe9.jpg", "in/\xff\xfe.JPG", "in/dir\xff/a.jpg",
+                                    "in/dir\xff/deeper/b.jpg", "in/dir\xff/~skipped.jpg",
+                                    "in/other.\xe9.png"};
+        ::mkdir(s.bytes("in/dir\xff").constData(), 0755);
+        ::mkdir(s.bytes("in/dir\xff/deeper").constData(), 0755);
+        // A link back up is followed once, not round and round.
+        QVERIFY(::symlink("..", s.bytes("in/dir\xff/deeper/up\xff").constData()) == 0);
+        for (const QByteArray& name : odd) {
+            FILE* f = ::fopen(s.bytes(name).constData(), "wb");
+            ::fwrite(image.constData(), 1, size_t(image.size()), f);
+            ::fclose(f);
+        }
+        // One job: the lines come in the list's order.
+        const Result r = s.run({"-Q", "-j", "1", "--json", "-o", "out", "in"});
+        QCOMPARE(r.exit, 0);
+        QByteArrayList sources;
+        for (const QJsonObject& line : r.lines) {
+            sources << PathBytes(line["source"].toString());
+            QCOMPARE(line["status"].toString(), QString("ok"));
+        }
+        const QByteArrayList expected = {"in/plain.jpg", "in/caf\xe9.jpg", "in/\xff\xfe.JPG",
+                                         "in/dir\xff/a.jpg", "in/dir\xff/deeper/b.jpg"};
+        QCOMPARE(sources, expected);
+        const auto written = FolderBytes(s.bytes("out"));
+        for (const QByteArray& name : {QByteArray("caf\xe9.jpg"), QByteArray("b.jpg")}) {
+            QVERIFY2(written.count(name) == 1, name.constData());
+        }
+    }
+
     void skipExistingLeavesWhatIsThere() {
         Scene s;
         for (int i = 0; i < 4; ++i) {

@@ -5,6 +5,7 @@
 #include "engine/collecting_dialogs.h"
 #include "engine/folder_scan.h"
 #include "source_list.h"
+#include "undecodable_name_scan.h"
 #include "util/error_trap.h"
 
 #include <QFile>
@@ -34,17 +35,26 @@ std::vector<QByteArray> ScanFolderLikeWindow(const QByteArray& named, const QStr
     QStringList folders{root + QLatin1Char('/')};
     GetSubDirectories2016(folders, true, dialogs);
     std::vector<QByteArray> paths;
+    auto found = [&](QByteArray bytes) {
+        if (fd >= 0) {
+            bytes = folder + bytes.mid(QFile::encodeName(root).size());
+        }
+        paths.push_back(std::move(bytes));
+    };
+    const QString pattern = QStringLiteral("*.") + extension;
     ErrorTrap trap(dialogs, QStringLiteral("velloran-stamp.ScanFolder"));
     AddFolderTreeFiles(
-        trap, 120, folders, QStringLiteral("*.") + extension,
-        [&](const QString& path) {
-            QByteArray bytes = QFile::encodeName(path);
-            if (fd >= 0) {
-                bytes = folder + bytes.mid(QFile::encodeName(root).size());
-            }
-            paths.push_back(bytes);
-        },
+        trap, 120, folders, pattern, [&](const QString& path) { found(QFile::encodeName(path)); },
         [] {});
+    // Then what the window cannot list: names that are not UTF-8.
+    std::vector<QByteArray> scanned;
+    scanned.reserve(size_t(folders.size()));
+    for (const QString& scannedFolder : std::as_const(folders)) {
+        scanned.push_back(QFile::encodeName(scannedFolder));
+    }
+    for (QByteArray& path : ScanUndecodableNames(scanned, pattern)) {
+        found(std::move(path));
+    }
     if (fd >= 0) {
         ::close(fd);
     }

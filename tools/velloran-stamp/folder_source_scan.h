@@ -8,8 +8,8 @@
 #include <vector>
 
 // The files "Add All File(s) In Folder" lists for a folder and an extension ("*" for
-// every file), in the same order, through the engine's scan. The scan's own error
-// messages are appended to `problems`. A file whose name is not UTF-8 is not found by
-// the scan (the window lists none either); name it directly or through "-".
+// every file), in the same order, through the engine's scan, followed by the files the
+// window cannot list because their names, or their folders' names, are not UTF-8. The
+// scan's own error messages are appended to `problems`.
 std::vector<QByteArray> ScanFolderLikeWindow(const QByteArray& folder, const QString& extension,
                                              QStringList* problems);
