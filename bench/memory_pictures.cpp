@@ -10,7 +10,8 @@
 #include <vector>
 
 #include <gif_lib.h>
-#include <jpeglib.h>
+
+#include "support/jpeg_rows.h"
 
 namespace {
 
@@ -44,30 +45,8 @@ bool WriteGif(const char* path, int side) {
 
 // A smooth gradient, progressive; CMYK written as Adobe's inverted kind.
 bool WriteJpeg(const char* path, int side, bool cmyk) {
-    FILE* file = std::fopen(path, "wb");
-    if (file == nullptr) {
-        return false;
-    }
-    jpeg_compress_struct info{};
-    jpeg_error_mgr errors{};
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    jpeg_stdio_dest(&info, file);
-    info.image_width = JDIMENSION(side);
-    info.image_height = JDIMENSION(side);
-    info.input_components = cmyk ? 4 : 3;
-    info.in_color_space = cmyk ? JCS_CMYK : JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 85, TRUE);
-    jpeg_simple_progression(&info);
-    if (cmyk) {
-        info.write_Adobe_marker = TRUE;
-    }
-    jpeg_start_compress(&info, TRUE);
-    const int components = info.input_components;
-    std::vector<JSAMPLE> row(size_t(side) * size_t(components));
-    while (info.next_scanline < info.image_height) {
-        const int y = int(info.next_scanline);
+    const int components = cmyk ? 4 : 3;
+    return WriteJpegRows(path, {side, side, cmyk, 85, true, {}}, [&](int y, JSAMPLE* row) {
         for (int x = 0; x < side; ++x) {
             JSAMPLE* pixel = &row[size_t(x) * size_t(components)];
             pixel[0] = JSAMPLE(x * 255 / side);
@@ -77,12 +56,7 @@ bool WriteJpeg(const char* path, int side, bool cmyk) {
                 pixel[3] = 230;
             }
         }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    return std::fclose(file) == 0;
+    });
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // Runs at the edges of memory and disk: the largest pictures are written in every format,
 // and running out of memory or room is reported once, as an error of the entry it hit.
 #include "run_fixture.h"
+#include "support/jpeg_rows.h"
 #include "support/test_images.h"
 #include "imageio/image_limits.h"
 
@@ -29,33 +30,14 @@ constexpr bool kAddressSanitizer = false;
 // A JPEG of one colour written a row at a time: a picture of any size in a small file,
 // made without ever holding its pixels.
 void WriteSolidJpeg(const QString& path, int side) {
-    FILE* file = std::fopen(QFile::encodeName(path).constData(), "wb");
-    QVERIFY(file != nullptr);
-    jpeg_compress_struct info{};
-    jpeg_error_mgr errors{};
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    jpeg_stdio_dest(&info, file);
-    info.image_width = JDIMENSION(side);
-    info.image_height = JDIMENSION(side);
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 75, TRUE);
-    jpeg_start_compress(&info, TRUE);
-    std::vector<JSAMPLE> row(size_t(side) * 3);
-    for (size_t x = 0; x < row.size(); x += 3) {
-        row[x] = 40;
-        row[x + 1] = 90;
-        row[x + 2] = 160;
-    }
-    JSAMPROW rows[1] = {row.data()};
-    while (info.next_scanline < info.image_height) {
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    std::fclose(file);
+    QVERIFY(WriteJpegRows(QFile::encodeName(path).constData(), {side, side, false, 75, false, {}},
+                          [side](int, JSAMPLE* row) {
+                              for (int x = 0; x < side * 3; x += 3) {
+                                  row[x] = 40;
+                                  row[x + 1] = 90;
+                                  row[x + 2] = 160;
+                              }
+                          }));
 }
 
 // A tmpfs of `size` mounted for one test.

@@ -3,6 +3,7 @@
 
 #include "batch/gif_bytes.h"
 #include "engine/picture_loader.h"
+#include "support/jpeg_rows.h"
 #include "support/raised.h"
 #include "support/test_environment.h"
 #include "support/test_images.h"
@@ -14,6 +15,7 @@
 #include <QtTest>
 
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -60,45 +62,24 @@ QByteArray Rle8Bitmap(const QImage& image) {
 
 // A progressive JPEG; with `manyScans` a valid file of 568 scans (one per coefficient).
 QByteArray ProgressiveJpeg(const QImage& image, bool cmyk, bool manyScans) {
-    unsigned char* bytes = nullptr;
-    unsigned long size = 0;
-    jpeg_compress_struct info{};
-    jpeg_error_mgr errors{};
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    jpeg_mem_dest(&info, &bytes, &size);
-    info.image_width = JDIMENSION(image.width());
-    info.image_height = JDIMENSION(image.height());
-    info.input_components = cmyk ? 4 : 3;
-    info.in_color_space = cmyk ? JCS_CMYK : JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_simple_progression(&info);
-    std::vector<jpeg_scan_info> scans;
+    JpegRecipe recipe{image.width(), image.height(), cmyk, -1, true, {}};
     if (manyScans) {
-        scans.push_back({3, {0, 1, 2, 0}, 0, 0, 0, 0});
+        recipe.scans.push_back({3, {0, 1, 2, 0}, 0, 0, 0, 0});
         for (int c = 0; c < 3; ++c) {
             for (int k = 1; k < 64; ++k) {
-                scans.push_back({1, {c, 0, 0, 0}, k, k, 0, 2});
-                scans.push_back({1, {c, 0, 0, 0}, k, k, 2, 1});
-                scans.push_back({1, {c, 0, 0, 0}, k, k, 1, 0});
+                recipe.scans.push_back({1, {c, 0, 0, 0}, k, k, 0, 2});
+                recipe.scans.push_back({1, {c, 0, 0, 0}, k, k, 2, 1});
+                recipe.scans.push_back({1, {c, 0, 0, 0}, k, k, 1, 0});
             }
         }
-        info.scan_info = scans.data();
-        info.num_scans = int(scans.size());
     }
-    jpeg_start_compress(&info, TRUE);
     // CMYK takes red, green and blue as its first three inks and a full fourth.
     const QImage samples =
         image.convertToFormat(cmyk ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
-    while (info.next_scanline < info.image_height) {
-        JSAMPROW row = const_cast<JSAMPLE*>(samples.constScanLine(int(info.next_scanline)));
-        jpeg_write_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    const QByteArray result(reinterpret_cast<const char*>(bytes), qsizetype(size));
-    std::free(bytes);
-    return result;
+    const size_t rowBytes = size_t(image.width()) * (cmyk ? 4 : 3);
+    return EncodeJpegRows(recipe, [&](int y, JSAMPLE* row) {
+        std::memcpy(row, samples.constScanLine(y), rowBytes);
+    });
 }
 
 // The JPEG with the size in its frame header replaced: a small file declaring a huge picture.

@@ -3,6 +3,7 @@
 #include "batch/gif_bytes.h"
 #include "engine/picture_loader.h"
 #include "engine/save_jpeg.h"
+#include "support/jpeg_rows.h"
 #include "support/raised.h"
 #include "support/test_environment.h"
 #include "support/test_images.h"
@@ -43,34 +44,15 @@ QByteArray WithOrientation(const QByteArray& jpeg, int orientation, bool bigEndi
 
 // Print shops send CMYK JPEGs, stored inverted as Adobe writes them (255 = no ink).
 QByteArray AdobeCmykJpeg(const QImage& image) {
-    unsigned char* bytes = nullptr;
-    unsigned long size = 0;
-    jpeg_compress_struct info{};
-    jpeg_error_mgr errors{};
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    jpeg_mem_dest(&info, &bytes, &size);
-    info.image_width = JDIMENSION(image.width());
-    info.image_height = JDIMENSION(image.height());
-    info.input_components = 4;
-    info.in_color_space = JCS_CMYK;
-    jpeg_set_defaults(&info);
-    jpeg_start_compress(&info, TRUE);
-    std::vector<JSAMPLE> row(size_t(image.width()) * 4);
-    while (info.next_scanline < info.image_height) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb p = image.pixel(x, int(info.next_scanline));
-            const JSAMPLE cmyk[4] = {JSAMPLE(qRed(p)), JSAMPLE(qGreen(p)), JSAMPLE(qBlue(p)), 255};
-            std::copy(cmyk, cmyk + 4, row.begin() + x * 4);
-        }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    const QByteArray result(reinterpret_cast<const char*>(bytes), qsizetype(size));
-    std::free(bytes);
-    return result;
+    return EncodeJpegRows({image.width(), image.height(), true, -1, false, {}},
+                          [&](int y, JSAMPLE* row) {
+                              for (int x = 0; x < image.width(); ++x) {
+                                  const QRgb p = image.pixel(x, y);
+                                  const JSAMPLE cmyk[4] = {JSAMPLE(qRed(p)), JSAMPLE(qGreen(p)),
+                                                           JSAMPLE(qBlue(p)), 255};
+                                  std::copy(cmyk, cmyk + 4, row + x * 4);
+                              }
+                          });
 }
 
 // Four solid quadrants, big enough to survive JPEG: red, green / blue, yellow.
