@@ -2,8 +2,8 @@
 // The readers of HEIC/HEIF, AVIF, WebP and JPEG XL on any bytes: the first byte picks the
 // reader, the rest is the file. Every outcome is a picture or a reported failure, never a
 // crash, a sanitizer report or a hang.
-#include "engine/modern_format.h"
-#include "engine/modern_picture_loader.h"
+#include "imageio/modern_format.h"
+#include "imageio/modern_picture_loader.h"
 
 #include <QByteArray>
 

@@ -9,7 +9,7 @@
 #include "engine/converter_progress.h"
 #include "engine/decode_after.h"
 #include "engine/input_conversion.h"
-#include "engine/modern_format.h"
+#include "imageio/modern_format.h"
 #include "engine/photo_metadata.h"
 #include "engine/run_while_yielding.h"
 #include "engine/save_jpeg.h"

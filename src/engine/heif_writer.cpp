@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "engine/libheif_session.h"
+#include "imageio/libheif_session.h"
 #include "engine/modern_writers.h"
-#include "engine/vector_state.h"
+#include "imageio/vector_state.h"
 
 #include <memory>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "engine/exif_box.h"
+#include "imageio/exif_box.h"
 #include "engine/modern_writers.h"
-#include "engine/vector_state.h"
+#include "imageio/vector_state.h"
 
 #include <jxl/encode.h>
 #include <jxl/encode_cxx.h>

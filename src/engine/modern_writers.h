@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "engine/decoded_picture.h"
+#include "imageio/decoded_picture.h"
 
 #include <QIODevice>
 #include <QImage>

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "imageio/metadata_blocks.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QString>
@@ -8,18 +10,6 @@
 #include <memory>
 
 class ResultFile;
-
-// What a photo carries besides its pixels (EXIF, XMP, IPTC, ICC profile), corrected for
-// a stamped copy and held as the byte blocks a file stores, so the JPEG encoder can
-// write them as markers and the other writers can hand them to exiv2.
-struct PhotoMetadata {
-    QByteArray exif;  // a TIFF-structured EXIF block, what follows "Exif\0\0" in a JPEG
-    QByteArray xmp;   // an XMP packet
-    QByteArray iptc;  // IPTC-IIM datasets
-    QByteArray icc;   // an ICC colour profile, travelling with unconverted pixels
-
-    bool isEmpty() const { return exif.isEmpty() && xmp.isEmpty() && iptc.isEmpty() && icc.isEmpty(); }
-};
 
 // Reads the metadata of a source picture (JPEG, PNG, TIFF or anything else exiv2 reads)
 // and corrects it for the copy `written`: Orientation 1, since the copy's pixels are

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "engine/picture_loader.h"
 
-#include "engine/modern_picture_loader.h"
+#include "imageio/modern_picture_loader.h"
 #include "imageio/bitmap_structure.h"
 #include "imageio/checked_size.h"
 #include "imageio/flatten_on_white.h"

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "engine/modern_writers.h"
-#include "engine/vector_state.h"
+#include "imageio/vector_state.h"
 
 #include <webp/encode.h>
 #include <webp/mux.h>

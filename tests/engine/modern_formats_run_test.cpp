@@ -3,7 +3,7 @@
 // "Start Stamping" and read back by the reference decoders and exiftool.
 #include "batch/run_fixture.h"
 #include "core/ink.h"
-#include "engine/heif_decoder.h"
+#include "imageio/heif_decoder.h"
 #include "engine/modern_writers.h"
 #include "engine/reference_tools.h"
 #include "engine/run_while_yielding.h"

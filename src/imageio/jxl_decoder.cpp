@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "engine/jxl_decoder.h"
+#include "imageio/jxl_decoder.h"
 
-#include "engine/exif_box.h"
-#include "engine/vector_state.h"
+#include "imageio/exif_box.h"
+#include "imageio/vector_state.h"
 
 #include <jxl/decode.h>
 #include <jxl/decode_cxx.h>

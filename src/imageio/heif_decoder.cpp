@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
-#include "engine/heif_decoder.h"
+#include "imageio/heif_decoder.h"
 
-#include "engine/exif_box.h"
-#include "engine/libheif_session.h"
-#include "engine/modern_format.h"
-#include "engine/vector_state.h"
+#include "imageio/exif_box.h"
+#include "imageio/libheif_session.h"
+#include "imageio/modern_format.h"
+#include "imageio/vector_state.h"
 
 #include <algorithm>
 #include <vector>

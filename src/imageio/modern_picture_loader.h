@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "engine/decoded_picture.h"
-#include "engine/modern_format.h"
+#include "imageio/decoded_picture.h"
+#include "imageio/modern_format.h"
 
 #include <QByteArray>
 #include <QImage>

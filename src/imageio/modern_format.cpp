@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "engine/modern_format.h"
+#include "imageio/modern_format.h"
 
 #include <QList>
 #include <QtEndian>

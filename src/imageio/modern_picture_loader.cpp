@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
-#include "engine/modern_picture_loader.h"
+#include "imageio/modern_picture_loader.h"
 
-#include "engine/decoded_picture.h"
-#include "engine/heif_decoder.h"
-#include "engine/jxl_decoder.h"
-#include "engine/webp_decoder.h"
+#include "imageio/decoded_picture.h"
+#include "imageio/heif_decoder.h"
+#include "imageio/jxl_decoder.h"
+#include "imageio/webp_decoder.h"
 #include "util/vb_error.h"
 
 #include <QImageReader>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "engine/webp_decoder.h"
-#include "engine/vector_state.h"
+#include "imageio/webp_decoder.h"
+#include "imageio/vector_state.h"
 
 #include <webp/decode.h>
 #include <webp/demux.h>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "engine/libheif_session.h"
+#include "imageio/libheif_session.h"
 
 void EnsureLibheif() {
     static const bool ready = [] {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "engine/photo_metadata.h"
+#include "imageio/metadata_blocks.h"
 
 #include <QImage>
 #include <QString>
