@@ -30,8 +30,11 @@ qint64 AllocationLimitBytes() {
 }
 
 // What `limit` leaves for decoding once the file's bytes are held; 0: no limit.
+qint64 DecodingBudget(qint64 fileBytes, qint64 limit) {
+    return limit > 0 ? std::max<qint64>(limit - fileBytes, 1) : 0;
+}
 qint64 DecodingBudget(const QByteArray& data, qint64 limit) {
-    return limit > 0 ? std::max<qint64>(limit - data.size(), 1) : 0;
+    return DecodingBudget(data.size(), limit);
 }
 
 // Refuses a picture whose pixels, with `extraBytesPerPixel` for the decoder's own copy,
@@ -55,13 +58,17 @@ void CheckSize(const QString& path, qint64 budget, qint64 width, qint64 height,
 
 // ---- JPEG ----
 
+[[noreturn]] void JpegTooLarge(const QString& path, const QString& why) {
+    CannotRead(vberr::kOutOfMemory, path,
+               QStringLiteral("the picture is too large (%1; at most %2 MB can be held)")
+                   .arg(why)
+                   .arg(QImageReader::allocationLimit()));
+}
+
 QImage LoadJpeg(const QString& path, const QByteArray& data, qint64 limit) {
     DecodedJpeg jpeg = DecodeJpeg(data, DecodingBudget(data, limit));
     if (jpeg.tooLarge) {
-        CannotRead(vberr::kOutOfMemory, path,
-                   QStringLiteral("the picture is too large (%1; at most %2 MB can be held)")
-                       .arg(jpeg.failure)
-                       .arg(QImageReader::allocationLimit()));
+        JpegTooLarge(path, jpeg.failure);
     }
     if (jpeg.damaged) {
         Damaged(path, jpeg.failure);
@@ -114,6 +121,37 @@ QImage LoadBitmapWithQt(const QString& path, QByteArray data, const char* format
     return FlattenOntoWhite(std::move(image));
 }
 
+// ---- Refusal from the head of a large file ----
+
+// A file larger than this is looked at by its first bytes before it is read whole.
+constexpr qint64 kHeadBytes = qint64(1) * 1024 * 1024;
+
+// Raises, from a file's first bytes, the "too large" that loading the whole file would
+// raise for a JPEG or a bitmap, so a huge file declaring a picture beyond the limit costs
+// its head, not its size. Anything else is left to the whole load.
+void RefuseTooLargeFromHead(const QString& path, const QByteArray& head, qint64 fileBytes,
+                            qint64 limit) {
+    if (ModernFormatOfName(path)) {
+        return;
+    }
+    const qint64 budget = DecodingBudget(fileBytes, limit);
+    switch (SniffPictureFormat(head)) {
+        case PictureFormat::Jpeg:
+            if (const DecodedJpeg jpeg = CheckJpegSize(head, budget); jpeg.tooLarge) {
+                JpegTooLarge(path, jpeg.failure);
+            }
+            break;
+        case PictureFormat::Bmp:
+            if (const auto declared = BmpDeclaredSize(head);
+                declared && declared->width > 0 && declared->height > 0) {
+                CheckSize(path, budget, declared->width, declared->height, 0);
+            }
+            break;
+        default:
+            break;
+    }
+}
+
 }  // namespace
 
 QImage LoadPicture(const QString& path) {
@@ -121,7 +159,10 @@ QImage LoadPicture(const QString& path) {
 }
 
 QImage LoadPicture(const QString& path, qint64 byteLimit) {
-    QByteArray data = ReadWholeFile(path, byteLimit);
+    QByteArray data =
+        ReadWholeFile(path, byteLimit, kHeadBytes, [&](const QByteArray& head, qint64 fileBytes) {
+            RefuseTooLargeFromHead(path, head, fileBytes, byteLimit);
+        });
     if (const std::optional<ModernFormat> modern = ModernFormatOfName(path)) {
         pixel_buffer_pool::DropSpare();
         return LoadModernPicture(path, data, *modern, DecodingBudget(data, byteLimit));

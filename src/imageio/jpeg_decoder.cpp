@@ -222,7 +222,43 @@ DecodedJpeg Failed(const JpegErrorManager& errors) {
     return result;
 }
 
+// The picture's own bytes; turning it a quarter round holds a second copy for a moment.
+qint64 ImageBytes(const jpeg_decompress_struct& info, int orientation) {
+    return qint64(info.image_width) * info.image_height * 4 * (orientation >= 5 ? 2 : 1);
+}
+
+// Sets `result` to "too large" when the picture, or the picture with the decoder's own
+// buffers, exceeds the limit. Known from the header, so nothing of it is had yet.
+bool RefusedBySize(const jpeg_decompress_struct& info, qint64 imageBytes, qint64 byteLimit,
+                   DecodedJpeg* result) {
+    if (byteLimit > 0 && imageBytes > byteLimit) {
+        result->tooLarge = true;
+        result->failure =
+            QStringLiteral("%1 x %2 pixels").arg(info.image_width).arg(info.image_height);
+        return true;
+    }
+    // What the picture leaves of the limit bounds the decoder's own buffers: a progressive
+    // file keeps every coefficient of the picture, twice the picture's size for CMYK.
+    if (byteLimit > 0 && imageBytes + CoefficientBytes(info) > byteLimit) {
+        result->tooLarge = true;
+        result->failure = QStringLiteral("its decoder needs more memory than that");
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
+
+DecodedJpeg CheckJpegSize(const QByteArray& head, qint64 byteLimit) {
+    JpegDecoder decoder;
+    DecodedJpeg result;
+    const auto* bytes = reinterpret_cast<const uchar*>(head.constData());
+    if (ReadJpegHeader(&decoder, bytes, static_cast<unsigned long>(head.size()))) {
+        RefusedBySize(decoder.info, ImageBytes(decoder.info, ExifOrientation(decoder.info)),
+                      byteLimit, &result);
+    }
+    return result;
+}
 
 DecodedJpeg DecodeJpeg(const QByteArray& data, qint64 byteLimit, bool wantProfile) {
     JpegDecoder decoder;
@@ -233,22 +269,9 @@ DecodedJpeg DecodeJpeg(const QByteArray& data, qint64 byteLimit, bool wantProfil
     jpeg_decompress_struct& info = decoder.info;
     // Saved markers are freed when decoding finishes.
     const int orientation = ExifOrientation(info);
-    // Turning the picture a quarter round holds a second copy of it for a moment.
-    const qint64 imageBytes =
-        qint64(info.image_width) * info.image_height * 4 * (orientation >= 5 ? 2 : 1);
+    const qint64 imageBytes = ImageBytes(info, orientation);
     DecodedJpeg result;
-    if (byteLimit > 0 && imageBytes > byteLimit) {
-        result.tooLarge = true;
-        result.failure =
-            QStringLiteral("%1 x %2 pixels").arg(info.image_width).arg(info.image_height);
-        return result;
-    }
-    // What the picture leaves of the limit bounds the decoder's own buffers: a progressive
-    // file keeps every coefficient of the picture, twice the picture's size for CMYK. Known
-    // from the header, they are refused before any of it is had.
-    if (byteLimit > 0 && imageBytes + CoefficientBytes(info) > byteLimit) {
-        result.tooLarge = true;
-        result.failure = QStringLiteral("its decoder needs more memory than that");
+    if (RefusedBySize(info, imageBytes, byteLimit, &result)) {
         return result;
     }
     if (byteLimit > 0) {

@@ -20,3 +20,8 @@ struct DecodedJpeg {
 // buffers (all coefficients of a progressive file) together stay within `byteLimit`
 // (0: no limit), and decoding stops at the first sign of damage.
 DecodedJpeg DecodeJpeg(const QByteArray& data, qint64 byteLimit, bool wantProfile = false);
+
+// The size check of DecodeJpeg alone, from a file's first bytes: `tooLarge` and `failure`
+// as DecodeJpeg would set them when those bytes hold the whole header; otherwise (a head
+// cut before the header ends, a damaged header, a picture that fits) neither is set.
+DecodedJpeg CheckJpegSize(const QByteArray& head, qint64 byteLimit);

@@ -39,6 +39,11 @@ struct Descriptor {
 }  // namespace
 
 QByteArray ReadWholeFile(const QString& path, qint64 limitBytes) {
+    return ReadWholeFile(path, limitBytes, 0, {});
+}
+
+QByteArray ReadWholeFile(const QString& path, qint64 limitBytes, qint64 headBytes,
+                         const FileHeadCheck& checkHead) {
     // A descriptor path names a file the caller created and handed over open: it is read
     // through that descriptor, never through a name someone could have replaced.
     const std::optional<int> inherited = DescriptorOfPath(path);
@@ -77,24 +82,38 @@ QByteArray ReadWholeFile(const QString& path, qint64 limitBytes) {
         Fail(ReadFailure::Empty, 0, vberr::kInvalidPicture, path,
              QStringLiteral("the file is empty"));
     }
-    // Never more than the size seen: a file that grows while it is read is cut there.
-    QByteArray data(qsizetype(status.st_size), Qt::Uninitialized);
+    // From the start whatever offset a shared descriptor was left at; never more than the
+    // size seen: a file that grows while it is read is cut there.
+    const auto readFrom = [&](QByteArray& buffer, qsizetype done) {
+        while (done < buffer.size()) {
+            const ssize_t n =
+                ::pread(file.fd, buffer.data() + done, size_t(buffer.size() - done), done);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0) {
+                FailSystem(path, errno);
+            }
+            if (n == 0) {
+                break;
+            }
+            done += n;
+        }
+        buffer.truncate(done);
+    };
+    QByteArray data;
     qsizetype have = 0;
-    while (have < data.size()) {
-        // From the start whatever offset a shared descriptor was left at.
-        const ssize_t n = ::pread(file.fd, data.data() + have, size_t(data.size() - have), have);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            FailSystem(path, errno);
-        }
-        if (n == 0) {
-            break;
-        }
-        have += n;
+    if (checkHead && headBytes > 0 && status.st_size > headBytes) {
+        data = QByteArray(qsizetype(headBytes), Qt::Uninitialized);
+        readFrom(data, 0);
+        checkHead(data, qint64(status.st_size));
+        have = data.size();
     }
-    data.truncate(have);
+    // A head cut short means the file shrank meanwhile: what was read is all there is.
+    if (have == 0 || have == headBytes) {
+        data.resize(qsizetype(status.st_size));
+        readFrom(data, have);
+    }
     if (data.isEmpty()) {
         Fail(ReadFailure::Empty, 0, vberr::kInvalidPicture, path,
              QStringLiteral("the file is empty"));

@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 // Why a whole-file read failed; a caller with texts of its own (the converter) maps it.
 enum class ReadFailure { Missing, Denied, Folder, NotRegular, TooLarge, Empty, System };
 
@@ -34,3 +36,13 @@ private:
 // above the limit, 481 for an empty file and 75 for a folder, anything but a regular file
 // or a failure of the system (its own text).
 QByteArray ReadWholeFile(const QString& path, qint64 limitBytes);
+
+// Looks at a file's first bytes and its size before the whole file is read; throws to
+// refuse it.
+using FileHeadCheck = std::function<void(const QByteArray& head, qint64 fileSize)>;
+
+// ReadWholeFile, but a file larger than `headBytes` is first read only that far and handed
+// to `checkHead`: a picture that its header shows to be too large is refused for the cost
+// of its head, not of the whole file. What checkHead throws goes to the caller.
+QByteArray ReadWholeFile(const QString& path, qint64 limitBytes, qint64 headBytes,
+                         const FileHeadCheck& checkHead);

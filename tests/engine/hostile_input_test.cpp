@@ -23,6 +23,7 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -109,6 +110,25 @@ long PeakResidentMb() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss / 1024;
+}
+
+// The process's resident peak (VmHWM) after a reset to what it holds now; -1 when the
+// kernel offers no reset.
+bool ResetPeakResident() {
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    return refs.open(QIODevice::WriteOnly) && refs.write("5") == 1;
+}
+long PeakResidentSinceResetMb() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:")) {
+            return line.mid(6).trimmed().split(' ').first().toLong() / 1024;
+        }
+    }
+    return -1;
 }
 
 void ExpectFailure(const QString& path, int number, const QString& reason) {
@@ -282,6 +302,35 @@ private slots:
         QFETCH(QByteArray, contents);
         const QString path = WriteFile(dir_.filePath(QStringLiteral("huge.bmp")), contents);
         ExpectFailure(path, vberr::kOutOfMemory, QStringLiteral("too large"));
+    }
+
+    // A large file whose header declares a picture beyond the limit is refused for the cost
+    // of its head: the rest of the file is never read.
+    void largeFilesRefusedByTheirHeader_data() {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("jpeg declaring 60000 x 60000")
+            << WithJpegSize(Encoded(NoisyImage(96, 64), "jpeg"), 60000, 60000)
+            << QStringLiteral("too large (60000 x 60000 pixels;");
+        QByteArray bmp = Encoded(Poster(), "bmp");
+        qToLittleEndian<qint32>(20000, bmp.data() + 18);
+        qToLittleEndian<qint32>(20000, bmp.data() + 22);
+        QTest::newRow("bmp declaring 20000 x 20000")
+            << bmp << QStringLiteral("too large (20000 x 20000 pixels;");
+    }
+    void largeFilesRefusedByTheirHeader() {
+        QFETCH(QByteArray, head);
+        QFETCH(QString, reason);
+        // 400 MB, most of it a hole: the file is within the 1024 MB file limit.
+        const QString path = WriteFile(dir_.filePath(QStringLiteral("large")), head);
+        QVERIFY(::truncate(QFile::encodeName(path).constData(), 400 << 20) == 0);
+        if (!ResetPeakResident()) {
+            QSKIP("the kernel cannot reset the resident peak");
+        }
+        const long before = PeakResidentSinceResetMb();
+        ExpectFailure(path, vberr::kOutOfMemory, reason);
+        const long taken = PeakResidentSinceResetMb() - before;
+        QVERIFY2(taken < 64, qPrintable(QString("%1 MB").arg(taken)));
     }
 
     // A load held to a byte budget counts a progressive file's coefficient buffers, not only
