@@ -9,9 +9,11 @@
 
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QtTest>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -90,6 +92,45 @@ private slots:
         }
         // The sweep reached the limits where the picture does not fit.
         QVERIFY(failures > 0);
+    }
+
+    // A 400 MB file whose header declares a picture beyond the limit is refused as too
+    // large within 64 MB more than the program needs to start: only its head is read.
+    void largeFilesRefusedByTheirHeader_data() {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<QString>("reason");
+        QByteArray jpeg = Encoded(NoisyImage(96, 64), "jpeg");
+        const qsizetype frame = jpeg.indexOf("\xFF\xC0");
+        QVERIFY(frame > 0);
+        qToBigEndian<quint16>(60000, jpeg.data() + frame + 5);
+        qToBigEndian<quint16>(60000, jpeg.data() + frame + 7);
+        QTest::newRow("jpeg") << jpeg << QStringLiteral("too large (60000 x 60000 pixels)");
+        QByteArray png = Encoded(NoisyImage(96, 64), "png");
+        qToBigEndian<quint32>(60000, png.data() + 16);
+        qToBigEndian<quint32>(60000, png.data() + 20);
+        QTest::newRow("png") << png << QStringLiteral("too large (60000 x 60000 pixels)");
+        QByteArray bmp = Encoded(NoisyImage(96, 64), "bmp");
+        qToLittleEndian<qint32>(60000, bmp.data() + 18);
+        qToLittleEndian<qint32>(60000, bmp.data() + 22);
+        QTest::newRow("bmp") << bmp << QStringLiteral("too large (60000 x 60000 pixels)");
+    }
+    void largeFilesRefusedByTheirHeader() {
+        QFETCH(QByteArray, head);
+        QFETCH(QString, reason);
+        if (kAddressSanitizer) {
+            QSKIP("the address sanitizer cannot run in a limited address space");
+        }
+        qint64 start = 16;
+        while (start < 1024 && RunWithin(start, {"--help"}).exitCode != 0) {
+            start += 8;
+        }
+        const QString path = WriteFile(dir_.filePath(QStringLiteral("large")), head);
+        QVERIFY(::truncate(QFile::encodeName(path).constData(), 400 << 20) == 0);
+        const Outcome outcome =
+            RunWithin(start + 64, {"-out", "png", "-o", dir_.filePath("out.png"), path});
+        QVERIFY(outcome.normalExit);
+        QCOMPARE(outcome.exitCode, 1);
+        QVERIFY2(outcome.err.contains(reason.toUtf8()), outcome.err.constData());
     }
 };
 

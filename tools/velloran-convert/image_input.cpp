@@ -26,11 +26,39 @@ QString systemError(int number) {
     return QString::fromLocal8Bit(std::strerror(number));
 }
 
-// The program's one whole-file reader, in the converter's words.
+// A file larger than this is looked at by its first bytes before it is read whole.
+constexpr qint64 kHeadBytes = qint64(1) * 1024 * 1024;
+
+// How every size refusal begins, whichever check makes it.
+constexpr char kTooLarge[] = "the picture is too large";
+
+QString tooLargeProblem(const QString& what) {
+    return QStringLiteral("%1 (%2)").arg(QLatin1String(kTooLarge), what);
+}
+
+// What a file's first bytes show to be too large for `budget`, in the words the checks of
+// the whole file would use; empty when the head shows nothing of the kind.
+QString sizeProblemOfHead(const QByteArray& head, qint64 budget);
+
+// Thrown out of the whole-file reader when the head already refuses the file.
+struct RefusedByHead {
+    QString problem;
+};
+
+// The program's one whole-file reader, in the converter's words. A large file whose
+// header declares a picture beyond the limit is refused for the cost of its head.
 bool readRegularFile(const QString& path, QByteArray* data, QString* error) {
     try {
-        *data = ReadWholeFile(path, kImageAllocationLimitBytes);
+        *data = ReadWholeFile(path, kImageAllocationLimitBytes, kHeadBytes,
+                              [](const QByteArray& head, qint64) {
+                                  QString problem =
+                                      sizeProblemOfHead(head, kImageAllocationLimitBytes);
+                                  if (!problem.isEmpty())
+                                      throw RefusedByHead{std::move(problem)};
+                              });
         return true;
+    } catch (const RefusedByHead& refused) {
+        *error = refused.problem;
     } catch (const WholeFileError& failure) {
         switch (failure.failure()) {
             case ReadFailure::Folder:
@@ -83,7 +111,7 @@ QImage readWithQt(QByteArray data, const char* format, QString* error) {
 QImage readJpeg(const QByteArray& data, qint64 budget, QString* error) {
     DecodedJpeg jpeg = DecodeJpeg(data, budget, true);
     if (jpeg.image.isNull()) {
-        *error = jpeg.tooLarge ? QStringLiteral("the picture is too large (%1)").arg(jpeg.failure)
+        *error = jpeg.tooLarge ? tooLargeProblem(jpeg.failure)
                  : jpeg.damaged
                      ? QStringLiteral("the file is damaged or truncated (%1)").arg(jpeg.failure)
                      : QStringLiteral("the JPEG data cannot be read (%1)").arg(jpeg.failure);
@@ -100,7 +128,7 @@ QImage readJpeg(const QByteArray& data, qint64 budget, QString* error) {
 QImage readGif(const QByteArray& data, qint64 budget, QString* error) {
     DecodedGif gif = DecodeGif(data, budget);
     if (gif.tooLarge)
-        *error = QStringLiteral("the picture is too large");
+        *error = QLatin1String(kTooLarge);
     else if (!gif.damage.isEmpty())
         *error = QStringLiteral("the file is damaged or truncated (%1)").arg(gif.damage);
     return std::move(gif.image);
@@ -115,17 +143,41 @@ QImage readChecked(const QByteArray& data, const char* format, const QString& pr
     return readWithQt(data, format, error);
 }
 
-// A size beyond the limit is named as such, before the rows it declares are found missing.
-QString bmpProblem(const QByteArray& data, const QString& damage, qint64 budget) {
+// A bitmap's declared size beyond the limit; empty when it fits or declares none.
+QString bmpSizeProblem(const QByteArray& data, qint64 budget) {
     const std::optional<BmpSize> size = BmpDeclaredSize(data);
     if (size && size->width > 0 && size->height > 0 &&
         ExceedsBytes(size->width, size->height, 4, budget)) {
-        return QStringLiteral("the picture is too large (%1 x %2 pixels)")
-            .arg(size->width)
-            .arg(size->height);
+        return tooLargeProblem(QStringLiteral("%1 x %2 pixels").arg(size->width).arg(size->height));
     }
+    return {};
+}
+
+// A size beyond the limit is named as such, before the rows it declares are found missing.
+QString bmpProblem(const QByteArray& data, const QString& damage, qint64 budget) {
+    if (QString problem = bmpSizeProblem(data, budget); !problem.isEmpty())
+        return problem;
     return damage.isEmpty() ? damage
                             : QStringLiteral("the file is damaged or truncated (%1)").arg(damage);
+}
+
+QString sizeProblemOfHead(const QByteArray& head, qint64 budget) {
+    switch (SniffPictureFormat(head)) {
+        case PictureFormat::Jpeg: {
+            const DecodedJpeg jpeg = CheckJpegSize(head, budget);
+            return jpeg.tooLarge ? tooLargeProblem(jpeg.failure) : QString();
+        }
+        case PictureFormat::Bmp:
+            return bmpSizeProblem(head, budget);
+        case PictureFormat::Png: {
+            // The chunk walk decides chunk by chunk: a refusal among the chunks the head
+            // holds whole is the one the whole file gets; a chunk cut by the head is not.
+            const QString problem = pngProblem(head, budget);
+            return problem.startsWith(QLatin1String(kTooLarge)) ? problem : QString();
+        }
+        default:
+            return {};
+    }
 }
 
 QString oneLine(QString text) {
