@@ -92,6 +92,11 @@ PROGRESSIVE="$PICTURES/progressive-10300.jpg"
 CMYK="$PICTURES/cmyk-progressive-8192.jpg"
 REFUSED="$PICTURES/refused-20000.jpg"
 TINY="$PICTURES/tiny-64.jpg"
+# The same picture in a 300 MB file (the rest a hole after its end): it must be refused by
+# its header, not after the whole file is read.
+LARGE_REFUSED="$WORK/refused-20000-in-300mb.jpg"
+cp "$REFUSED" "$LARGE_REFUSED"
+truncate -s 300M "$LARGE_REFUSED"
 
 # Each file alone, on the window's thread alone: a list of one decodes nothing ahead.
 declare -A single=()
@@ -128,8 +133,11 @@ done
 echo
 base="$(peak_of 1 no "$TINY")"
 for workers in $WORKERS; do
-    refused="$(peak_of $((workers + 1)) yes "$TINY" "$REFUSED" "$TINY")"
-    cost=$((refused - base))
-    printf 'refused 20000^2 JPEG between two tiny ones, %s workers: %s MB over a tiny run (%s MB); at most %s: %s\n' \
-        "$workers" "$cost" "$base" "$REFUSED_LIMIT_MB" "$(verdict "$cost" "$REFUSED_LIMIT_MB")"
+    for entry in "20000^2 JPEG|$REFUSED" "20000^2 JPEG in a 300 MB file|$LARGE_REFUSED"; do
+        refused="$(peak_of $((workers + 1)) yes "$TINY" "${entry#*|}" "$TINY")"
+        cost=$((refused - base))
+        printf 'refused %s between two tiny ones, %s workers: %s MB over a tiny run (%s MB); at most %s: %s\n' \
+            "${entry%%|*}" "$workers" "$cost" "$base" "$REFUSED_LIMIT_MB" \
+            "$(verdict "$cost" "$REFUSED_LIMIT_MB")"
+    done
 done
