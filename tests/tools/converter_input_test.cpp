@@ -2,6 +2,7 @@
 // What velloran-convert reads: hostile files refused in bounded time and memory; pixels kept.
 
 #include "batch/gif_bytes.h"
+#include "converter_within.h"
 #include "support/photo_image.h"
 #include "support/test_environment.h"
 #include "support/test_images.h"
@@ -25,35 +26,9 @@
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-
-struct Result {
-    bool finished = false;  // exited by itself within the bound
-    int exitCode = -1;
-    QByteArray err;
-};
-
-// Runs the converter in 1.5 GB of address space (unbounded under ASan), killed after 60 s.
-Result runConverter(const QStringList& arguments) {
-    QProcess process;
-    if (!kAddressSanitizer) {
-        process.setChildProcessModifier([] {
-            const rlimit limit{rlim_t(1536) << 20, rlim_t(1536) << 20};
-            setrlimit(RLIMIT_AS, &limit);
-        });
-    }
-    process.start(QStringLiteral(VELLORAN_CONVERT_PATH), arguments);
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-        return {};
-    }
-    return {process.exitStatus() == QProcess::NormalExit, process.exitCode(),
-            process.readAllStandardError()};
+// The converter in 1.5 GB of address space (unbounded under ASan).
+ConverterOutcome runConverter(const QStringList& arguments) {
+    return RunConverterWithin(kAddressSanitizer ? 0 : 1536, arguments);
 }
 
 QByteArray Chunk(const char* type, const QByteArray& body) {
@@ -225,9 +200,9 @@ private slots:
         }
         const QString target = where + QStringLiteral("/StampTmp.jpg");
 
-        const Result result = runConverter({"-out", "jpeg", "-o", target, source});
+        const ConverterOutcome result = runConverter({"-out", "jpeg", "-o", target, source});
 
-        QVERIFY2(result.finished, "the converter did not end by itself");
+        QVERIFY2(result.normalExit, "the converter did not end by itself");
         QCOMPARE(result.exitCode, 1);
         QVERIFY2(result.err.count('\n') == 1 && result.err.contains(reason.toUtf8()),
                  result.err.constData());

@@ -4,6 +4,7 @@
 // line and exit code 1, never by a signal. GIF and ICO are not swept: Qt's smooth scaling
 // and the palette search wait for ever on a worker thread that could not be started.
 
+#include "converter_within.h"
 #include "support/test_environment.h"
 #include "support/test_images.h"
 
@@ -17,33 +18,13 @@
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-
-struct Outcome {
-    bool normalExit = false;
-    int exitCode = -1;
-    QByteArray err;
-};
-
-// Runs the converter held to `megabytes` of address space.
-Outcome RunWithin(qint64 megabytes, const QStringList& arguments) {
-    QProcess process;
-    process.setChildProcessModifier([megabytes] {
-        const rlimit limit{rlim_t(megabytes) << 20, rlim_t(megabytes) << 20};
-        setrlimit(RLIMIT_AS, &limit);
-    });
-    process.start(QStringLiteral(VELLORAN_CONVERT_PATH), arguments);
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-        return {};
+// The least address space the converter starts in, found from its --help (to 8 MB).
+qint64 StartingMegabytes() {
+    qint64 start = 16;
+    while (start < 1024 && RunConverterWithin(start, {"--help"}).exitCode != 0) {
+        start += 8;
     }
-    return {process.exitStatus() == QProcess::NormalExit, process.exitCode(),
-            process.readAllStandardError()};
+    return start;
 }
 
 }  // namespace
@@ -65,12 +46,9 @@ private slots:
         if (kAddressSanitizer) {
             QSKIP("the address sanitizer cannot run in a limited address space");
         }
-        // The least address space the program starts in, found from its --help; the picture
-        // then needs a few dozen MB more, and every limit on the way is tried.
-        qint64 start = 16;
-        while (start < 1024 && RunWithin(start, {"--help"}).exitCode != 0) {
-            start += 8;
-        }
+        // The picture needs a few dozen MB more than the program starts in, and every limit
+        // on the way is tried.
+        const qint64 start = StartingMegabytes();
         QVERIFY(start < 1024);
         const QByteArray bitmap = Encoded(NoisyImage(1500, 1500).convertToFormat(
                                               QImage::Format_RGB888),
@@ -79,7 +57,7 @@ private slots:
         int failures = 0;
         for (qint64 megabytes = start; megabytes < start + 72; megabytes += 3) {
             WriteFile(path, bitmap);
-            const Outcome outcome = RunWithin(megabytes, {"-out", format, path});
+            const ConverterOutcome outcome = RunConverterWithin(megabytes, {"-out", format, path});
             QVERIFY2(outcome.normalExit && (outcome.exitCode == 0 || outcome.exitCode == 1),
                      qPrintable(QStringLiteral("%1 MB: exit %2 (%3)")
                                     .arg(megabytes)
@@ -120,14 +98,11 @@ private slots:
         if (kAddressSanitizer) {
             QSKIP("the address sanitizer cannot run in a limited address space");
         }
-        qint64 start = 16;
-        while (start < 1024 && RunWithin(start, {"--help"}).exitCode != 0) {
-            start += 8;
-        }
+        const qint64 start = StartingMegabytes();
         const QString path = WriteFile(dir_.filePath(QStringLiteral("large")), head);
         QVERIFY(::truncate(QFile::encodeName(path).constData(), 400 << 20) == 0);
-        const Outcome outcome =
-            RunWithin(start + 64, {"-out", "png", "-o", dir_.filePath("out.png"), path});
+        const ConverterOutcome outcome =
+            RunConverterWithin(start + 64, {"-out", "png", "-o", dir_.filePath("out.png"), path});
         QVERIFY(outcome.normalExit);
         QCOMPARE(outcome.exitCode, 1);
         QVERIFY2(outcome.err.contains(reason.toUtf8()), outcome.err.constData());
