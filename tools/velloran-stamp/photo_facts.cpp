@@ -3,7 +3,11 @@
 
 #include <exiv2/exiv2.hpp>
 
+#include "util/descriptor_path.h"
+
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <optional>
 
@@ -47,11 +51,6 @@ std::optional<QString> Find(const Data& data, const char* key) {
 
 }  // namespace
 
-void PhotoFacts::SetUpLibrary() {
-    Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
-    Exiv2::XmpParser::initialize();
-}
-
 PhotoFacts::PhotoFacts(QByteArray path) : path_(std::move(path)) {}
 PhotoFacts::~PhotoFacts() = default;
 
@@ -60,20 +59,25 @@ const PhotoFacts::Read& PhotoFacts::Facts() {
         return *read_;
     }
     read_ = std::make_unique<Read>();
-    struct stat st {};
-    // Only a regular file is read: a FIFO or a device would block or be disturbed.
-    if (::stat(path_.constData(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    // Only a regular file is read, judged by the file opened (never blocking on a FIFO,
+    // which may have taken the name since the run looked), and read through that opening.
+    const int fd = ::open(path_.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
         return *read_;
     }
-    read_->changed = QDateTime::fromSecsSinceEpoch(st.st_mtim.tv_sec);
-    try {
-        auto image = Exiv2::ImageFactory::open(path_.toStdString());
-        image->readMetadata();
-        read_->exif = image->exifData();
-        read_->xmp = image->xmpData();
-    } catch (...) {
-        // A picture without readable metadata simply has none.
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        read_->changed = QDateTime::fromSecsSinceEpoch(st.st_mtim.tv_sec);
+        try {
+            auto image = Exiv2::ImageFactory::open(DescriptorPath(fd).toStdString());
+            image->readMetadata();
+            read_->exif = image->exifData();
+            read_->xmp = image->xmpData();
+        } catch (...) {
+            // A picture without readable metadata simply has none.
+        }
     }
+    ::close(fd);
     return *read_;
 }
 

@@ -24,9 +24,6 @@ public:
     // ("Exif.Image.Model"), as exiv2 prints it for people; "" when absent.
     QString Tag(const QString& name);
 
-    // Sets exiv2 up for use from several threads; call once before any PhotoFacts.
-    static void SetUpLibrary();
-
 private:
     struct Read;
     const Read& Facts();

@@ -139,10 +139,14 @@ StampSettings EngineSettings(const StampChoices& choices) {
 class SourceTexts {
 public:
     SourceTexts(const StampChoices& choices, const Environment& env)
+        : SourceTexts(choices, env, env.now()) {}
+
+    // One moment for {date} and {time}: two readings could straddle midnight.
+    SourceTexts(const StampChoices& choices, const Environment& env, const QDateTime& now)
         : choices_(choices),
           env_(env),
-          date_(DateText(env.now(), env.locale)),
-          time_(TimeText(env.now(), env.locale)) {
+          date_(DateText(now, env.locale)),
+          time_(TimeText(now, env.locale)) {
         if (choices.isTemplate) {
             template_.emplace(choices.text);
         }
@@ -335,7 +339,8 @@ int Run(const CommandLine& line) {
     if (Interrupted()) {
         return kExitInterrupted;
     }
-    return failed > 0 || outputFailed ? kExitFailed : kExitOk;
+    // A folder the scan could not read is a failure too: what it holds went unstamped.
+    return failed > 0 || outputFailed || !scanProblems.isEmpty() ? kExitFailed : kExitOk;
 }
 
 }  // namespace
@@ -366,8 +371,8 @@ int RunStampCommand(int argc, char* argv[]) {
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     QGuiApplication app(qtArgc, qtArgv);
+    // Also sets exiv2 up for the templates' photo facts, before any thread reads one.
     PrepareStampingThreads();
-    PhotoFacts::SetUpLibrary();
     try {
         return Run(line);
     } catch (const UsageError& e) {
