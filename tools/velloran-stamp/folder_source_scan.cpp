@@ -6,6 +6,7 @@
 #include "engine/folder_scan.h"
 #include "source_list.h"
 #include "undecodable_name_scan.h"
+#include "util/descriptor_path.h"
 #include "util/error_trap.h"
 
 #include <QFile>
@@ -23,14 +24,26 @@ std::vector<QByteArray> ScanFolderLikeWindow(const QByteArray& named, const QStr
     CollectingDialogs dialogs;
     // A folder whose own path is not UTF-8 is scanned through a descriptor of it: the
     // paths found are that folder's path plus names the scan could decode.
-    int fd = -1;
+    struct Descriptor {
+        int fd = -1;
+        ~Descriptor() {
+            if (fd >= 0) {
+                ::close(fd);
+            }
+        }
+    } opened;
+    const int& fd = opened.fd;
     QString root = QFile::decodeName(folder);
     if (!RoundTrips(folder)) {
-        fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        opened.fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0) {
+            if (problems != nullptr) {
+                *problems << QStringLiteral("Cannot read the folder \"%1\": %2")
+                                 .arg(QFile::decodeName(folder), qt_error_string(errno));
+            }
             return {};
         }
-        root = QStringLiteral("/proc/self/fd/%1").arg(fd);
+        root = DescriptorPath(fd);
     }
     QStringList folders{root + QLatin1Char('/')};
     GetSubDirectories2016(folders, true, dialogs);
@@ -54,9 +67,6 @@ std::vector<QByteArray> ScanFolderLikeWindow(const QByteArray& named, const QStr
     }
     for (QByteArray& path : ScanUndecodableNames(scanned, pattern)) {
         found(std::move(path));
-    }
-    if (fd >= 0) {
-        ::close(fd);
     }
     if (problems != nullptr) {
         for (const StepFailure& failure : dialogs.failures()) {

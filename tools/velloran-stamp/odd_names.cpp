@@ -32,8 +32,13 @@ OddNames::OddNames(QString workFolder, QByteArray outputFolder)
 OddNames::~OddNames() {
     if (!staging_.isEmpty()) {
         // Only what this run made: the stand-in folders are removed as each copy is
-        // placed; a leftover of a failed one goes here.
-        QDir(OutputFolder() + QLatin1Char('/') + QString::fromLatin1(staging_)).removeRecursively();
+        // placed; a leftover of a failed one goes here. Reaching the output folder may
+        // need a link that cannot be made now; a destructor must not throw for it.
+        try {
+            QDir(OutputFolder() + QLatin1Char('/') + QString::fromLatin1(staging_))
+                .removeRecursively();
+        } catch (const std::exception&) {
+        }
     }
 }
 

@@ -98,6 +98,9 @@ int RunPlannedSources(const std::vector<PlannedSource>& planned, const StampSett
     // Skipped sources and a dry run need no stamper.
     std::vector<const PlannedSource*> toStamp;
     for (const PlannedSource& item : planned) {
+        if (StopRequested()) {
+            return failed;
+        }
         if (item.skip) {
             finish(item, options.textFor(item.source), QStringLiteral("skipped"), item.note, 0);
         } else if (options.dryRun) {

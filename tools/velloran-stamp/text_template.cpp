@@ -15,9 +15,10 @@ QString Quoted(const QString& text) {
 }
 
 // The extension as it stands in the name: after the last dot, "" without one.
+// What {stem} leaves off, so that "{stem}.{ext}" gives the name back (".jpg" has none).
 QString ExtensionOf(const QString& name) {
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    return dot < 0 ? QString() : name.mid(dot + 1);
+    const QString stem = StripExtension(name);
+    return stem.size() < name.size() ? name.mid(stem.size() + 1) : QString();
 }
 
 QString FolderOf(const QString& path) {
@@ -101,15 +102,6 @@ TextTemplate::TextTemplate(const QString& text) {
         i = close;
     }
     flush();
-}
-
-bool TextTemplate::NeedsPhoto() const {
-    for (const Piece& piece : pieces_) {
-        if (piece.kind == Kind::Taken || piece.kind == Kind::Exif) {
-            return true;
-        }
-    }
-    return false;
 }
 
 QString TextTemplate::Expand(const Source& source) const {

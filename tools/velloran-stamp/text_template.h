@@ -29,7 +29,6 @@ public:
     };
 
     QString Expand(const Source& source) const;
-    bool NeedsPhoto() const;
 
 private:
     enum class Kind { Literal, Name, Stem, Ext, Path, Folder, Position, Date, Time, Taken, Exif };
