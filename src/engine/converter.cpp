@@ -3,6 +3,7 @@
 
 #include "engine/own_file.h"
 #include "engine/run_and_wait.h"
+#include "util/descriptor_path.h"
 #include "util/file_ops.h"
 #include "util/temp_folder.h"
 #include "util/vb_error.h"
@@ -74,7 +75,7 @@ public:
     // descriptor when it starts the program, which is closed on exec only after that.
     // Not /proc/<pid>: in a pid namespace whose /proc is the parent's, getpid() names
     // another process there.
-    QString Path() const { return QStringLiteral("/proc/self/fd/%1").arg(fd_); }
+    QString Path() const { return DescriptorPath(fd_); }
 
 private:
     int fd_ = -1;

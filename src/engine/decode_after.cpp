@@ -4,6 +4,7 @@
 #include "engine/decode_ahead.h"
 #include "engine/input_conversion.h"
 #include "engine/picture_loader.h"
+#include "imageio/modern_format.h"
 #include "util/paths.h"
 
 #include <QImage>
@@ -20,7 +21,9 @@ void DecodeAfter(DecodeAhead& decoder, const std::function<QString(int)>& entryA
         QStringList upcoming;
         for (int j = i + 1; j <= last && upcoming.size() < decoder.workers(); ++j) {
             const QString path = entryAt(j);
-            if (!NeedsInputConversion(LowerExtension(path))) {
+            // The workers decode only what Qt's readers take: today's formats would hold
+            // a worker's place for nothing.
+            if (!NeedsInputConversion(LowerExtension(path)) && !ModernFormatOfName(path)) {
                 upcoming << path;
             }
         }
