@@ -123,6 +123,11 @@ DecodedPicture DecodeWebP(const QByteArray& data, qint64 byteLimit) {
         return Damaged(StatusText(headerStatus));
     }
     if (features.has_animation) {
+        // The animation decoder makes its canvases as it is made: their size comes first.
+        if (!FitsByteLimit(features.width, features.height, kExtraBytesPerAnimationPixel,
+                           byteLimit)) {
+            return TooLarge(features.width, features.height);
+        }
         return DecodeFirstFrame(data, byteLimit);
     }
     const bool lossless = features.format == 2;

@@ -76,6 +76,29 @@ QByteArray JxlHeaderOfSide(quint32 side) {
     return QByteArray("\xFF\x0A", 2) + bits.bytes() + QByteArray(64, '\0');
 }
 
+// A two-frame animated WebP made by img2webp, its canvas (VP8X) then set to width x height.
+QByteArray AnimatedWebPWithCanvas(const QString& folder, quint32 width, quint32 height) {
+    const QString first = folder + "/first.png";
+    const QString second = folder + "/second.png";
+    const QString path = folder + "/animated.webp";
+    NoisyImage(32, 24).save(first, "PNG");
+    NoisyImage(32, 24).mirrored().save(second, "PNG");
+    QFile file(path);
+    if (!RunTool("img2webp", {"-loop", "0", first, second, "-o", path}) ||
+        !file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    QByteArray data = file.readAll();
+    if (data.mid(12, 4) != "VP8X") {
+        return {};
+    }
+    for (int i = 0; i < 3; ++i) {
+        data[24 + i] = char((width - 1) >> (8 * i) & 0xFF);
+        data[27 + i] = char((height - 1) >> (8 * i) & 0xFF);
+    }
+    return data;
+}
+
 // The file with its header declaring a picture far beyond the limit.
 QByteArray DeclaringHugeSize(QByteArray data, const QString& name) {
     if (name.endsWith(".jxl")) {
@@ -118,6 +141,8 @@ private slots:
         }
         // Sides whose product with the bytes per pixel does not fit 63 bits.
         QTest::addRow("a.jxl largest sides") << "a.jxl" << "cjxl" << "largest" << 7;
+        // An animation's canvas of 65536 x 65535, which libwebp would try to allocate.
+        QTest::addRow("a.webp animated, huge canvas") << "a.webp" << "img2webp" << "animated" << 7;
     }
     void reportedWithBoundedMemory() {
         QFETCH(QString, name);
@@ -136,6 +161,9 @@ private slots:
             data = DeclaringHugeSize(data, name);
         } else if (damage == "largest") {
             data = JxlHeaderOfSide(1u << 30);
+        } else if (damage == "animated") {
+            data = AnimatedWebPWithCanvas(dir.path(), 65536, 65535);
+            QVERIFY(!data.isEmpty());
         } else {
             data.truncate(40);
         }
