@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "imageio/checked_size.h"
 #include "imageio/metadata_blocks.h"
 
 #include <QImage>
@@ -28,18 +29,8 @@ struct PictureFacts {
 
 // True when a picture of width x height, with `extraBytesPerPixel` of the decoder's own
 // buffers beside the 4 bytes a pixel of the result, fits `byteLimit` (0: no limit).
-// Headers may declare up to 2^32 on a side, so the product is checked for overflow: a
-// size that does not even fit 63 bits is certainly over any limit.
+// Headers may declare up to 2^32 on a side: the product is checked.
 inline bool FitsByteLimit(qint64 width, qint64 height, qint64 extraBytesPerPixel,
                           qint64 byteLimit) {
-    if (byteLimit <= 0)
-        return true;
-    if (width < 0 || height < 0 || extraBytesPerPixel < 0)
-        return false;
-    qint64 pixels = 0;
-    qint64 bytes = 0;
-    if (__builtin_mul_overflow(width, height, &pixels)
-        || __builtin_mul_overflow(pixels, 4 + extraBytesPerPixel, &bytes))
-        return false;
-    return bytes <= byteLimit;
+    return byteLimit <= 0 || !ExceedsBytes(width, height, 4 + extraBytesPerPixel, byteLimit);
 }

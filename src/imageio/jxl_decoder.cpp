@@ -17,7 +17,8 @@ namespace {
 // Beside the 4 bytes a pixel of the result: libjxl decodes through planes of floats,
 // three colours and their working copies.
 constexpr qint64 kExtraBytesPerPixel = 24;
-constexpr qint64 kExtraBytesPerAlphaPixel = 8;
+// Each extra channel (alpha, depth, spot colours...) is a plane of its own.
+constexpr qint64 kExtraBytesPerChannelPixel = 8;
 // A metadata box unpacked from its Brotli compression may grow beyond the file; no
 // camera writes one near this size.
 constexpr qsizetype kLargestBox = 64 * 1024 * 1024;
@@ -138,7 +139,8 @@ DecodedPicture DecodeJxl(const QByteArray& data, qint64 byteLimit) {
             const qint64 height = exchanged ? info.xsize : info.ysize;
             alpha = info.alpha_bits > 0;
             picture = FitsByteLimit(width, height,
-                                    kExtraBytesPerPixel + (alpha ? kExtraBytesPerAlphaPixel : 0),
+                                    kExtraBytesPerPixel + qint64(info.num_extra_channels) *
+                                                              kExtraBytesPerChannelPixel,
                                     byteLimit)
                           ? QImage(int(width), int(height),
                                    alpha ? QImage::Format_RGBA8888 : QImage::Format_RGBX8888)
