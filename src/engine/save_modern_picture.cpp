@@ -90,6 +90,5 @@ void SaveModernPicture(const QImage& picture, const QString& sourcePath, const Q
     if (file.writeError() != 0) {
         file.RaiseWriteError();
     }
-    file.Finish();
     file.Commit();
 }

@@ -194,7 +194,7 @@ QImage readImage(const QString& path, QString* error) {
     // bitmaps: every picture it accepts must fit here beside that bitmap's bytes, so those
     // are not taken off the limit.
     const qint64 budget = kImageAllocationLimitBytes;
-    QImageReader::setAllocationLimit(kImageAllocationLimitMb);
+    RaiseImageAllocationLimit();
     QImage image;
     switch (SniffPictureFormat(data)) {
         case PictureFormat::Jpeg:
