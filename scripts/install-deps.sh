@@ -34,6 +34,7 @@ fonts-liberation
 xvfb
 xauth
 parallel
+bash-completion
 x11-apps
 dbus-daemon
 at-spi2-core
