@@ -86,14 +86,17 @@ private slots:
                  QStringList());
         const std::optional<QuantTables> tables = FileTables(out + "/flat.jpg");
         QVERIFY(tables.has_value());
-        QVERIFY(*tables == LibjpegTables(libjpegQuality));
+        QVERIFY2(
+            *tables == LibjpegTables(libjpegQuality),
+            qPrintable(
+                QString("the copy has the tables of quality %1").arg(QualityOfTables(*tables))));
     }
 
     void stampSitsWhereTheRulePutsIt_data() {
         QTest::addColumn<QString>("position");
-        for (const char* position : {"Upper-left", "Upper-right", "Lower-left", "Lower-right",
-                                     "Center-top", "Center-left", "Center-right",
-                                     "Center-bottom", "Center"}) {
+        for (const char* position :
+             {"Upper-left", "Upper-right", "Lower-left", "Lower-right", "Center-top", "Center-left",
+              "Center-right", "Center-bottom", "Center"}) {
             QTest::newRow(position) << QString(position);
         }
     }

@@ -58,6 +58,16 @@ inline QuantTables LibjpegTables(int quality) {
     return tables;
 }
 
+// The libjpeg quality whose tables these are, for a failure's message; 0 for none.
+inline int QualityOfTables(const QuantTables& tables) {
+    for (int quality = 1; quality <= 100; ++quality) {
+        if (LibjpegTables(quality) == tables) {
+            return quality;
+        }
+    }
+    return 0;
+}
+
 // The DQT tables 0 and 1 a JPEG file carries; none when it is no JPEG or lacks either.
 inline std::optional<QuantTables> FileTables(const QString& path) {
     std::FILE* file = std::fopen(QFile::encodeName(path).constData(), "rb");
@@ -133,8 +143,7 @@ inline QRectF ExpectedInk(QSize size, const Stamp& stamp) {
     const double x = p.endsWith(QLatin1String("left"))    ? left
                      : p.endsWith(QLatin1String("right")) ? right
                                                           : centreX;
-    const double y = p.startsWith(QLatin1String("Upper")) || p == QLatin1String("Center-top")
-                         ? top
+    const double y = p.startsWith(QLatin1String("Upper")) || p == QLatin1String("Center-top") ? top
                      : p.startsWith(QLatin1String("Lower")) || p == QLatin1String("Center-bottom")
                          ? bottom
                          : middleY;
@@ -209,15 +218,17 @@ inline double CapHeightPixels(const Stamp& stamp) {
 
 // The flat picture every placement is measured on, in each format the road writes its
 // own way: a bitmap as it stands, PNG through the converter both ways, JPEG by the
-// encoder. Returns the sources' paths.
+// encoder. They declare 300 DPI, as camera files do, while a point stays 96/72 pixels.
+// Returns the sources' paths.
 inline const QColor kBackground(24, 64, 112);
 inline const QSize kPictureSize(400, 220);
+inline constexpr int kDpm300 = 11811;
 
 inline QStringList WriteFlatSources(const QString& folder) {
     QImage picture(kPictureSize, QImage::Format_RGB32);
     picture.fill(kBackground);
-    picture.setDotsPerMeterX(kDpm96);
-    picture.setDotsPerMeterY(kDpm96);
+    picture.setDotsPerMeterX(kDpm300);
+    picture.setDotsPerMeterY(kDpm300);
     QStringList paths;
     for (const char* name : {"flat.bmp", "flat.png", "flat.jpg"}) {
         const QString path = folder + QLatin1Char('/') + QLatin1String(name);
@@ -243,7 +254,10 @@ inline QString StampFault(const QString& path, const Stamp& stamp) {
     const QRectF expected = ExpectedInk(kPictureSize, stamp);
     const auto box = [](const auto& r) {
         return QStringLiteral("(%1, %2)-(%3, %4)")
-            .arg(r.left()).arg(r.top()).arg(r.left() + r.width()).arg(r.top() + r.height());
+            .arg(r.left())
+            .arg(r.top())
+            .arg(r.left() + r.width())
+            .arg(r.top() + r.height());
     };
     const double edgeTolerance = lossy ? 2.0 : 1.5;
     if (ink.isNull() || EdgeError(ink, expected) > edgeTolerance) {
@@ -255,7 +269,10 @@ inline QString StampFault(const QString& path, const Stamp& stamp) {
     const int wanted = std::max(8, int(ink.width() * ink.height() * (lossy ? 0.04 : 0.08)));
     if (near < wanted) {
         return QStringLiteral("%1: %2 pixels of the colour %3 in the ink, %4 expected")
-            .arg(path).arg(near).arg(stamp.color.name()).arg(wanted);
+            .arg(path)
+            .arg(near)
+            .arg(stamp.color.name())
+            .arg(wanted);
     }
     return {};
 }
@@ -270,7 +287,11 @@ inline QString CapHeightFault(const QString& path, const Stamp& stamp) {
         return {};
     }
     return QStringLiteral("%1: capitals %2 px tall, %3 pt of %4 gives %5 px")
-        .arg(path).arg(ink.height()).arg(stamp.points).arg(stamp.family).arg(expected);
+        .arg(path)
+        .arg(ink.height())
+        .arg(stamp.points)
+        .arg(stamp.family)
+        .arg(expected);
 }
 
 }  // namespace road_truth

@@ -16,11 +16,14 @@ namespace {
 // The stamp's choices as the companion's options.
 QStringList Options(const Stamp& stamp) {
     QString text = stamp.text;
-    return {"--text", text.replace("\r\n", "\n"),
-            "--position", stamp.position.toLower(),
-            "--font", QString("%1,%2%3").arg(stamp.family).arg(stamp.points)
-                          .arg(stamp.bold ? ",bold" : ""),
-            "--color", stamp.color.name()};
+    return {"--text",
+            text.replace("\r\n", "\n"),
+            "--position",
+            stamp.position.toLower(),
+            "--font",
+            QString("%1,%2%3").arg(stamp.family).arg(stamp.points).arg(stamp.bold ? ",bold" : ""),
+            "--color",
+            stamp.color.name()};
 }
 
 }  // namespace
@@ -71,18 +74,22 @@ private slots:
     void jpegCopyHasLibjpegTables() {
         QFETCH(int, quality);
         const Stamp stamp{"q", "Center", "DejaVu Sans", 12, false, Qt::white};
-        const QString out = run(Options(stamp) + QStringList{"--quality", QString::number(quality)});
+        const QString out =
+            run(Options(stamp) + QStringList{"--quality", QString::number(quality)});
         QVERIFY(!out.isEmpty());
         const std::optional<QuantTables> tables = FileTables(out + "/flat.jpg");
         QVERIFY(tables.has_value());
-        QVERIFY(*tables == LibjpegTables(quality));
+        QVERIFY2(
+            *tables == LibjpegTables(quality),
+            qPrintable(
+                QString("the copy has the tables of quality %1").arg(QualityOfTables(*tables))));
     }
 
     void stampSitsWhereTheRulePutsIt_data() {
         QTest::addColumn<QString>("position");
-        for (const char* position : {"Upper-left", "Upper-right", "Lower-left", "Lower-right",
-                                     "Center-top", "Center-left", "Center-right",
-                                     "Center-bottom", "Center"}) {
+        for (const char* position :
+             {"Upper-left", "Upper-right", "Lower-left", "Lower-right", "Center-top", "Center-left",
+              "Center-right", "Center-bottom", "Center"}) {
             QTest::newRow(position) << QString(position);
         }
     }
