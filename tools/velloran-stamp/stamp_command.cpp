@@ -4,12 +4,12 @@
 #include "command_line.h"
 #include "core/stamp_modes.h"
 #include "core/stamp_text.h"
+#include "engine/engine_start.h"
 #include "engine/entry_stamp_text.h"
-#include "engine/stamp_source.h"
+#include "engine/photo_facts.h"
 #include "folder_source_scan.h"
 #include "interruption.h"
 #include "json_line.h"
-#include "photo_facts.h"
 #include "progress_meter.h"
 #include "settings/settings_store.h"
 #include "shard.h"
@@ -135,7 +135,8 @@ StampSettings EngineSettings(const StampChoices& choices) {
     return settings;
 }
 
-// The stamp text of each source, as the window puts it into its stamp-text box.
+// The stamp text of each source, as the window puts it into its stamp-text box; a
+// template's facts come from the engine's one reading of the source's metadata.
 class SourceTexts {
 public:
     SourceTexts(const StampChoices& choices, const Environment& env)
@@ -152,23 +153,31 @@ public:
         }
     }
 
-    QString For(const Source& source) const {
+    // `facts`: what the source's road read; null for a source that is not stamped, whose
+    // metadata is then read here if the template asks for it.
+    QString For(const Source& source, const PhotoFacts* facts) const {
         const QString path = QFile::decodeName(source.absolute);
         if (!template_ || choices_.mode != 0) {
             return EntryStampText(choices_.mode, path, choices_.text);
         }
-        TextTemplate::Source facts;
-        facts.path = path;
-        facts.position = source.position;
-        facts.date = date_;
-        facts.time = time_;
-        auto photo = std::make_shared<PhotoFacts>(source.absolute);
-        facts.taken = [photo] { return photo->Taken(); };
-        facts.exif = [photo](const QString& tag) { return photo->Tag(tag); };
-        facts.dateTimeText = [this](const QDateTime& when) {
+        std::optional<PhotoFacts> own;
+        auto photo = [&]() -> const PhotoFacts& {
+            if (facts == nullptr && !own) {
+                own.emplace(ReadSourceMetadata(path));
+            }
+            return facts != nullptr ? *facts : *own;
+        };
+        TextTemplate::Source parts;
+        parts.path = path;
+        parts.position = source.position;
+        parts.date = date_;
+        parts.time = time_;
+        parts.taken = [&] { return photo().Taken(); };
+        parts.exif = [&](const QString& tag) { return photo().Tag(tag); };
+        parts.dateTimeText = [this](const QDateTime& when) {
             return DateTimeText(when, env_.locale);
         };
-        return template_->Expand(facts);
+        return template_->Expand(parts);
     }
 
 private:
@@ -295,8 +304,10 @@ int Run(const CommandLine& line) {
     options.dryRun = line.dryRun;
     options.outputFolder = outputFolder;
     options.listSize = static_cast<int>(sources.size());
-    // Composed by the workers: a template may read each photo's metadata.
-    options.textFor = [&texts](const Source& source) { return texts.For(source); };
+    // Composed by the workers from the facts each source's road read.
+    options.textFor = [&texts](const Source& source, const PhotoFacts* facts) {
+        return texts.For(source, facts);
+    };
     if (!line.dryRun) {
         try {
             options.workFolder = MakeWorkFolder();
@@ -371,8 +382,8 @@ int RunStampCommand(int argc, char* argv[]) {
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     QGuiApplication app(qtArgc, qtArgv);
-    // Also sets exiv2 up for the templates' photo facts, before any thread reads one.
-    PrepareStampingThreads();
+    // Before any worker starts: the picture limit and the metadata library's set-up.
+    StartEngine();
     try {
         return Run(line);
     } catch (const UsageError& e) {

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -39,10 +40,10 @@ QString FailureText(const QList<SourceStamper::Failure>& failures) {
     return texts.join(QStringLiteral("; "));
 }
 
-// Stamps one source; returns the error text, empty when the copy was written.
+// Stamps one source with the text `textOf` makes of its facts; returns the error text,
+// empty when the copy was written.
 QString StampOne(SourceStamper& stamper, OddNames& oddNames, const PlannedSource& item,
-                 const QString& text, StampSettings settings, int listSize) {
-    settings.text = text;
+                 const SourceTextFunction& textOf, StampSettings settings, int listSize) {
     const QByteArray outputName = NameOf(item.output);
     const int position = item.source.position;
     try {
@@ -50,7 +51,8 @@ QString StampOne(SourceStamper& stamper, OddNames& oddNames, const PlannedSource
         const bool standIn = OddNames::NeedsStandIn(outputName);
         settings.outputFolder =
             standIn ? oddNames.StandInFolder(position) : oddNames.OutputFolder();
-        const QList<SourceStamper::Failure> failures = stamper.Stamp(source, settings, listSize);
+        const QList<SourceStamper::Failure> failures =
+            stamper.Stamp(source, settings, listSize, textOf);
         if (!failures.isEmpty()) {
             if (standIn) {
                 oddNames.DropStandIn(position);
@@ -102,9 +104,10 @@ int RunPlannedSources(const std::vector<PlannedSource>& planned, const StampSett
             return failed;
         }
         if (item.skip) {
-            finish(item, options.textFor(item.source), QStringLiteral("skipped"), item.note, 0);
+            finish(item, options.textFor(item.source, nullptr), QStringLiteral("skipped"), item.note,
+                   0);
         } else if (options.dryRun) {
-            finish(item, options.textFor(item.source), QStringLiteral("ok"), QString(), 0);
+            finish(item, options.textFor(item.source, nullptr), QStringLiteral("ok"), QString(), 0);
         } else {
             toStamp.push_back(&item);
         }
@@ -135,10 +138,18 @@ int RunPlannedSources(const std::vector<PlannedSource>& planned, const StampSett
             const PlannedSource& item = *toStamp[index];
             QElapsedTimer timer;
             timer.start();
-            const QString text = options.textFor(item.source);
+            std::optional<QString> text;
+            const SourceTextFunction textOf = [&](const PhotoFacts& facts) {
+                text = options.textFor(item.source, &facts);
+                return *text;
+            };
             const QString error =
-                StampOne(stamper, oddNames, item, text, settings, options.listSize);
-            finish(item, text, error.isEmpty() ? QStringLiteral("ok") : QStringLiteral("error"),
+                StampOne(stamper, oddNames, item, textOf, settings, options.listSize);
+            if (!text) {
+                // The road ended before it read the source.
+                text = options.textFor(item.source, nullptr);
+            }
+            finish(item, *text, error.isEmpty() ? QStringLiteral("ok") : QStringLiteral("error"),
                    error, timer.elapsed());
         }
     };

@@ -11,6 +11,8 @@
 #include <functional>
 #include <vector>
 
+class PhotoFacts;
+
 // One source of the run with what is decided before the first picture: where its copy
 // goes and whether it is left alone.
 struct PlannedSource {
@@ -26,8 +28,9 @@ struct RunOptions {
     QByteArray outputFolder;  // absolute, in its own bytes
     QString workFolder;       // private to this run; the stampers' temporary folders go here
     int listSize = 0;         // the whole list's size, for the converter's progress share
-    // The stamp text of a source; called from several threads at once.
-    std::function<QString(const Source&)> textFor;
+    // The stamp text of a source from the facts its road read (null when it is not
+    // stamped); called from several threads at once.
+    std::function<QString(const Source&, const PhotoFacts*)> textFor;
 };
 
 // Stamps the planned sources on `jobs` threads, each with a stamper of its own, and hands
