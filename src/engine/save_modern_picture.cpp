@@ -2,6 +2,7 @@
 #include "engine/save_modern_picture.h"
 
 #include "engine/photo_metadata.h"
+#include "engine/stamp_setting_table.h"
 #include "engine/picture_loader.h"
 #include "imageio/heif_decoder.h"
 #include "imageio/jxl_decoder.h"
@@ -71,7 +72,7 @@ void SaveModernPicture(const QImage& picture, const QString& sourcePath, const Q
     // HEIF and JPEG XL pictures reach the canvas turned as their files say; WebP has no
     // orientation of its own, so its EXIF Orientation still describes the copy's pixels.
     facts.metadata = CorrectPhotoMetadata(facts.metadata, pixels, *format != ModernFormat::WebP);
-    quality = std::clamp(quality, 0, 100);
+    quality = ClampQuality(quality);
 
     ResultFile file(outputPath);
     switch (*format) {

@@ -5,8 +5,9 @@
 #include <QString>
 
 // Writes the stamped copy of a source of today's formats (named .heic, .heif, .avif,
-// .webp or .jxl) in the source's own format at `quality` (the slider's 0 to 100): HEIC or
-// AVIF as the source's pictures are coded, WebP lossless when the source is, JPEG XL.
+// .webp or .jxl) in the source's own format at ClampQuality(quality), as every writer
+// takes it: HEIC or AVIF as the source's pictures are coded, WebP lossless when the
+// source is, JPEG XL.
 // The source's EXIF, XMP and ICC profile, read again from the source by its own library
 // and corrected for the copy (Orientation 1 where the decoder turned the pixels, sizes,
 // no thumbnails), go into the copy; a source that cannot be read again gives a copy
