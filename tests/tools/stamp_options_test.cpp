@@ -136,6 +136,24 @@ private slots:
         }
     }
 
+    // A declared option's names cannot take those of another option.
+    void optionNamesAreUnique() {
+        const QRegularExpression name(QStringLiteral(R"(^  (?:-(\S), )?\s*--([a-z-]+))"),
+                                      QRegularExpression::MultilineOption);
+        QStringList names;
+        for (auto m = name.globalMatch(QString::fromUtf8(HelpText())); m.hasNext();) {
+            const QRegularExpressionMatch match = m.next();
+            names << "--" + match.captured(2);
+            if (match.hasCaptured(1) && !match.captured(1).isEmpty()) {
+                names << "-" + match.captured(1);
+            }
+        }
+        QVERIFY(names.contains("--quality") && names.contains("-Q") && names.contains("-q"));
+        for (const QString& n : names) {
+            QVERIFY2(names.count(n) == 1, qPrintable(n));
+        }
+    }
+
     // The declared ranges are the ones the options keep to, at both ends.
     void rangesAtTheirEnds_data() {
         QTest::addColumn<QStringList>("words");
