@@ -68,5 +68,6 @@ QString FontText(const StampChoices& choices);
 // "#RRGGBB" or a colour name (as QColor knows them) as 0x00BBGGRR. Throws UsageError.
 quint32 ParseColor(const QString& text);
 
-// The effective settings, one "name: value" line each, in the words of the options.
+// The effective settings, one "name: value" line each in the declaration's order, in the
+// words of the options; the quality as the writers take it (ClampQuality).
 QString SettingsText(const StampChoices& choices);
