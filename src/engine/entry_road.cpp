@@ -82,7 +82,7 @@ void StampSourceSteps(ErrorTrap& trap, const EntryRoad& road, const QString& sou
         })) {
         trap.Do(172, [&] {
             // The source's metadata goes in with the encoded picture.
-            SaveJpeg(canvas.Image(), outputPath, static_cast<quint8>(road.settings().quality),
+            SaveJpeg(canvas.Image(), outputPath, road.settings().quality,
                      metadata.ForCopy(canvas.Image()));
         });
         return;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "engine/entry_stamp_text.h"
 
+#include "engine/stamp_settings.h"
 #include "util/paths.h"
 
 namespace {
@@ -27,4 +28,8 @@ QString EntryStampText(int mode, const QString& entryPath, const QString& curren
         default:
             return currentText;
     }
+}
+
+QString EntryStampText(const StampSettings& settings, const QString& entryPath) {
+    return EntryStampText(settings.mode, entryPath, settings.text);
 }

@@ -9,8 +9,9 @@
 // The encoders of today's formats. Each writes `picture` (Format_RGB32) as a whole file
 // into `out`, with the metadata of `facts` (already corrected for the copy) and no
 // thumbnail; the orientation written is always "as stored", since the picture is upright.
-// `quality` is the slider's 0 to 100. A failed write of `out` stops the encoder and is
-// left for the caller to report; an encoder failure throws VbError 5 naming the format.
+// `quality` is 1 to 100, as ClampQuality gives it. A failed write of `out` stops the
+// encoder and is left for the caller to report; an encoder failure throws VbError 5
+// naming the format.
 
 // HEIC (HEVC through x265) or, when facts.av1, AVIF (AV1 through aom), with libheif at
 // the quality heif-enc's -q gives. The ICC profile goes into a colr box.

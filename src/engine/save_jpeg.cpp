@@ -3,6 +3,7 @@
 
 #include "imageio/jpeg_error_manager.h"
 #include "engine/jpeg_metadata_markers.h"
+#include "engine/stamp_setting_table.h"
 #include "imageio/result_file.h"
 #include "util/vb_error.h"
 
@@ -137,7 +138,7 @@ int JfifDotsPerInch(int dotsPerMetre) {
     return std::clamp(qRound(dotsPerMetre * 0.0254), 1, 65535);
 }
 
-void SaveJpeg(const QImage& picture, const QString& path, quint8 quality,
+void SaveJpeg(const QImage& picture, const QString& path, int quality,
               const PhotoMetadata& metadata) {
     if (picture.isNull()) {
         Fail(kInvalidParameter);
@@ -155,7 +156,7 @@ void SaveJpeg(const QImage& picture, const QString& path, quint8 quality,
         ResultFile file(path);
         const JpegMetadataMarkers markers = PrepareJpegMetadataMarkers(metadata);
         JpegEncoder encoder(&file);
-        if (!Encode(&encoder, &pixels, std::min<int>(quality, 100), &markers)) {
+        if (!Encode(&encoder, &pixels, ClampQuality(quality), &markers)) {
             if (encoder.destination.writeFailed) {
                 file.RaiseWriteError();
             }

@@ -15,8 +15,8 @@ int JfifDotsPerInch(int dotsPerMetre);
 // failed save leaves any earlier file as it was, and a link of another user at the path is
 // refused.
 //
-// The quality goes to the encoder unchanged. The encoder's range is 0 to 100, where 0
-// and 1 give the same file; a value above 100 is taken as 100.
+// The quality goes to the encoder as ClampQuality gives it: 0 and below write what 1
+// writes (libjpeg's own floor), above 100 what 100 writes.
 //
 // The metadata, when given, is written as APP markers right after the JFIF header.
 //
@@ -24,5 +24,5 @@ int JfifDotsPerInch(int dotsPerMetre);
 // cannot be created or written (missing folder, no permission), 2 for a null picture, 1
 // for any other failure. A full disk is VbError 61 and a link of another user VbError 70,
 // each naming the path.
-void SaveJpeg(const QImage& picture, const QString& path, quint8 quality,
+void SaveJpeg(const QImage& picture, const QString& path, int quality,
               const PhotoMetadata& metadata = PhotoMetadata());

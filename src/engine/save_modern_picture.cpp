@@ -2,6 +2,7 @@
 #include "engine/save_modern_picture.h"
 
 #include "engine/photo_metadata.h"
+#include "engine/stamp_setting_table.h"
 #include "imageio/modern_format.h"
 #include "engine/modern_writers.h"
 #include "util/paths.h"
@@ -37,7 +38,7 @@ void SaveModernPicture(const QImage& picture, const SourceMetadata& source,
         facts.av1 = false;
     }
     facts.metadata = source.ForCopy(pixels);
-    quality = std::clamp(quality, 0, 100);
+    quality = ClampQuality(quality);
 
     ResultFile file(outputPath);
     switch (*format) {

@@ -7,12 +7,14 @@
 class SourceMetadata;
 
 // Writes the stamped copy of a source of today's formats (named .heic, .heif, .avif,
-// .webp or .jxl) in the source's own format at `quality` (the slider's 0 to 100): HEIC or
-// AVIF as the source's pictures are coded, WebP lossless when the source is, JPEG XL.
+// .webp or .jxl) in the source's own format at ClampQuality(quality), as every writer
+// takes it: HEIC or AVIF as the source's pictures are coded, WebP lossless when the
+// source is, JPEG XL.
 // The source's EXIF, XMP and ICC profile as its road read them (ReadSourceMetadata, by
 // the format's own library), corrected for the copy (Orientation 1 where the decoder
 // turned the pixels, sizes, no thumbnails), go into the copy; a source whose metadata
-// could not be read gives a copy without them. The file is written through a ResultFile: a failure leaves whatever
+// could not be read gives a copy without them. The file is written through a ResultFile:
+// a failure leaves whatever
 // stood at the path as it was.
 //
 // Throws VbError 5 "Cannot save the image as <format>: <why>" when the encoder fails, and

@@ -6,13 +6,16 @@
 class Canvas;
 
 // Everything a stamped copy depends on besides its source, as one value: the window reads
-// it from its controls in one place, a program without a window builds it from its own
-// options. Plain data, cheap to copy, safe to hand to another thread.
+// it from its controls in one place, a program without a window builds it from the stored
+// settings and its options. Its fields are the settings of StampSettingTable() (keys,
+// ranges, defaults and option words are declared there). Plain data, cheap to copy, safe
+// to hand to another thread.
 struct StampSettings {
     // The text drawn on the picture. For the file-name modes the caller puts the entry's
     // own text here for each source (see EntryStampText).
     QString text;
-    // The stamp mode: the index in StampModeTexts() (0 your text ... 6 full path).
+    // The stamp mode: the index in StampModeTexts() (0 your text ... 6 full path). With
+    // `text` it gives each entry's text (EntryStampText).
     int mode = 0;
     // One of StampPositionTexts(), compared exactly; an unknown one draws nothing.
     QString position = QStringLiteral("Lower-right");
@@ -27,7 +30,8 @@ struct StampSettings {
     // The text colour as 0x00BBGGRR.
     quint32 color = 0;
 
-    // JPEG quality of JPEG copies, 1..100.
+    // The quality of the copies, as the window's slider gives it (0 to 100). Every writer
+    // takes ClampQuality of it: 0 writes what 1 writes.
     int quality = 100;
     // The folder the copies are written into, without a trailing separator. Never empty
     // when stamping: a path built from an empty folder would name the root folder.

@@ -1,15 +1,12 @@
 // SPDX-License-Identifier: MIT
 // Restores every stamping choice from the settings store into the window's controls.
 #include "core/stamp_modes.h"
+#include "engine/stored_stamp_settings.h"
 #include "ui/color_swatch.h"
 #include "ui/combo_text.h"
 #include "ui/form1.h"
-#include "settings/settings_keys.h"
 #include "ui/stamp_text_box.h"
 #include "util/error_trap.h"
-#include "util/paths.h"
-#include "util/vb_convert.h"
-#include "util/vb_error.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -17,15 +14,14 @@
 
 namespace {
 
-QString Key(const char* name) {
-    return QString::fromLatin1(name);
-}
-
 constexpr quint32 kWhite = 0xFFFFFF;
 
 }  // namespace
 
 void Form1::RestoreSettings(ErrorTrap& trap) {
+    // Read once; a value the window cannot take fails its step with the error the
+    // step's own conversion raised.
+    const StoredStampSettings stored = ReadStoredStampSettings(store, env);
     const QStringList positions = StampPositionTexts();
     for (int i = 0; i < positions.size(); ++i) {
         trap.Do(134 + 2 * i, [&] {
@@ -34,41 +30,22 @@ void Form1::RestoreSettings(ErrorTrap& trap) {
         });
     }
     trap.Do(152, [&] {
-        SelectComboText(*Combo2, store.GetSetting(Key(key::kPosition), positions.first()));
+        SelectComboText(*Combo2, stored.position.Take());
         Combo2_Click();
     });
-    trap.Do(154, [&] {
-        Picture2->SetBackColor(static_cast<qint64>(RoundHalfEven(
-            ToDouble(store.GetSetting(Key(key::kFontColor), QStringLiteral("16777215"))))));
-    });
+    trap.Do(154, [&] { Picture2->SetBackColor(stored.color.Take()); });
     trap.Do(156, [&] { Text4->SetForeColor(Picture2->BackColor()); });
     if (trap.Test(158, [&] { return Text4->ForeColor() == kWhite; })) {
         trap.Do(160, [&] { Text4->SetBackColor(0); });
     } else {
         trap.Do(162, [&] { Text4->SetBackColor(kWhite); });
     }
-    trap.Do(164, [&] {
-        Text4->SetFontName(store.GetSetting(Key(key::kFontName), QStringLiteral("Arial")));
-    });
-    trap.Do(166, [&] {
-        Text4->SetFontBold(
-            IsTrueText(store.GetSetting(Key(key::kFontBold), QStringLiteral("True"))));
-    });
-    trap.Do(168, [&] {
-        Text4->SetFontItalic(
-            IsTrueText(store.GetSetting(Key(key::kFontItalic), QStringLiteral("False"))));
-    });
-    trap.Do(170, [&] {
-        Text4->SetFontSize(ToInt16(store.GetSetting(Key(key::kFontSize), QStringLiteral("24"))));
-    });
-    trap.Do(172, [&] {
-        Text4->SetFontStrikethru(
-            IsTrueText(store.GetSetting(Key(key::kFontStrikeThruRead), QStringLiteral("False"))));
-    });
-    trap.Do(174, [&] {
-        Text4->SetFontUnderline(
-            IsTrueText(store.GetSetting(Key(key::kFontUnderLineRead), QStringLiteral("False"))));
-    });
+    trap.Do(164, [&] { Text4->SetFontName(stored.fontFamily.Take()); });
+    trap.Do(166, [&] { Text4->SetFontBold(stored.fontBold.Take()); });
+    trap.Do(168, [&] { Text4->SetFontItalic(stored.fontItalic.Take()); });
+    trap.Do(170, [&] { Text4->SetFontSize(stored.fontSize.Take()); });
+    trap.Do(172, [&] { Text4->SetFontStrikethru(stored.fontStrikeout.Take()); });
+    trap.Do(174, [&] { Text4->SetFontUnderline(stored.fontUnderline.Take()); });
     trap.Do(176, [&] { Text4->SetText(QString::fromLatin1(kPlaceholderText)); });
     const QStringList modes = StampModeTexts();
     for (int i = 0; i < modes.size(); ++i) {
@@ -78,19 +55,10 @@ void Form1::RestoreSettings(ErrorTrap& trap) {
         });
     }
     trap.Do(192, [&] {
-        SelectComboText(*Combo1, store.GetSetting(Key(key::kCombo1), modes.first()));
+        SelectComboText(*Combo1, stored.mode.Take());
         Combo1_Click();
     });
     trap.Do(194, [&] { StampCombo(); });
-    trap.Do(196, [&] {
-        const qint32 value = ToInt32(store.GetSetting(Key(key::kSlider1), QStringLiteral("85")));
-        if (value < Slider1->minimum() || value > Slider1->maximum()) {
-            Raise(vberr::kInvalidPropertyValue);
-        }
-        Slider1->setValue(value);
-    });
-    trap.Do(198, [&] {
-        const QString desktop = GetDesktopFolder(env);
-        Text1->setText(store.GetSetting(Key(key::kOutputFolder), desktop));
-    });
+    trap.Do(196, [&] { Slider1->setValue(stored.quality.Take()); });
+    trap.Do(198, [&] { Text1->setText(stored.outputFolder.Take()); });
 }

@@ -1,16 +1,20 @@
 // SPDX-License-Identifier: MIT
 #include "command_line.h"
 
+#include "engine/stamp_setting_table.h"
 #include "velloran_version.h"
+
+#include <iterator>
+#include <string>
 
 #include <getopt.h>
 
 namespace {
 
-// Long options without a short form.
+// Long options without a short form. A settings option without one is
+// kSettingOption + its StampOption.
 enum LongOnly {
     kExt = 256,
-    kTemplate,
     kNoSettings,
     kPrintSettings,
     kShard,
@@ -19,23 +23,13 @@ enum LongOnly {
     kReplaceOriginals,
     kHelp,
     kVersion,
+    kSettingOption = 512,
 };
 
-// The leading ":" makes a missing argument distinguishable from an unknown option.
-constexpr const char kShortOptions[] = ":0o:m:t:p:f:c:q:j:nQ";
-
-const option kLongOptions[] = {
+// The options that are not stamp settings; the settings' own come from their declaration.
+const option kRunOptions[] = {
     {"null", no_argument, nullptr, '0'},
     {"ext", required_argument, nullptr, kExt},
-    {"output", required_argument, nullptr, 'o'},
-    {"mode", required_argument, nullptr, 'm'},
-    {"text", required_argument, nullptr, 't'},
-    {"template", required_argument, nullptr, kTemplate},
-    {"position", required_argument, nullptr, 'p'},
-    {"font", required_argument, nullptr, 'f'},
-    {"color", required_argument, nullptr, 'c'},
-    {"colour", required_argument, nullptr, 'c'},
-    {"quality", required_argument, nullptr, 'q'},
     {"no-settings", no_argument, nullptr, kNoSettings},
     {"print-settings", no_argument, nullptr, kPrintSettings},
     {"jobs", required_argument, nullptr, 'j'},
@@ -47,8 +41,90 @@ const option kLongOptions[] = {
     {"replace-originals", no_argument, nullptr, kReplaceOriginals},
     {"help", no_argument, nullptr, kHelp},
     {"version", no_argument, nullptr, kVersion},
-    {nullptr, 0, nullptr, 0},
 };
+
+int OptionValue(const StampOptionWord& word) {
+    return word.shortName != '\0' ? word.shortName
+                                   : kSettingOption + static_cast<int>(word.id);
+}
+
+// getopt's tables: the settings' options in declaration order, then the others.
+struct GetoptTables {
+    std::string shortOptions;
+    std::vector<option> longOptions;
+};
+
+const GetoptTables& Tables() {
+    static const GetoptTables tables = [] {
+        GetoptTables t;
+        // The leading ":" makes a missing argument distinguishable from an unknown option.
+        t.shortOptions = ":0";
+        for (const StampSettingDeclaration& setting : StampSettingTable()) {
+            for (const StampOptionWord& word : setting.options) {
+                t.longOptions.push_back({word.longName, required_argument, nullptr,
+                                         OptionValue(word)});
+                if (word.alias != nullptr) {
+                    t.longOptions.push_back({word.alias, required_argument, nullptr,
+                                             OptionValue(word)});
+                }
+                if (word.shortName != '\0') {
+                    t.shortOptions += word.shortName;
+                    t.shortOptions += ':';
+                }
+            }
+        }
+        t.shortOptions += "j:nQ";
+        t.longOptions.insert(t.longOptions.end(), std::begin(kRunOptions), std::end(kRunOptions));
+        t.longOptions.push_back({nullptr, 0, nullptr, 0});
+        return t;
+    }();
+    return tables;
+}
+
+// The settings option getopt returned `value` for, if it is one.
+const StampOptionWord* SettingOption(int value) {
+    for (const StampSettingDeclaration& setting : StampSettingTable()) {
+        for (const StampOptionWord& word : setting.options) {
+            if (OptionValue(word) == value) {
+                return &word;
+            }
+        }
+    }
+    return nullptr;
+}
+
+QString Text(const char* argument) {
+    return QString::fromLocal8Bit(argument);
+}
+
+void SetSettingOption(CommandLine& line, StampOption id, const char* argument) {
+    switch (id) {
+        case StampOption::Output:
+            line.output = QByteArray(argument);
+            return;
+        case StampOption::Mode:
+            line.mode = Text(argument);
+            return;
+        case StampOption::Text:
+            line.text = Text(argument);
+            return;
+        case StampOption::Template:
+            line.templateText = Text(argument);
+            return;
+        case StampOption::Position:
+            line.position = Text(argument);
+            return;
+        case StampOption::Font:
+            line.font = Text(argument);
+            return;
+        case StampOption::Color:
+            line.color = Text(argument);
+            return;
+        case StampOption::Quality:
+            line.quality = Text(argument);
+            return;
+    }
+}
 
 // The name of the option getopt stopped at, for a message: the long option as typed
 // (without its "=value"), else the short one.
@@ -62,8 +138,73 @@ QString OffendingOption(int argc, char* argv[], int shortOption) {
     return QStringLiteral("-") + QChar(shortOption > 0 && shortOption < 256 ? shortOption : '?');
 }
 
-QString Text(const char* argument) {
-    return QString::fromLocal8Bit(argument);
+// An option's first help column: "  -q, --quality N".
+QString OptionColumn(const StampOptionWord& word) {
+    const QString shortName = word.shortName != '\0'
+                                  ? QStringLiteral("-%1, ").arg(QChar::fromLatin1(word.shortName))
+                                  : QStringLiteral("    ");
+    return QStringLiteral("  %1--%2 %3")
+        .arg(shortName, QString::fromLatin1(word.longName), QString::fromLatin1(word.argument));
+}
+
+// One option's help, its text broken at blanks to fit beside the first column.
+QString HelpLines(const QString& column, const QString& help) {
+    constexpr int kTextColumn = 29;
+    constexpr int kWidth = 90;
+    QString lines = column.leftJustified(kTextColumn - 1) + QLatin1Char(' ');
+    int used = kTextColumn;
+    for (const QString& word : help.split(QLatin1Char(' '))) {
+        if (used > kTextColumn && used + 1 + word.size() > kWidth) {
+            lines += QLatin1Char('\n') + QString(kTextColumn, QLatin1Char(' '));
+            used = kTextColumn;
+        } else if (used > kTextColumn) {
+            lines += QLatin1Char(' ');
+            ++used;
+        }
+        lines += word;
+        used += static_cast<int>(word.size());
+    }
+    return lines + QLatin1Char('\n');
+}
+
+QByteArray BuildHelpText() {
+    QString settings;
+    for (const StampSettingDeclaration& setting : StampSettingTable()) {
+        for (const StampOptionWord& word : setting.options) {
+            settings += HelpLines(OptionColumn(word), StampOptionHelp(setting, word));
+        }
+    }
+    return "Usage: velloran-stamp [OPTIONS] [FILE|FOLDER|-]...\n"
+           "Stamps a text onto each picture and writes the stamped copy, under the source's\n"
+           "name and in its format, into the output folder, as the window's \"Start Stamping\"\n"
+           "does. The window's stored settings are the defaults; this program never changes\n"
+           "them. A FOLDER is scanned with its subfolders; - reads paths from standard input.\n"
+           "\n"
+           "Sources:\n"
+           "  -0, --null                 paths on standard input are NUL-separated, not one per "
+           "line\n"
+           "      --ext EXT              extension a folder scan takes (default jpg; '*' for every "
+           "file)\n"
+           "Settings:\n" +
+           settings.toUtf8() +
+           "      --no-settings          start from the built-in defaults, not the stored "
+           "settings\n"
+           "      --print-settings       print the settings a run would use and exit\n"
+           "Running:\n"
+           "  -j, --jobs N               stamp N pictures at a time (default: one per core)\n"
+           "      --shard K/N            take only the K-th of N equal parts of the source list\n"
+           "      --skip-existing        leave copies that already exist in the output folder\n"
+           "  -n, --dry-run              report what would be done, write nothing\n"
+           "      --json                 one JSON object per source on standard output\n"
+           "  -Q, --quiet                no progress bar\n"
+           "      --replace-originals    allow copies that replace their own source files\n"
+           "      --help                 print this help and exit\n"
+           "      --version              print the version and exit\n"
+           "\n"
+           "Placeholders of --template: {name} {stem} {ext} {path} {folder} {n} {date} {time}\n"
+           "{taken} {taken:FORMAT} {exif:Tag}; {{ and }} stand for braces.\n"
+           "Exit status: 0 all stamped or skipped, 1 some failed, 2 usage error or nothing could\n"
+           "start, 130 interrupted. See velloran-stamp(1).\n";
 }
 
 }  // namespace
@@ -75,9 +216,15 @@ CommandLine ParseCommandLine(int argc, char* argv[]) {
     opterr = 0;
     optind = 0;  // glibc: start afresh, so the parser may run more than once
     for (;;) {
-        const int c = getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr);
+        const GetoptTables& tables = Tables();
+        const int c = getopt_long(argc, argv, tables.shortOptions.c_str(),
+                                  tables.longOptions.data(), nullptr);
         if (c == -1) {
             break;
+        }
+        if (const StampOptionWord* setting = SettingOption(c)) {
+            SetSettingOption(line, setting->id, optarg);
+            continue;
         }
         switch (c) {
             case '0':
@@ -85,30 +232,6 @@ CommandLine ParseCommandLine(int argc, char* argv[]) {
                 break;
             case kExt:
                 line.extension = Text(optarg);
-                break;
-            case 'o':
-                line.output = QByteArray(optarg);
-                break;
-            case 'm':
-                line.mode = Text(optarg);
-                break;
-            case 't':
-                line.text = Text(optarg);
-                break;
-            case kTemplate:
-                line.templateText = Text(optarg);
-                break;
-            case 'p':
-                line.position = Text(optarg);
-                break;
-            case 'f':
-                line.font = Text(optarg);
-                break;
-            case 'c':
-                line.color = Text(optarg);
-                break;
-            case 'q':
-                line.quality = Text(optarg);
                 break;
             case kNoSettings:
                 line.noSettings = true;
@@ -159,48 +282,8 @@ CommandLine ParseCommandLine(int argc, char* argv[]) {
 }
 
 const char* HelpText() {
-    return "Usage: velloran-stamp [OPTIONS] [FILE|FOLDER|-]...\n"
-           "Stamps a text onto each picture and writes the stamped copy, under the source's\n"
-           "name and in its format, into the output folder, as the window's \"Start Stamping\"\n"
-           "does. The window's stored settings are the defaults; this program never changes\n"
-           "them. A FOLDER is scanned with its subfolders; - reads paths from standard input.\n"
-           "\n"
-           "Sources:\n"
-           "  -0, --null                 paths on standard input are NUL-separated, not one per "
-           "line\n"
-           "      --ext EXT              extension a folder scan takes (default jpg; '*' for every "
-           "file)\n"
-           "Settings:\n"
-           "  -o, --output DIR           output folder\n"
-           "  -m, --mode MODE            text, time, date, datetime, name, stem or path\n"
-           "  -t, --text TEXT            the stamp text, taken literally (newlines start lines)\n"
-           "      --template TEXT        the stamp text with placeholders such as {stem} or "
-           "{taken}\n"
-           "  -p, --position POS         upper-left, upper-right, lower-left, lower-right, "
-           "center-top,\n"
-           "                             center-left, center-right, center-bottom or center\n"
-           "  -f, --font FONT            "
-           "\"Family[,size][,bold][,italic][,strikeout][,underline]\"\n"
-           "  -c, --color COLOR          text colour: #RRGGBB or a colour name\n"
-           "  -q, --quality N            JPEG quality, 1 to 100\n"
-           "      --no-settings          start from the built-in defaults, not the stored "
-           "settings\n"
-           "      --print-settings       print the settings a run would use and exit\n"
-           "Running:\n"
-           "  -j, --jobs N               stamp N pictures at a time (default: one per core)\n"
-           "      --shard K/N            take only the K-th of N equal parts of the source list\n"
-           "      --skip-existing        leave copies that already exist in the output folder\n"
-           "  -n, --dry-run              report what would be done, write nothing\n"
-           "      --json                 one JSON object per source on standard output\n"
-           "  -Q, --quiet                no progress bar\n"
-           "      --replace-originals    allow copies that replace their own source files\n"
-           "      --help                 print this help and exit\n"
-           "      --version              print the version and exit\n"
-           "\n"
-           "Placeholders of --template: {name} {stem} {ext} {path} {folder} {n} {date} {time}\n"
-           "{taken} {taken:FORMAT} {exif:Tag}; {{ and }} stand for braces.\n"
-           "Exit status: 0 all stamped or skipped, 1 some failed, 2 usage error or nothing could\n"
-           "start, 130 interrupted. See velloran-stamp(1).\n";
+    static const QByteArray text = BuildHelpText();
+    return text.constData();
 }
 
 const char* VersionText() {

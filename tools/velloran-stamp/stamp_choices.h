@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "engine/stamp_settings.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QLocale>
@@ -12,36 +14,38 @@ struct Environment;
 class SettingsStore;
 
 // Every stamping choice of one run, as the window's controls hold them after start-up:
-// the mode number, the stamp-text box's text, the position text, the font and colour of
-// the stamp-text box, the quality slider and the output-folder box.
-struct StampChoices {
-    int mode = 0;  // index into StampModeTexts()
-    // The stamp-text box: CR LF between lines. Modes 1-3 hold the time texts taken once
-    // at start-up; modes 4-6 are replaced per source.
-    QString text;
+// the engine's StampSettings, one spelling of each choice, and what only a command line
+// adds. The engine's own `outputFolder` stays empty here; a run puts its folder in.
+struct StampChoices : StampSettings {
+    StampChoices() = default;
+    StampChoices(const StampChoices& other)
+        : StampSettings(other), isTemplate(other.isTemplate), outputFolder(other.outputFolder) {}
+    StampChoices& operator=(const StampChoices& other) {
+        StampSettings::operator=(other);
+        isTemplate = other.isTemplate;
+        outputFolder = other.outputFolder;
+        return *this;
+    }
+
     bool isTemplate = false;  // text holds placeholders to expand per source
-    // The position list's text; empty when the stored text is none of the nine (the
-    // window then draws nothing, and so does this program).
-    QString position;
-    QString fontName;
-    double fontSize = 24;
-    bool bold = true;
-    bool italic = false;
-    bool strikeout = false;
-    bool underline = false;
-    quint32 color = 0xFFFFFF;  // 0x00BBGGRR
-    int quality = 85;
     // In its own bytes: a folder named on the command line need not be UTF-8.
     QByteArray outputFolder;
+
+    // The companion's earlier names of the font fields: the same fields, not copies.
+    QString& fontName = fontFamily;
+    bool& bold = fontBold;
+    bool& italic = fontItalic;
+    bool& strikeout = fontStrikeout;
+    bool& underline = fontUnderline;
 };
 
 // Where a stored value could not be used, one line each, for warnings on standard error.
 using SettingsWarnings = QStringList;
 
-// The choices the window restores at start-up from the store: the same keys, defaults,
-// conversions and, for a stored value the window cannot take, the same fallback (the
-// control's value from the window's design, `designFontSize` for the font size). The
-// time texts are those of `now` in `locale`.
+// The choices the window restores at start-up from the store, read as the window reads
+// them (ReadStoredStampSettings); for a stored value the window cannot take, the same
+// fallback (the control's value from the window's design, `designFontSize` for the font
+// size) and a warning. The time texts are those of the environment's clock and locale.
 StampChoices StoredChoices(const SettingsStore& store, const Environment& env,
                            double designFontSize, SettingsWarnings* warnings);
 // The choices of a first start, with an empty store.
@@ -51,7 +55,7 @@ StampChoices BuiltinChoices(const Environment& env);
 // UsageError for a value it cannot take.
 void ApplyOverrides(StampChoices& choices, const CommandLine& line, const Environment& env);
 
-// The --mode and --position words, in list order.
+// The --mode and --position words, in list order, as the settings' declaration gives them.
 QStringList ModeWords();
 QStringList PositionWords();
 
@@ -64,5 +68,6 @@ QString FontText(const StampChoices& choices);
 // "#RRGGBB" or a colour name (as QColor knows them) as 0x00BBGGRR. Throws UsageError.
 quint32 ParseColor(const QString& text);
 
-// The effective settings, one "name: value" line each, in the words of the options.
+// The effective settings, one "name: value" line each in the declaration's order, in the
+// words of the options; the quality as the writers take it (ClampQuality).
 QString SettingsText(const StampChoices& choices);
