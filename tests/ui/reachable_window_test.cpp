@@ -8,7 +8,9 @@
 #include "ui/screen_placement.h"
 #include "ui/scrollable_content.h"
 
+#include <QProcess>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QScrollBar>
 #include <QtTest>
 
@@ -22,6 +24,26 @@ QRect OnScreen(const QWidget* widget) {
 
 ScrollableContent* Scroller(const Form1& form) {
     return form.findChild<ScrollableContent*>();
+}
+
+// The width and height xwininfo reads for an X window ("-root" for the screen); nothing
+// when it cannot tell.
+QSize XWindowSize(const QStringList& which) {
+    QProcess info;
+    info.start(QStringLiteral("xwininfo"), which);
+    if (!info.waitForFinished(10000) || info.exitCode() != 0) {
+        return {};
+    }
+    QSize size;
+    for (const QByteArray& line : info.readAllStandardOutput().split('\n')) {
+        const QByteArray trimmed = line.trimmed();
+        if (trimmed.startsWith("Width:")) {
+            size.setWidth(trimmed.mid(6).trimmed().toInt());
+        } else if (trimmed.startsWith("Height:")) {
+            size.setHeight(trimmed.mid(7).trimmed().toInt());
+        }
+    }
+    return size;
 }
 
 }  // namespace
@@ -105,6 +127,29 @@ private slots:
         QCOMPARE(visited, designed);
         QVERIFY2(hidden.isEmpty(), qPrintable(hidden.join(QStringLiteral("; "))));
         QVERIFY(area.contains(form.frameGeometry()));
+    }
+
+    // Fitted to a screen that a fractional scale leaves a fraction of a pixel over (1366
+    // pixels at 150 % are 910.67 logical ones, which Qt reports as 911), the window is no
+    // wider than the screen's real pixels.
+    void fittedWindowStaysWithinTheScreensPixels() {
+        if (QGuiApplication::platformName() != QLatin1String("xcb") ||
+            QStandardPaths::findExecutable(QStringLiteral("xwininfo")).isEmpty()) {
+            QSKIP("needs an X server and xwininfo to read the window's real size");
+        }
+        FormFixture f;
+        Form1& form = f.form;
+        PlaceOnScreen(form);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const QSize screen = XWindowSize({QStringLiteral("-root")});
+        const QSize window =
+            XWindowSize({QStringLiteral("-id"), QString::number(form.winId())});
+        qInfo("screen %dx%d px: window %dx%d px", screen.width(), screen.height(),
+              window.width(), window.height());
+        QVERIFY(screen.isValid() && window.isValid());
+        QVERIFY2(window.width() <= screen.width() && window.height() <= screen.height(),
+                 qPrintable(QStringLiteral("%1x%2").arg(window.width()).arg(window.height())));
     }
 
     // With room for all of it, the window has its designed size, shows no scroll bar and
