@@ -5,7 +5,9 @@
 
 #include <fcntl.h>
 #include <limits.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -25,6 +27,11 @@ void PushFront(std::deque<QByteArray>& pending, const QByteArray& path) {
             pending.push_front(*part);
         }
     }
+}
+
+bool InProcFs(int folderFd) {
+    struct statfs fs {};
+    return ::fstatfs(folderFd, &fs) == 0 && fs.f_type == PROC_SUPER_MAGIC;
 }
 
 QByteArray Joined(const QList<QByteArray>& walked) {
@@ -114,6 +121,23 @@ UniqueFd OpenFolderByLinkRule(const QByteArray& path, QByteArray* resolved, Link
             QByteArray target;
             if (const int error = ReadLinkAt(next.get(), "", &target); error != 0) {
                 return fail(error);
+            }
+            // The links of /proc (/proc/self/fd/N naming a folder the program holds open)
+            // lead to the object itself; their text is only a description, which may not
+            // lead there (a parent no longer searchable, another mount namespace). The
+            // kernel follows them; only the process's own pass the owner rule.
+            if (InProcFs(folder.get())) {
+                UniqueFd object(::openat(folder.get(), name.constData(), O_PATH | O_CLOEXEC));
+                struct stat reached {};
+                if (!object.valid() || ::fstat(object.get(), &reached) != 0) {
+                    return fail(errno);
+                }
+                if (!S_ISDIR(reached.st_mode)) {
+                    return fail(ENOTDIR);
+                }
+                folder = std::move(object);
+                walked = target.startsWith('/') ? target.mid(1).split('/') : walked << name;
+                continue;
             }
             PushFront(pending, target);
             if (target.startsWith('/')) {

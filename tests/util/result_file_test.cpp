@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -200,6 +201,24 @@ private slots:
             }
             QCOMPARE(refused, foreign);
         }
+    }
+
+    // A folder named by a descriptor the program holds (/proc/self/fd/N), the way a
+    // program names a folder whose name it cannot spell, is the folder held, also after a
+    // rename and with another folder under its old name.
+    void descriptorPathReachesTheHeldFolder() {
+        QTemporaryDir dir;
+        QVERIFY(QDir().mkpath(dir.filePath("held")));
+        const UniqueFd held(::open(QFile::encodeName(dir.filePath("held")).constData(),
+                                   O_PATH | O_DIRECTORY | O_CLOEXEC));
+        QVERIFY(held.valid());
+        QVERIFY(QDir().rename(dir.filePath("held"), dir.filePath("moved")));
+        QVERIFY(QDir().mkpath(dir.filePath("held")));
+        ResultFile file(QStringLiteral("/proc/self/fd/%1/a.png").arg(held.get()));
+        file.write("written");
+        file.Commit();
+        QCOMPARE(ReadFile(dir.filePath("moved/a.png")), QByteArray("written"));
+        QVERIFY(!QFileInfo::exists(dir.filePath("held/a.png")));
     }
 
     // Whichever allocation fails while a result file is being set up, no descriptor and
