@@ -13,6 +13,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
+#include <thread>
 #include <cstdlib>
 #include <new>
 
@@ -201,6 +203,43 @@ private slots:
             }
             QCOMPARE(refused, foreign);
         }
+    }
+
+    // Another user keeps swapping the temporary name with a file of theirs while the
+    // result is committed. Whenever the swap falls, the final name ends up holding the
+    // new file or the earlier one, never theirs and never nothing.
+    void swapAtTheRenameNeverLosesTheEarlierFile() {
+        QTemporaryDir dir;
+        int refused = 0;
+        for (int i = 0; i < 100; ++i) {
+            const QString folder = dir.filePath(QString::number(i));
+            QVERIFY(QDir().mkpath(folder));
+            const QString target = WriteFile(folder + "/a.png", "earlier");
+            WriteFile(folder + "/decoy", "theirs");
+            const UniqueFd folderFd(::open(QFile::encodeName(folder).constData(),
+                                           O_PATH | O_DIRECTORY | O_CLOEXEC));
+            ResultFile file(target);
+            file.write("new");
+            const QByteArray temporary = QFile::encodeName(QFileInfo(file.temporaryPath()).fileName());
+            std::atomic<bool> stop{false};
+            std::thread swapper([&] {
+                while (!stop.load()) {
+                    ::renameat2(folderFd.get(), temporary.constData(), folderFd.get(), "decoy",
+                                RENAME_EXCHANGE);
+                }
+            });
+            try {
+                file.Commit();
+            } catch (const ResultFileError& e) {
+                QCOMPARE(e.failure(), ResultFailure::ForeignLink);
+                ++refused;
+            }
+            stop = true;
+            swapper.join();
+            const QByteArray now = ReadFile(target);
+            QVERIFY2(now == "new" || now == "earlier", qPrintable(QString::number(i) + ": " + now));
+        }
+        qInfo("%d of 100 commits refused", refused);
     }
 
     // A folder named by a descriptor the program holds (/proc/self/fd/N), the way a
