@@ -9,6 +9,7 @@
 #include "ui/scrollable_content.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QScrollBar>
@@ -26,24 +27,18 @@ ScrollableContent* Scroller(const Form1& form) {
     return form.findChild<ScrollableContent*>();
 }
 
-// The width and height xwininfo reads for an X window ("-root" for the screen); nothing
-// when it cannot tell.
+// The size xwininfo reads for an X window ("-root": the screen); invalid when it cannot.
 QSize XWindowSize(const QStringList& which) {
     QProcess info;
     info.start(QStringLiteral("xwininfo"), which);
-    if (!info.waitForFinished(10000) || info.exitCode() != 0) {
-        return {};
-    }
-    QSize size;
-    for (const QByteArray& line : info.readAllStandardOutput().split('\n')) {
-        const QByteArray trimmed = line.trimmed();
-        if (trimmed.startsWith("Width:")) {
-            size.setWidth(trimmed.mid(6).trimmed().toInt());
-        } else if (trimmed.startsWith("Height:")) {
-            size.setHeight(trimmed.mid(7).trimmed().toInt());
-        }
-    }
-    return size;
+    info.waitForFinished(10000);
+    const QString text = QString::fromLatin1(info.readAllStandardOutput());
+    const auto number = [&text](const char* label) {
+        const QRegularExpressionMatch match =
+            QRegularExpression(QLatin1String(label) + QStringLiteral(":\\s*(\\d+)")).match(text);
+        return match.hasMatch() ? match.captured(1).toInt() : -1;
+    };
+    return {number("Width"), number("Height")};
 }
 
 }  // namespace
@@ -143,10 +138,7 @@ private slots:
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         const QSize screen = XWindowSize({QStringLiteral("-root")});
-        const QSize window =
-            XWindowSize({QStringLiteral("-id"), QString::number(form.winId())});
-        qInfo("screen %dx%d px: window %dx%d px", screen.width(), screen.height(),
-              window.width(), window.height());
+        const QSize window = XWindowSize({QStringLiteral("-id"), QString::number(form.winId())});
         QVERIFY(screen.isValid() && window.isValid());
         QVERIFY2(window.width() <= screen.width() && window.height() <= screen.height(),
                  qPrintable(QStringLiteral("%1x%2").arg(window.width()).arg(window.height())));
