@@ -14,9 +14,9 @@
 
 #include <atomic>
 #include <cstdio>
-#include <thread>
 #include <cstdlib>
 #include <new>
+#include <thread>
 
 namespace {
 
