@@ -12,7 +12,10 @@
 #include <QThread>
 
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <algorithm>
 #include <vector>
@@ -28,6 +31,8 @@ constexpr int kDefaultWindowStyle = 6;
 constexpr int kDivisionByZero = 11;
 // Enough of a chatty child's standard error to find its last line.
 constexpr qsizetype kStandardErrorTail = 64 * 1024;
+// The exit of a child whose parent ended while it started: no one waits for it any more.
+constexpr int kOrphanedExit = 127;
 
 int CheckedWindowStyle(std::optional<int> style) {
     return style && *style >= 0 && *style <= 6 ? *style : kDefaultWindowStyle;
@@ -89,10 +94,16 @@ public:
         // closed on exec here and are opened up in the child alone, after the fork.
         // The child gets a process group of its own: a terminal's Ctrl-C goes to the
         // program, which lets the picture in progress finish, instead of killing the
-        // conversion under it.
+        // conversion under it. Out of the program's group, nothing would end it with a
+        // program killed outright, so it is told to die with its parent; a parent that
+        // died before that was asked is seen in getppid() and the child goes at once.
         process_.setChildProcessModifier(
-            [descriptors = InheritedDescriptors(arguments)] {
+            [descriptors = InheritedDescriptors(arguments), parent = ::getpid()] {
                 ::setpgid(0, 0);
+                ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+                if (::getppid() != parent) {
+                    ::_exit(kOrphanedExit);
+                }
                 for (const int fd : descriptors) {
                     ::fcntl(fd, F_SETFD, 0);
                 }

@@ -12,6 +12,9 @@ class ConverterProgress;
 // poll's sleep ends when the child ends, so a call lasts as long as the child, and at
 // least one whole poll.
 //
+// The child runs in a process group of its own and dies with this process, however this
+// process ends (SIGKILL too): no conversion goes on writing after its program has gone.
+//
 // The first item of the command line (split as a shell splits it) is the program. The
 // window style (0 to 6; missing or out of range means 6) is checked but has no effect
 // here. While the progress shows (see ConverterProgress), from the 50th poll it reads

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "imageio/result_file.h"
 
+#include "imageio/link_rule_walk.h"
 #include "imageio/result_temp_name.h"
 #include "util/file_ops.h"
 #include "util/path_bytes.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <set>
@@ -23,8 +24,6 @@
 
 namespace {
 
-// Links followed before the path counts as a loop, as the kernel counts them.
-constexpr int kMaxLinkHops = 40;
 constexpr int kNameAttempts = 100;
 
 bool IsDiskFull(int error) {
@@ -63,41 +62,75 @@ QByteArray NameOf(const QByteArray& path) {
     return path.mid(path.lastIndexOf('/') + 1);
 }
 
-// The path with the user's own links followed; a link of anyone else is refused.
-QByteArray FollowOwnLinks(const QString& path) {
+[[noreturn]] void ThrowForeignLink(const QString& path, const QByteArray& link) {
+    Throw(ResultFailure::ForeignLink, path,
+          QStringLiteral("it goes through \"%1\", a link that belongs to another user")
+              .arg(PathText(link)));
+}
+
+// The folder a result goes into, opened by the link rule, and the name it takes there.
+struct ResolvedTarget {
+    UniqueFd folder;
+    QByteArray folderPath;
+    QByteArray name;
+};
+
+UniqueFd OpenFolderOrThrow(const QString& path, const QByteArray& folder, QByteArray* resolved,
+                           int* hops) {
+    LinkRuleStop stop;
+    UniqueFd fd = OpenFolderByLinkRule(folder, resolved, &stop, hops);
+    if (fd.valid()) {
+        return fd;
+    }
+    if (!stop.foreignLink.isEmpty()) {
+        ThrowForeignLink(path, stop.foreignLink);
+    }
+    if (stop.error == ENOENT || stop.error == ENOTDIR) {
+        Throw(ResultFailure::FolderMissing, path, QStringLiteral("the folder does not exist"));
+    }
+    ThrowWriteError(path, stop.error);
+}
+
+// The final folder and name of `path`: every link on the way, the final name's too, is
+// followed only by the link rule, and each through the descriptor of its folder.
+ResolvedTarget ResolveTarget(const QString& path) {
     QByteArray current = PathBytes(path);
-    for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
-        struct stat st {};
-        if (::lstat(current.constData(), &st) != 0 || !S_ISLNK(st.st_mode)) {
-            return current;
+    int hops = 0;
+    for (;;) {
+        ResolvedTarget target;
+        target.name = NameOf(current);
+        if (target.name.isEmpty() || target.name == "." || target.name == "..") {
+            Throw(ResultFailure::IsFolder, path, QStringLiteral("it is a folder"));
         }
-        if (st.st_uid != ::geteuid()) {
+        target.folder = OpenFolderOrThrow(path, FolderOf(current), &target.folderPath, &hops);
+        struct stat st {};
+        if (::fstatat(target.folder.get(), target.name.constData(), &st, AT_SYMLINK_NOFOLLOW) !=
+                0 ||
+            !S_ISLNK(st.st_mode)) {
+            return target;
+        }
+        if (!LinkOwnerTrusted(st.st_uid)) {
             Throw(ResultFailure::ForeignLink, path,
                   QStringLiteral("it is a link that belongs to another user"));
         }
-        QByteArray target(qsizetype(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
-        const ssize_t length =
-            ::readlink(current.constData(), target.data(), size_t(target.size()));
-        if (length <= 0 || length >= target.size()) {
-            ThrowWriteError(path, length < 0 ? errno : ENAMETOOLONG);
+        if (++hops > kMaxLinkHops) {
+            ThrowWriteError(path, ELOOP);
         }
-        target.truncate(length);
-        current = target.startsWith('/') ? target : FolderOf(current) + '/' + target;
+        QByteArray text;
+        if (const int error = ReadLinkAt(target.folder.get(), target.name.constData(), &text);
+            error != 0) {
+            ThrowWriteError(path, error);
+        }
+        current = text.startsWith('/') ? text : target.folderPath + '/' + text;
     }
-    ThrowWriteError(path, ELOOP);
 }
 
-QByteArray RandomLetters(int count) {
-    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    QByteArray letters;
-    for (int i = 0; i < count; ++i) {
-        letters += kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters) - 1)];
-    }
-    return letters;
+QByteArray InFolder(const QByteArray& folder, const QByteArray& name) {
+    return folder == "/" ? "/" + name : folder + '/' + name;
 }
 
 QByteArray TemporaryName(const QString& path) {
-    return ResultTempName(ThisWriter().writer, RandomLetters(6),
+    return ResultTempName(ThisWriter().writer, RandomTagLetters(),
                           PathBytes(QFileInfo(path).suffix()));
 }
 
@@ -154,88 +187,84 @@ void RemoveLeftovers(int folderFd, const QByteArray& folderPath) {
     Throw(ResultFailure::Other, path, QString::fromLocal8Bit(std::strerror(error)));
 }
 
+void CheckResultFolder(const QString& folder) {
+    QByteArray resolved;
+    OpenFolderOrThrow(folder, PathBytes(folder), &resolved, nullptr);
+}
+
 ResultFile::ResultFile(const QString& path) : path_(path) {
-    const QByteArray target = FollowOwnLinks(path);
-    targetPath_ = PathText(target);
-    targetName_ = NameOf(target);
-    if (targetName_.isEmpty() || targetName_ == "." || targetName_ == "..") {
-        Throw(ResultFailure::IsFolder, path, QStringLiteral("it is a folder"));
-    }
-    const QByteArray folder = FolderOf(target);
-    folderFd_ = ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd_ < 0) {
-        if (errno == ENOENT || errno == ENOTDIR) {
-            Throw(ResultFailure::FolderMissing, path, QStringLiteral("the folder does not exist"));
-        }
-        ThrowWriteError(path, errno);
-    }
+    ResolvedTarget target = ResolveTarget(path);
+    folderFd_ = std::move(target.folder);
+    targetName_ = target.name;
+    targetPath_ = PathText(InFolder(target.folderPath, targetName_));
     struct stat existing {};
     const bool exists =
-        ::fstatat(folderFd_, targetName_.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
+        ::fstatat(folderFd_.get(), targetName_.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
     if (exists && S_ISDIR(existing.st_mode)) {
-        ::close(folderFd_);
         Throw(ResultFailure::IsFolder, path, QStringLiteral("it is a folder"));
     }
-    RemoveLeftovers(folderFd_, folder);
-    for (int attempt = 0; attempt < kNameAttempts && fd_ < 0; ++attempt) {
+    RemoveLeftovers(folderFd_.get(), target.folderPath);
+    for (int attempt = 0; attempt < kNameAttempts && !fd_.valid(); ++attempt) {
         temporaryName_ = TemporaryName(path);
-        fd_ = ::openat(folderFd_, temporaryName_.constData(),
-                       O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd_ < 0 && errno != EEXIST) {
+        fd_.Reset(::openat(folderFd_.get(), temporaryName_.constData(),
+                           O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        if (!fd_.valid() && errno != EEXIST) {
             break;
         }
     }
-    if (fd_ < 0) {
-        const int error = errno;
-        ::close(folderFd_);
-        ThrowWriteError(path, error);
+    if (!fd_.valid()) {
+        ThrowWriteError(path, errno);
     }
-    struct stat created {};
-    if (::fstat(fd_, &created) != 0) {
-        const int error = errno;
-        ::unlinkat(folderFd_, temporaryName_.constData(), 0);
-        ::close(fd_);
-        ::close(folderFd_);
-        ThrowWriteError(path, error);
+    // From here a failure, an allocation's too, takes the new file away again.
+    try {
+        struct stat created {};
+        if (::fstat(fd_.get(), &created) != 0) {
+            ThrowWriteError(path, errno);
+        }
+        device_ = quint64(created.st_dev);
+        inode_ = quint64(created.st_ino);
+        temporaryPath_ = PathText(InFolder(target.folderPath, temporaryName_));
+        // A replaced file keeps who may read it.
+        if (exists && S_ISREG(existing.st_mode)) {
+            ::fchmod(fd_.get(), existing.st_mode & 0777);
+        }
+        QIODevice::open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    } catch (...) {
+        ::unlinkat(folderFd_.get(), temporaryName_.constData(), 0);
+        throw;
     }
-    device_ = quint64(created.st_dev);
-    inode_ = quint64(created.st_ino);
-    temporaryPath_ = PathText(folder == "/" ? "/" + temporaryName_ : folder + '/' + temporaryName_);
-    // A replaced file keeps who may read it.
-    if (exists && S_ISREG(existing.st_mode)) {
-        ::fchmod(fd_, existing.st_mode & 0777);
-    }
-    QIODevice::open(QIODevice::WriteOnly | QIODevice::Unbuffered);
 }
 
 ResultFile::~ResultFile() {
     // In a folder others may write to, the name may by now hold someone else's file:
     // only this file's own name goes.
     if (!committed_ && NameHoldsThisFile(temporaryName_)) {
-        ::unlinkat(folderFd_, temporaryName_.constData(), 0);
+        ::unlinkat(folderFd_.get(), temporaryName_.constData(), 0);
     }
-    if (fd_ >= 0) {
-        ::close(fd_);
-    }
-    ::close(folderFd_);
 }
 
 bool ResultFile::NameHoldsThisFile(const QByteArray& name) const {
     struct stat st {};
-    return ::fstatat(folderFd_, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+    return ::fstatat(folderFd_.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
            S_ISREG(st.st_mode) && quint64(st.st_dev) == device_ && quint64(st.st_ino) == inode_;
+}
+
+bool ResultFile::NameHolds(const QByteArray& name, quint64 device, quint64 inode) const {
+    struct stat st {};
+    return ::fstatat(folderFd_.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+           !S_ISDIR(st.st_mode) && quint64(st.st_dev) == device && quint64(st.st_ino) == inode;
 }
 
 QByteArray ResultFile::ReadBack() const {
     constexpr qint64 kLargestFile = qint64(2) * 1024 * 1024 * 1024 - 1;
     struct stat st {};
-    if (fd_ < 0 || ::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kLargestFile) {
+    if (!fd_.valid() || ::fstat(fd_.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kLargestFile) {
         return {};
     }
     QByteArray bytes(qsizetype(st.st_size), Qt::Uninitialized);
     qsizetype have = 0;
     while (have < bytes.size()) {
-        const ssize_t n = ::pread(fd_, bytes.data() + have, size_t(bytes.size() - have), have);
+        const ssize_t n = ::pread(fd_.get(), bytes.data() + have, size_t(bytes.size() - have), have);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -252,7 +281,7 @@ qint64 ResultFile::readData(char*, qint64) {
 }
 
 qint64 ResultFile::writeData(const char* data, qint64 size) {
-    const int error = WriteAll(fd_, data, size);
+    const int error = WriteAll(fd_.get(), data, size);
     if (error != 0 && writeError_ == 0) {
         writeError_ = error;
     }
@@ -278,7 +307,7 @@ void ResultFile::Commit() {
     // The bytes go to the disk before the name does, so a crash never leaves a short file
     // under the final name. A filesystem without sync support still keeps the bytes; only
     // real failures count.
-    if (::fdatasync(fd_) != 0 && errno != EINVAL && errno != EROFS) {
+    if (::fdatasync(fd_.get()) != 0 && errno != EINVAL && errno != EROFS) {
         Fail(errno);
     }
     // Only the file this object created may take the final name: another user may have
@@ -286,20 +315,70 @@ void ResultFile::Commit() {
     if (!NameHoldsThisFile(temporaryName_)) {
         RefuseReplaced();
     }
-    if (::renameat(folderFd_, temporaryName_.constData(), folderFd_, targetName_.constData()) !=
-        0) {
+    if (!ExchangeIntoPlace()) {
+        RenameIntoPlace();
+    }
+    committed_ = true;
+    if (::close(fd_.Release()) != 0 && errno != EINTR) {
+        Fail(errno);
+    }
+}
+
+// Swaps the two names in one step, so that a swap of the temporary name by another user in
+// the instant before is undone by swapping back: the final name then holds again what it
+// held. A new name is put in place only while nothing has taken the final name. False when
+// the file system cannot do either; the plain rename is then the only way.
+bool ResultFile::ExchangeIntoPlace() {
+    const int folder = folderFd_.get();
+    const char* temporary = temporaryName_.constData();
+    const char* target = targetName_.constData();
+    struct stat earlier {};
+    bool replacing = false;
+    unsigned int how = 0;
+    // The final name may come or go between the look and the rename (the user's other
+    // programs too): looked at again a few times, then refused, since a rename would no
+    // longer do what was checked.
+    bool moved = false;
+    for (int attempt = 0; attempt < 3 && !moved; ++attempt) {
+        replacing = ::fstatat(folder, target, &earlier, AT_SYMLINK_NOFOLLOW) == 0;
+        if (replacing && S_ISDIR(earlier.st_mode)) {
+            Fail(EISDIR);
+        }
+        how = replacing ? RENAME_EXCHANGE : RENAME_NOREPLACE;
+        moved = ::renameat2(folder, temporary, folder, target, how) == 0;
+        if (!moved && (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP)) {
+            return false;
+        }
+        if (!moved && errno != ENOENT && errno != EEXIST) {
+            Fail(errno);
+        }
+    }
+    if (!moved) {
+        Throw(ResultFailure::ForeignLink, path_,
+              QStringLiteral("another user changed the folder while the file was written"));
+    }
+    if (!NameHoldsThisFile(targetName_)) {
+        // What was swapped in goes back; with an exchange the earlier file returns too.
+        ::renameat2(folder, target, folder, temporary, how);
+        RefuseReplaced();
+    }
+    // The earlier file now stands under the temporary name; only that very file goes.
+    if (replacing && NameHolds(temporaryName_, quint64(earlier.st_dev), quint64(earlier.st_ino))) {
+        ::unlinkat(folder, temporary, 0);
+    }
+    return true;
+}
+
+void ResultFile::RenameIntoPlace() {
+    const int folder = folderFd_.get();
+    if (::renameat(folder, temporaryName_.constData(), folder, targetName_.constData()) != 0) {
         Fail(errno);
     }
     // A swap between the check and the rename is undone: what was moved goes back under
     // the temporary name, so nothing of another user stays under the final name.
     if (!NameHoldsThisFile(targetName_)) {
-        ::renameat(folderFd_, targetName_.constData(), folderFd_, temporaryName_.constData());
+        ::renameat(folder, targetName_.constData(), folder, temporaryName_.constData());
         RefuseReplaced();
-    }
-    committed_ = true;
-    const int fd = std::exchange(fd_, -1);
-    if (::close(fd) != 0 && errno != EINTR) {
-        Fail(errno);
     }
 }
 

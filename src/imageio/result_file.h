@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "util/unique_fd.h"
 #include "util/vb_error.h"
 
 #include <QIODevice>
@@ -32,14 +33,15 @@ private:
 // A result file written under a short temporary name in the folder of its final name and
 // renamed onto that name only when complete: a crash, a full disk or a failed conversion
 // never leaves half a file under a final name, and whatever stood there stays as it was.
-// A symbolic link at the final name is followed only when the user owns it (the kernel's
-// protected-symlinks rule): in a folder others can write to, a link of theirs would
-// otherwise redirect the write onto any file of the user. Such a link is refused before
-// anything is written. Destroying the object before Commit() removes the temporary file.
+// A symbolic link on the way, at the final name or at any folder of the path, is followed
+// only when it belongs to the user or to root (link_rule_walk.h): in a folder others can
+// write to, a link of theirs would otherwise redirect the write into any folder or onto
+// any file of the user. Such a link is refused before anything is written. Destroying the
+// object before Commit() removes the temporary file.
 //
 // Every failure throws ResultFileError with "Cannot write "<path>": <reason>": 76 when the
-// folder does not exist, 70 when it may not be written or the link belongs to another
-// user, 61 when the disk is full (ENOSPC, EDQUOT), 75 otherwise.
+// folder does not exist, 70 when it may not be written or a link on the way belongs to
+// another user, 61 when the disk is full (ENOSPC, EDQUOT), 75 otherwise.
 class ResultFile : public QIODevice {
 public:
     // Creates the temporary file with O_CREAT | O_EXCL | O_NOFOLLOW. Its name keeps the
@@ -52,7 +54,7 @@ public:
 
     // The path asked for.
     const QString& path() const { return path_; }
-    // The file the rename replaces: the path with the user's own links followed.
+    // The file the rename replaces: the path with the links on the way followed.
     const QString& targetPath() const { return targetPath_; }
     // Where the bytes are written until Commit().
     const QString& temporaryPath() const { return temporaryPath_; }
@@ -63,10 +65,13 @@ public:
     // Finishes when still open, puts the file on disk, then renames it onto targetPath(),
     // but only while the temporary name still holds the file this object created: in a
     // folder others may write to without the sticky bit, another user may swap in a link
-    // or a file of theirs, which is refused (70) and never takes the final name.
+    // or a file of theirs, which is refused (70) and never keeps the final name. Where the
+    // file system can, the rename exchanges the two names at once (or refuses to replace
+    // a name that appeared meanwhile), so a swap in the instant before it is undone with
+    // the earlier file back under the final name.
     void Commit();
     // The descriptor of the temporary file (read and write), -1 once committed.
-    int descriptor() const { return fd_; }
+    int descriptor() const { return fd_.get(); }
     // The temporary file's whole content read through the descriptor; nothing when it
     // cannot be read or is larger than 2 GB.
     QByteArray ReadBack() const;
@@ -85,19 +90,29 @@ private:
     [[noreturn]] void Fail(int error) const;
     [[noreturn]] void RefuseReplaced() const;
     bool NameHoldsThisFile(const QByteArray& name) const;
+    bool NameHolds(const QByteArray& name, quint64 device, quint64 inode) const;
+    bool ExchangeIntoPlace();
+    void RenameIntoPlace();
 
     QString path_;
     QString targetPath_;
     QString temporaryPath_;
     QByteArray targetName_;
     QByteArray temporaryName_;
-    int folderFd_ = -1;
-    int fd_ = -1;
+    // Held so that a constructor that throws part-way closes them.
+    UniqueFd folderFd_;
+    UniqueFd fd_;
     int writeError_ = 0;
     quint64 device_ = 0;
     quint64 inode_ = 0;
     bool committed_ = false;
 };
+
+// Throws the ResultFileError that writing a result into `folder` would raise because of the
+// way to it: 70 ("it goes through ..., a link that belongs to another user") when a
+// component of the path is a link of another user, 76 when the folder does not exist,
+// 75 otherwise. A program checks its output folder with it before a run.
+void CheckResultFolder(const QString& folder);
 
 // The prefix of every temporary result name (the whole pattern: result_temp_name.h); a
 // leftover of a process that no longer runs here is removed the first time a result is

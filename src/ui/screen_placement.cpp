@@ -11,6 +11,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -18,10 +19,28 @@ ScrollableContent* ScrollerOf(QWidget& window) {
     return window.findChild<ScrollableContent*>(QString(), Qt::FindDirectChildrenOnly);
 }
 
-// The room for the client area: the available area less the window manager's frame,
-// which is known only once the window is shown (until then the frame is the client).
+// The room for the client area: the available area, rounded down to what its real
+// pixels hold, less the window manager's frame, which is known only once the window is
+// shown (until then the frame is the client).
 QSize ClientRoom(const QWidget& window, const QRect& available) {
-    return available.size() - (window.frameGeometry().size() - window.size());
+    return FittingSize(available.size(), window.devicePixelRatio()) -
+           (window.frameGeometry().size() - window.size());
+}
+
+// The largest logical length that stays within every screen length in pixels that Qt would
+// report as `logical` at `ratio`.
+int FittingLength(int logical, qreal ratio) {
+    // A whisker below each bound keeps a product that is exact in decimal (1365.75) from
+    // landing above it in binary.
+    constexpr qreal kWhisker = 1e-9;
+    if (logical <= 0 || ratio <= 0) {
+        return logical;
+    }
+    // Qt rounds pixels to logical lengths to the nearest: the fewest pixels that read as
+    // `logical` are those from (logical - 0.5) * ratio up.
+    const qreal fewestPixels = std::ceil((logical - 0.5) * ratio - kWhisker);
+    // A logical length is drawn as its product rounded to the nearest pixel.
+    return std::max(0, int(std::ceil((fewestPixels + 0.5) / ratio - kWhisker)) - 1);
 }
 
 // Keeps a window that shows its content through a ScrollableContent within the
@@ -101,6 +120,10 @@ private:
 };
 
 }  // namespace
+
+QSize FittingSize(const QSize& logical, qreal ratio) {
+    return {FittingLength(logical.width(), ratio), FittingLength(logical.height(), ratio)};
+}
 
 QPoint OnScreenPosition(const QSize& frame, const QRect& available) {
     if (frame.width() > available.width() || frame.height() > available.height()) {

@@ -7,6 +7,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QProgressBar>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -43,6 +44,13 @@ private:
     QProgressBar* bar_;
     QTimer timer_;
 };
+
+// True while the process runs: neither gone nor a zombie no one has reaped yet.
+bool Runs(pid_t pid) {
+    const QByteArray stat = ReadFile(QStringLiteral("/proc/%1/stat").arg(pid));
+    const qsizetype close = stat.lastIndexOf(')');
+    return close > 0 && stat.size() > close + 2 && stat.at(close + 2) != 'Z';
+}
 
 QProgressBar* NewBar(int value, const QString& text) {
     auto* bar = new QProgressBar;
@@ -209,6 +217,41 @@ private slots:
         QVERIFY(fewest >= 1);
         QVERIFY2(fewest <= mostPolls, qPrintable(QString::number(fewest)));
         QCOMPARE(bar->text(), QStringLiteral("a.png"));
+    }
+
+    // A converter runs in a process group of its own; when the program waiting for it is
+    // killed outright, it goes too instead of writing on behind the program's back.
+    void childDiesWithItsKilledParent() {
+        QTemporaryDir dir;
+        const QString pidFile = dir.filePath(QStringLiteral("pid"));
+        QProcess parent;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VELLORAN_WAITING_PARENT_PID_FILE"), pidFile);
+        parent.setProcessEnvironment(env);
+        parent.start(QCoreApplication::applicationFilePath(), {QStringLiteral("waitingParent")});
+        QVERIFY(parent.waitForStarted());
+        pid_t child = 0;
+        for (int tries = 0; tries < 3000 && child <= 0; ++tries) {
+            QTest::qWait(10);
+            child = ReadFile(pidFile).trimmed().toInt();
+        }
+        QVERIFY(child > 0);
+        QVERIFY(Runs(child));
+        QCOMPARE(::kill(pid_t(parent.processId()), SIGKILL), 0);
+        QVERIFY(parent.waitForFinished());
+        QTRY_VERIFY_WITH_TIMEOUT(!Runs(child), 5000);
+    }
+
+    // The program of childDiesWithItsKilledParent; skipped when run on its own.
+    void waitingParent() {
+        const QString pidFile = qEnvironmentVariable("VELLORAN_WAITING_PARENT_PID_FILE");
+        if (pidFile.isEmpty()) {
+            QSKIP("one half of childDiesWithItsKilledParent");
+        }
+        RunAndWait(QStringLiteral("/bin/sh -c \"echo $$ > '%1.new'; mv '%1.new' '%1'; "
+                                  "exec sleep 60\"")
+                       .arg(pidFile),
+                   0, nullptr, QString(), 0, 1);
     }
 };
 

@@ -169,6 +169,59 @@ private slots:
         }
     }
 
+    // Another user's link typed as the output folder, in a folder they may write to or in
+    // one of theirs, points at a private folder of the user holding files of the outputs'
+    // names: every road refuses it with the link named, and the folder keeps every byte.
+    // The user's own link there takes the copies.
+    void anotherUsersFolderLinkIsNotWrittenThrough_data() {
+        QTest::addColumn<int>("folderMode");
+        QTest::addColumn<bool>("foreign");
+        QTest::newRow("1777, theirs") << 01777 << true;
+        QTest::newRow("0777, theirs") << 0777 << true;
+        QTest::newRow("their own 0755, theirs") << 0755 << true;
+        QTest::newRow("0777, own") << 0777 << false;
+    }
+    void anotherUsersFolderLinkIsNotWrittenThrough() {
+        QFETCH(int, folderMode);
+        QFETCH(bool, foreign);
+        if (::geteuid() != 0 || QStandardPaths::findExecutable("setpriv").isEmpty()) {
+            QSKIP("needs root and setpriv to act as another user");
+        }
+        OpenRunFixture f;
+        const QString shared = f.t.root() + "/shared";
+        const QString mine = f.t.root() + "/mine";
+        QDir().mkpath(shared);
+        QDir().mkpath(mine);
+        ::chmod(QFile::encodeName(mine).constData(), 0700);
+        ::chmod(QFile::encodeName(shared).constData(), mode_t(folderMode));
+        if (folderMode == 0755) {
+            QVERIFY(::chown(QFile::encodeName(shared).constData(), 65534, 65534) == 0);
+        }
+        for (const QString& name : kOutputs) {
+            WriteFile(mine + "/" + name, "the user's own " + name.toUtf8());
+        }
+        const QString link = shared + "/out";
+        QVERIFY(foreign ? QProcess::execute("setpriv", {"--reuid=65534", "--regid=65534",
+                                                        "--clear-groups", "--", "ln", "-s",
+                                                        mine, link}) == 0
+                        : QFile::link(mine, link));
+        AddSources(f, 64);
+        f.form.Text1->setText(link);
+        const QMap<QString, QByteArray> before = Fingerprints({mine, f.sources});
+        f.form.PushButton2->click();
+
+        const QStringList errors = f.dialogs.errors();
+        QCOMPARE(errors.size(), foreign ? kOutputs.size() : 0);
+        QCOMPARE(errors.filter("\"" + link + "\", a link that belongs to another user").size(),
+                 errors.size());
+        for (qsizetype i = 0; i < kOutputs.size(); ++i) {
+            QCOMPARE(FormatOf(mine + "/" + kOutputs[i]), foreign ? "" : kFormats[i]);
+        }
+        if (foreign) {
+            QCOMPARE(Fingerprints({mine, f.sources}), before);
+        }
+    }
+
     // Names of the user that look like temporary results survive a run; only a leftover of
     // an ended run of this machine and namespace goes.
     void lookalikeNamesSurviveARun() {

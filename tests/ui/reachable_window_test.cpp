@@ -8,7 +8,10 @@
 #include "ui/screen_placement.h"
 #include "ui/scrollable_content.h"
 
+#include <QProcess>
+#include <QRegularExpression>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QScrollBar>
 #include <QtTest>
 
@@ -22,6 +25,20 @@ QRect OnScreen(const QWidget* widget) {
 
 ScrollableContent* Scroller(const Form1& form) {
     return form.findChild<ScrollableContent*>();
+}
+
+// The size xwininfo reads for an X window ("-root": the screen); invalid when it cannot.
+QSize XWindowSize(const QStringList& which) {
+    QProcess info;
+    info.start(QStringLiteral("xwininfo"), which);
+    info.waitForFinished(10000);
+    const QString text = QString::fromLatin1(info.readAllStandardOutput());
+    const auto number = [&text](const char* label) {
+        const QRegularExpressionMatch match =
+            QRegularExpression(QLatin1String(label) + QStringLiteral(":\\s*(\\d+)")).match(text);
+        return match.hasMatch() ? match.captured(1).toInt() : -1;
+    };
+    return {number("Width"), number("Height")};
 }
 
 }  // namespace
@@ -105,6 +122,26 @@ private slots:
         QCOMPARE(visited, designed);
         QVERIFY2(hidden.isEmpty(), qPrintable(hidden.join(QStringLiteral("; "))));
         QVERIFY(area.contains(form.frameGeometry()));
+    }
+
+    // Fitted to a screen that a fractional scale leaves a fraction of a pixel over (1366
+    // pixels at 150 % are 910.67 logical ones, which Qt reports as 911), the window is no
+    // wider than the screen's real pixels.
+    void fittedWindowStaysWithinTheScreensPixels() {
+        if (QGuiApplication::platformName() != QLatin1String("xcb") ||
+            QStandardPaths::findExecutable(QStringLiteral("xwininfo")).isEmpty()) {
+            QSKIP("needs an X server and xwininfo to read the window's real size");
+        }
+        FormFixture f;
+        Form1& form = f.form;
+        PlaceOnScreen(form);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const QSize screen = XWindowSize({QStringLiteral("-root")});
+        const QSize window = XWindowSize({QStringLiteral("-id"), QString::number(form.winId())});
+        QVERIFY(screen.isValid() && window.isValid());
+        QVERIFY2(window.width() <= screen.width() && window.height() <= screen.height(),
+                 qPrintable(QStringLiteral("%1x%2").arg(window.width()).arg(window.height())));
     }
 
     // With room for all of it, the window has its designed size, shows no scroll bar and

@@ -48,6 +48,29 @@ private slots:
         QCOMPARE(ScrolledWindowSize(QSize(1064, 443), room, QSize(14, 14)), size);
     }
 
+    // The fitted size, drawn at the scale, never passes the screen's last real pixel.
+    void fittingSizeStaysWithinThePixels_data() {
+        QTest::addColumn<QSize>("screenPixels");
+        QTest::addColumn<qreal>("ratio");
+        QTest::addColumn<QSize>("fitting");
+        QTest::newRow("1366 x 768 at 150 %") << QSize(1366, 768) << 1.5 << QSize(910, 512);
+        QTest::newRow("1366 x 768 at 125 %") << QSize(1366, 768) << 1.25 << QSize(1093, 613);
+        QTest::newRow("1280 x 800 at 100 %") << QSize(1280, 800) << 1.0 << QSize(1280, 800);
+        QTest::newRow("1919 x 1079 at 200 %") << QSize(1919, 1079) << 2.0 << QSize(959, 539);
+    }
+    void fittingSizeStaysWithinThePixels() {
+        QFETCH(QSize, screenPixels);
+        QFETCH(qreal, ratio);
+        QFETCH(QSize, fitting);
+        // What Qt reports for the screen, and the pixels a logical size is drawn with.
+        const QSize logical(qRound(screenPixels.width() / ratio),
+                            qRound(screenPixels.height() / ratio));
+        const QSize fitted = FittingSize(logical, ratio);
+        QCOMPARE(fitted, fitting);
+        QVERIFY(qRound(fitted.width() * ratio) <= screenPixels.width());
+        QVERIFY(qRound(fitted.height() * ratio) <= screenPixels.height());
+    }
+
     // On the offscreen screen, smaller than the window, it opens at the top-left corner.
     void mainWindowOnItsScreen() {
         FormFixture f;
