@@ -2,9 +2,11 @@
 // Large copies of today's formats within the picture limit and 300 MB: each copy is made
 // by this program started again in an address space of that size, so that overcommit
 // cannot hide a peak, and the copy must come out whole.
+#include "engine/modern_writers.h"
 #include "engine/picture_loader.h"
 #include "engine/save_modern_picture.h"
 #include "imageio/image_limits.h"
+#include "support/raised.h"
 #include "support/test_images.h"
 #include "util/vb_error.h"
 
@@ -155,6 +157,29 @@ private slots:
         QFile written(copy);
         QVERIFY(written.open(QIODevice::ReadOnly));
         QCOMPARE(JxlSize(written.readAll()), QSize(width, height));
+    }
+
+    // libwebp codes a picture whole: a copy it cannot code within the bound is refused
+    // before the encoder takes anything or a byte is written.
+    void webpTooLargeRefusedFirst_data() {
+        QTest::addColumn<bool>("lossless");
+        QTest::newRow("lossless 36 MP") << true;
+        QTest::newRow("lossy 110 MP") << false;
+    }
+    void webpTooLargeRefusedFirst() {
+        QFETCH(bool, lossless);
+        const QImage picture(lossless ? 6000 : 11000, lossless ? 6000 : 10000,
+                             QImage::Format_RGB32);
+        QVERIFY(!picture.isNull());
+        PictureFacts facts;
+        facts.lossless = lossless;
+        QBuffer out;
+        out.open(QIODevice::WriteOnly);
+        const VbError error = Raised([&] { WriteWebP(picture, 80, facts, out); });
+        QCOMPARE(error.number(), 5);
+        QVERIFY2(error.description().contains("too large to be encoded"),
+                 qPrintable(error.description()));
+        QCOMPARE(out.size(), 0);
     }
 };
 
