@@ -83,12 +83,16 @@ QImage LoadJpeg(const QString& path, const QByteArray& data, qint64 limit) {
 
 // ---- GIF ----
 
+[[noreturn]] void GifTooLarge(const QString& path) {
+    CannotRead(vberr::kOutOfMemory, path,
+               QStringLiteral("the picture is too large (at most %1 MB of pixels can be held)")
+                   .arg(QImageReader::allocationLimit()));
+}
+
 QImage LoadGif(const QString& path, const QByteArray& data, qint64 limit) {
     DecodedGif gif = DecodeGif(data, DecodingBudget(data, limit));
     if (gif.tooLarge) {
-        CannotRead(vberr::kOutOfMemory, path,
-                   QStringLiteral("the picture is too large (at most %1 MB of pixels can be held)")
-                       .arg(QImageReader::allocationLimit()));
+        GifTooLarge(path);
     }
     if (!gif.damage.isEmpty()) {
         Damaged(path, gif.damage);
@@ -127,7 +131,7 @@ QImage LoadBitmapWithQt(const QString& path, QByteArray data, const char* format
 constexpr qint64 kHeadBytes = qint64(1) * 1024 * 1024;
 
 // Raises, from a file's first bytes, the "too large" that loading the whole file would
-// raise for a JPEG or a bitmap, so a huge file declaring a picture beyond the limit costs
+// raise for a JPEG, a bitmap or a GIF, so a huge file declaring a picture beyond the limit costs
 // its head, not its size. Anything else is left to the whole load.
 void RefuseTooLargeFromHead(const QString& path, const QByteArray& head, qint64 fileBytes,
                             qint64 limit) {
@@ -145,6 +149,11 @@ void RefuseTooLargeFromHead(const QString& path, const QByteArray& head, qint64 
             if (const auto declared = BmpDeclaredSize(head);
                 declared && declared->width > 0 && declared->height > 0) {
                 CheckSize(path, budget, declared->width, declared->height, 0);
+            }
+            break;
+        case PictureFormat::Gif:
+            if (GifHeadShowsTooLarge(head, budget)) {
+                GifTooLarge(path);
             }
             break;
         default:

@@ -92,6 +92,24 @@ private slots:
         qToLittleEndian<qint32>(60000, bmp.data() + 18);
         qToLittleEndian<qint32>(60000, bmp.data() + 22);
         QTest::newRow("bmp") << bmp << QStringLiteral("too large (60000 x 60000 pixels)");
+        QTest::newRow("gif") << HugeGifHead() << QStringLiteral("the picture is too large");
+        // libtiff writes its directory after the strips: within the head of a small picture.
+        QByteArray tiff = Encoded(NoisyImage(96, 64), "tiff");
+        const quint32 directory = qFromLittleEndian<quint32>(tiff.constData() + 4);
+        const int entries = qFromLittleEndian<quint16>(tiff.constData() + directory);
+        for (int i = 0; i < entries; ++i) {
+            char* entry = tiff.data() + directory + 2 + 12 * i;
+            const quint16 tag = qFromLittleEndian<quint16>(entry);
+            if (tag == 256 || tag == 257) {
+                // SHORT or LONG, the value left-justified in its 4 bytes.
+                if (qFromLittleEndian<quint16>(entry + 2) == 3) {
+                    qToLittleEndian<quint16>(60000, entry + 8);
+                } else {
+                    qToLittleEndian<quint32>(60000, entry + 8);
+                }
+            }
+        }
+        QTest::newRow("tiff") << tiff << QStringLiteral("too large (60000 x 60000 pixels)");
     }
     void largeFilesRefusedByTheirHeader() {
         QFETCH(QByteArray, head);

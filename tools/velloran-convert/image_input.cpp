@@ -219,6 +219,14 @@ QString sizeProblemOfHead(const QByteArray& head, qint64 budget) {
         }
         case PictureFormat::Bmp:
             return bmpSizeProblem(head, budget);
+        case PictureFormat::Gif:
+            return GifHeadShowsTooLarge(head, budget) ? QLatin1String(kTooLarge) : QString();
+        case PictureFormat::Tiff: {
+            // Only a size refusal: a head cut before the first directory, or inside the
+            // strips, is no damage of the whole file.
+            const QString problem = tiffProblem(head, budget);
+            return problem.startsWith(QLatin1String(kTooLarge)) ? problem : QString();
+        }
         case PictureFormat::Png: {
             // The chunk walk decides chunk by chunk: a refusal among the chunks the head
             // holds whole is the one the whole file gets; a chunk cut by the head is not.
