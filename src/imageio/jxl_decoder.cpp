@@ -102,6 +102,30 @@ private:
     QByteArray buffer_;
 };
 
+// The picture's size as the copy shows it, and whether it fits the byte limit.
+struct SizeVerdict {
+    qint64 width;
+    qint64 height;
+    bool fits;
+};
+SizeVerdict JudgeSize(const JxlBasicInfo& info, qint64 byteLimit) {
+    const bool exchanged = SidesExchanged(info.orientation);
+    const qint64 width = exchanged ? info.ysize : info.xsize;
+    const qint64 height = exchanged ? info.xsize : info.ysize;
+    return {width, height,
+            FitsByteLimit(width, height,
+                          kExtraBytesPerPixel +
+                              qint64(info.num_extra_channels) * kExtraBytesPerChannelPixel,
+                          byteLimit)};
+}
+
+DecodedPicture TooLarge(qint64 width, qint64 height) {
+    DecodedPicture result;
+    result.tooLarge = true;
+    result.failure = QStringLiteral("%1 x %2 pixels").arg(width).arg(height);
+    return result;
+}
+
 // The work a file may ask for to make its first shown frame, in decoded layer pixels: a
 // few times its canvas, and more only as the file's bytes pay for them. A photo is one
 // layer; a file of hundreds of cheaply coded full-size layers is refused instead of being
@@ -133,7 +157,9 @@ QString LayerProblem(const QByteArray& data, qint64 byteLimit) {
     for (;;) {
         const JxlDecoderStatus status = JxlDecoderProcessInput(decoder.get());
         if (status == JXL_DEC_BASIC_INFO) {
-            if (JxlDecoderGetBasicInfo(decoder.get(), &info) != JXL_DEC_SUCCESS) {
+            // A canvas beyond the limit is named as such by the decode itself.
+            if (JxlDecoderGetBasicInfo(decoder.get(), &info) != JXL_DEC_SUCCESS ||
+                !FitsByteLimit(info.xsize, info.ysize, kExtraBytesPerPixel, byteLimit)) {
                 return {};
             }
             allowedPixels = kCanvasesFreely * qint64(info.xsize) * qint64(info.ysize) +
@@ -203,22 +229,14 @@ DecodedPicture DecodeJxl(const QByteArray& data, qint64 byteLimit) {
             if (JxlDecoderGetBasicInfo(decoder.get(), &info) != JXL_DEC_SUCCESS) {
                 return Damaged(QStringLiteral("the header is damaged"));
             }
-            const bool exchanged = SidesExchanged(info.orientation);
-            const qint64 width = exchanged ? info.ysize : info.xsize;
-            const qint64 height = exchanged ? info.xsize : info.ysize;
+            const SizeVerdict size = JudgeSize(info, byteLimit);
             alpha = info.alpha_bits > 0;
-            picture = FitsByteLimit(width, height,
-                                    kExtraBytesPerPixel + qint64(info.num_extra_channels) *
-                                                              kExtraBytesPerChannelPixel,
-                                    byteLimit)
-                          ? QImage(int(width), int(height),
-                                   alpha ? QImage::Format_RGBA8888 : QImage::Format_RGBX8888)
-                          : QImage();
+            picture = size.fits ? QImage(int(size.width), int(size.height),
+                                         alpha ? QImage::Format_RGBA8888
+                                               : QImage::Format_RGBX8888)
+                                : QImage();
             if (picture.isNull()) {
-                DecodedPicture result;
-                result.tooLarge = true;
-                result.failure = QStringLiteral("%1 x %2 pixels").arg(width).arg(height);
-                return result;
+                return TooLarge(size.width, size.height);
             }
         } else if (status == JXL_DEC_COLOR_ENCODING) {
             PreferGammaCodedSrgb(decoder.get());
@@ -243,6 +261,20 @@ DecodedPicture DecodeJxl(const QByteArray& data, qint64 byteLimit) {
     DecodedPicture result;
     result.image = std::move(picture);
     return result;
+}
+
+DecodedPicture CheckJxlSize(const QByteArray& head, qint64 byteLimit) {
+    const JxlDecoderPtr decoder = JxlDecoderMake(nullptr);
+    JxlBasicInfo info;
+    if (!decoder ||
+        JxlDecoderSubscribeEvents(decoder.get(), JXL_DEC_BASIC_INFO) != JXL_DEC_SUCCESS ||
+        JxlDecoderSetInput(decoder.get(), Bytes(head), size_t(head.size())) != JXL_DEC_SUCCESS ||
+        JxlDecoderProcessInput(decoder.get()) != JXL_DEC_BASIC_INFO ||
+        JxlDecoderGetBasicInfo(decoder.get(), &info) != JXL_DEC_SUCCESS) {
+        return {};
+    }
+    const SizeVerdict size = JudgeSize(info, byteLimit);
+    return size.fits ? DecodedPicture() : TooLarge(size.width, size.height);
 }
 
 PictureFacts ReadJxlFacts(const QByteArray& data) {

@@ -163,6 +163,19 @@ DecodedPicture DecodeWebP(const QByteArray& data, qint64 byteLimit) {
     return result;
 }
 
+DecodedPicture CheckWebPSize(const QByteArray& head, qint64 byteLimit) {
+    WebPBitstreamFeatures features;
+    if (WebPGetFeatures(Bytes(head), size_t(head.size()), &features) != VP8_STATUS_OK) {
+        return {};
+    }
+    const qint64 extra = features.has_animation  ? kExtraBytesPerAnimationPixel
+                         : features.format == 2 ? kExtraBytesPerLosslessPixel
+                                                : kExtraBytesPerLossyPixel;
+    return FitsByteLimit(features.width, features.height, extra, byteLimit)
+               ? DecodedPicture()
+               : TooLarge(features.width, features.height);
+}
+
 PictureFacts ReadWebPFacts(const QByteArray& data) {
     PictureFacts facts;
     WebPBitstreamFeatures features;
