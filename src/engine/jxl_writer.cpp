@@ -147,6 +147,15 @@ void WriteJxl(const QImage& picture, int quality, const PictureFacts& facts, QIO
         Drain(encoder.get(), out);
         return;
     }
+    // libjxl 0.7 gives back a lossless picture made of layers with changed colours (up to 9
+    // levels of 255 in a 36 MP test); such a picture is refused rather than coded in bands.
+    if (lossless) {
+        RaiseEncoderFailure(kFormat, QStringLiteral("the picture is too large to be encoded "
+                                                    "losslessly in %1 MB (%2 x %3 pixels)")
+                                         .arg(kEncoderBudgetBytes >> 20)
+                                         .arg(picture.width())
+                                         .arg(picture.height()));
+    }
     // A picture the encoder cannot hold at once goes as bands, each a layer that replaces
     // its rows of the canvas: the layers make one picture, and the encoder holds one band
     // at a time.

@@ -159,6 +159,18 @@ private slots:
         QCOMPARE(JxlSize(written.readAll()), QSize(width, height));
     }
 
+    // A lossless JPEG XL copy too large to be coded whole is refused before encoding.
+    void jxlLosslessTooLargeRefusedFirst() {
+        const QImage picture(6000, 6000, QImage::Format_RGB32);
+        QBuffer out;
+        out.open(QIODevice::WriteOnly);
+        const VbError error = Raised([&] { WriteJxl(picture, 100, PictureFacts(), out); });
+        QCOMPARE(error.number(), 5);
+        QVERIFY2(error.description().contains("too large to be encoded losslessly"),
+                 qPrintable(error.description()));
+        QCOMPARE(out.size(), 0);
+    }
+
     // libwebp codes a picture whole: a copy it cannot code within the bound is refused
     // before the encoder takes anything or a byte is written.
     void webpTooLargeRefusedFirst_data() {
