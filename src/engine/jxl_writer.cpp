@@ -8,6 +8,7 @@
 #include <jxl/thread_parallel_runner.h>
 #include <jxl/thread_parallel_runner_cxx.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -15,6 +16,19 @@ namespace {
 
 const QString kFormat = QStringLiteral("JPEG XL");
 constexpr size_t kOutputChunk = 1024 * 1024;
+
+// What libjxl 0.7 holds per pixel of a frame while it codes it, the copy of its input
+// included (bench/encoder_memory.sh, photo-like pictures at cjxl's default effort: 47.7
+// and 67.1), whatever the number of threads.
+constexpr qint64 kLossyBytesPerPixel = 48;
+constexpr qint64 kLosslessBytesPerPixel = 68;
+// The most the encoder may hold. Beside it a copy holds the picture (a JPEG XL source
+// decodes to at most about 38 MP: 150 MB, twice over while it is stamped), the program
+// and the band being handed over: well within the picture limit and 300 MB. Pictures of
+// up to 13 MP (9 MP lossless) are coded whole, as they always were.
+constexpr qint64 kEncoderBudgetBytes = qint64(640) * 1024 * 1024;
+// The rows of a group, the unit libjxl codes a frame in.
+constexpr qint64 kGroupRows = 256;
 
 void Check(JxlEncoderStatus status, const char* step) {
     if (status != JXL_ENC_SUCCESS) {
@@ -28,7 +42,50 @@ void AddBox(JxlEncoder* encoder, const char* type, const QByteArray& contents) {
           "a metadata box cannot be added");
 }
 
+// Hands `picture` to the encoder as the next frame; libjxl copies it.
+void AddFrame(JxlEncoderFrameSettings* settings, const QImage& picture) {
+    const QImage rows = picture.convertToFormat(QImage::Format_RGB888);
+    if (rows.isNull()) {
+        RaiseEncoderFailure(kFormat, QStringLiteral("out of memory"));
+    }
+    // Rows of Format_RGB888 start on 4-byte boundaries: the stride is the alignment.
+    const JxlPixelFormat format{3, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, size_t(rows.bytesPerLine())};
+    Check(JxlEncoderAddImageFrame(settings, &format, rows.constBits(), size_t(rows.sizeInBytes())),
+          "the picture cannot be encoded");
+}
+
+// Codes what was added so far and writes it out; false when writing `out` failed.
+bool Drain(JxlEncoder* encoder, QIODevice& out) {
+    std::vector<uint8_t> chunk(kOutputChunk);
+    for (;;) {
+        uint8_t* next = chunk.data();
+        size_t left = chunk.size();
+        const JxlEncoderStatus status = JxlEncoderProcessOutput(encoder, &next, &left);
+        const qint64 produced = qint64(chunk.size() - left);
+        if (produced > 0 &&
+            out.write(reinterpret_cast<const char*>(chunk.data()), produced) != produced) {
+            return false;
+        }
+        if (status == JXL_ENC_SUCCESS) {
+            return true;
+        }
+        if (status != JXL_ENC_NEED_MORE_OUTPUT) {
+            RaiseEncoderFailure(kFormat, QStringLiteral("the picture cannot be encoded"));
+        }
+    }
+}
+
 }  // namespace
+
+int JxlBandRows(qint64 width, qint64 height, bool lossless) {
+    const qint64 perPixel = lossless ? kLosslessBytesPerPixel : kLossyBytesPerPixel;
+    if (width <= 0 || width * height * perPixel <= kEncoderBudgetBytes) {
+        return int(std::max<qint64>(height, 1));
+    }
+    // Whole groups of rows, so that no block of the codestream straddles two bands.
+    const qint64 rows = kEncoderBudgetBytes / (width * perPixel) / kGroupRows * kGroupRows;
+    return int(std::max(rows, kGroupRows));
+}
 
 double JxlDistanceForQuality(int quality) {
     if (quality >= 100) {
@@ -82,32 +139,44 @@ void WriteJxl(const QImage& picture, int quality, const PictureFacts& facts, QIO
     } else {
         Check(JxlEncoderSetFrameDistance(settings, float(distance)), "the quality cannot be set");
     }
-    const QImage rows = picture.convertToFormat(QImage::Format_RGB888);
-    if (rows.isNull()) {
-        RaiseEncoderFailure(kFormat, QStringLiteral("out of memory"));
+    const int bandRows = JxlBandRows(picture.width(), picture.height(), lossless);
+    if (bandRows >= picture.height()) {
+        AddFrame(settings, picture);
+        JxlEncoderCloseInput(encoder.get());
+        ClearUpperVectorState();
+        Drain(encoder.get(), out);
+        return;
     }
-    // Rows of Format_RGB888 start on 4-byte boundaries: the stride is the alignment.
-    const JxlPixelFormat format{3, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, size_t(rows.bytesPerLine())};
-    Check(JxlEncoderAddImageFrame(settings, &format, rows.constBits(), size_t(rows.sizeInBytes())),
-          "the picture cannot be encoded");
-    JxlEncoderCloseInput(encoder.get());
-    ClearUpperVectorState();
-
-    std::vector<uint8_t> chunk(kOutputChunk);
-    for (;;) {
-        uint8_t* next = chunk.data();
-        size_t left = chunk.size();
-        const JxlEncoderStatus status = JxlEncoderProcessOutput(encoder.get(), &next, &left);
-        const qint64 produced = qint64(chunk.size() - left);
-        if (produced > 0 &&
-            out.write(reinterpret_cast<const char*>(chunk.data()), produced) != produced) {
-            return;
+    // libjxl 0.7 gives back a lossless picture made of layers with changed colours (up to 9
+    // levels of 255 in a 36 MP test); such a picture is refused rather than coded in bands.
+    if (lossless) {
+        RaiseEncoderFailure(kFormat, QStringLiteral("the picture is too large to be encoded "
+                                                    "losslessly in %1 MB (%2 x %3 pixels)")
+                                         .arg(kEncoderBudgetBytes >> 20)
+                                         .arg(picture.width())
+                                         .arg(picture.height()));
+    }
+    // A picture the encoder cannot hold at once goes as bands, each a layer that replaces
+    // its rows of the canvas: the layers make one picture, and the encoder holds one band
+    // at a time.
+    for (int top = 0; top < picture.height(); top += bandRows) {
+        const int rows = std::min(bandRows, picture.height() - top);
+        JxlFrameHeader header;
+        JxlEncoderInitFrameHeader(&header);
+        header.layer_info.have_crop = JXL_TRUE;
+        header.layer_info.crop_x0 = 0;
+        header.layer_info.crop_y0 = top;
+        header.layer_info.xsize = uint32_t(picture.width());
+        header.layer_info.ysize = uint32_t(rows);
+        header.layer_info.blend_info.blendmode = JXL_BLEND_REPLACE;
+        Check(JxlEncoderSetFrameHeader(settings, &header), "a band cannot be set up");
+        AddFrame(settings, picture.copy(0, top, picture.width(), rows));
+        if (top + rows >= picture.height()) {
+            JxlEncoderCloseInput(encoder.get());
         }
-        if (status == JXL_ENC_SUCCESS) {
+        ClearUpperVectorState();
+        if (!Drain(encoder.get(), out)) {
             return;
-        }
-        if (status != JXL_ENC_NEED_MORE_OUTPUT) {
-            RaiseEncoderFailure(kFormat, QStringLiteral("the picture cannot be encoded"));
         }
     }
 }

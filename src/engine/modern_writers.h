@@ -22,8 +22,14 @@ void WriteHeif(const QImage& picture, int quality, const PictureFacts& facts, QI
 void WriteWebP(const QImage& picture, int quality, const PictureFacts& facts, QIODevice& out);
 
 // JPEG XL with libjxl at the distance cjxl's -q gives for `quality` (100: lossless), at
-// cjxl's default effort. EXIF and XMP go into boxes, the ICC profile into the codestream.
+// cjxl's default effort; a lossy picture too large for the encoder to hold at once is
+// coded in bands of rows (JxlBandRows), a lossless one refused (VbError 5). EXIF and XMP go into boxes, the ICC profile into the codestream.
 void WriteJxl(const QImage& picture, int quality, const PictureFacts& facts, QIODevice& out);
+
+// The rows of each band a width x height picture is coded in, each band a layer of its
+// own, so that libjxl holds only one band at a time; `height` when the picture is coded
+// whole, as any picture the encoder can hold at once is.
+int JxlBandRows(qint64 width, qint64 height, bool lossless);
 
 // The butteraugli distance cjxl 0.7 maps a -q quality to; 0 for lossless.
 double JxlDistanceForQuality(int quality);

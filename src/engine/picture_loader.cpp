@@ -7,6 +7,8 @@
 #include "imageio/flatten_on_white.h"
 #include "imageio/gif_decoder.h"
 #include "imageio/jpeg_decoder.h"
+#include "imageio/jxl_decoder.h"
+#include "imageio/webp_decoder.h"
 #include "imageio/picture_format.h"
 #include "imageio/pixel_buffer_pool.h"
 #include "imageio/whole_file.h"
@@ -83,12 +85,16 @@ QImage LoadJpeg(const QString& path, const QByteArray& data, qint64 limit) {
 
 // ---- GIF ----
 
+[[noreturn]] void GifTooLarge(const QString& path) {
+    CannotRead(vberr::kOutOfMemory, path,
+               QStringLiteral("the picture is too large (at most %1 MB of pixels can be held)")
+                   .arg(QImageReader::allocationLimit()));
+}
+
 QImage LoadGif(const QString& path, const QByteArray& data, qint64 limit) {
     DecodedGif gif = DecodeGif(data, DecodingBudget(data, limit));
     if (gif.tooLarge) {
-        CannotRead(vberr::kOutOfMemory, path,
-                   QStringLiteral("the picture is too large (at most %1 MB of pixels can be held)")
-                       .arg(QImageReader::allocationLimit()));
+        GifTooLarge(path);
     }
     if (!gif.damage.isEmpty()) {
         Damaged(path, gif.damage);
@@ -127,14 +133,28 @@ QImage LoadBitmapWithQt(const QString& path, QByteArray data, const char* format
 constexpr qint64 kHeadBytes = qint64(1) * 1024 * 1024;
 
 // Raises, from a file's first bytes, the "too large" that loading the whole file would
-// raise for a JPEG or a bitmap, so a huge file declaring a picture beyond the limit costs
+// raise for a JPEG, a bitmap, a GIF, a WebP or a JPEG XL picture, so a huge file declaring a picture beyond the limit costs
 // its head, not its size. Anything else is left to the whole load.
 void RefuseTooLargeFromHead(const QString& path, const QByteArray& head, qint64 fileBytes,
                             qint64 limit) {
-    if (ModernFormatOfName(path)) {
+    const qint64 budget = DecodingBudget(fileBytes, limit);
+    if (const std::optional<ModernFormat> modern = ModernFormatOfName(path)) {
+        // A WebP or JPEG XL file whose content is what its name says; the whole load names
+        // any other as such.
+        if (!ContentMatchesFormat(head, *modern)) {
+            return;
+        }
+        const DecodedPicture declared = *modern == ModernFormat::WebP ? CheckWebPSize(head, budget)
+                                        : *modern == ModernFormat::Jxl ? CheckJxlSize(head, budget)
+                                                                       : DecodedPicture();
+        if (declared.tooLarge) {
+            CannotRead(vberr::kOutOfMemory, path,
+                       QStringLiteral("the picture is too large (%1; at most %2 MB can be held)")
+                           .arg(declared.failure)
+                           .arg(QImageReader::allocationLimit()));
+        }
         return;
     }
-    const qint64 budget = DecodingBudget(fileBytes, limit);
     switch (SniffPictureFormat(head)) {
         case PictureFormat::Jpeg:
             if (const DecodedJpeg jpeg = CheckJpegSize(head, budget); jpeg.tooLarge) {
@@ -145,6 +165,11 @@ void RefuseTooLargeFromHead(const QString& path, const QByteArray& head, qint64 
             if (const auto declared = BmpDeclaredSize(head);
                 declared && declared->width > 0 && declared->height > 0) {
                 CheckSize(path, budget, declared->width, declared->height, 0);
+            }
+            break;
+        case PictureFormat::Gif:
+            if (GifHeadShowsTooLarge(head, budget)) {
+                GifTooLarge(path);
             }
             break;
         default:

@@ -115,7 +115,10 @@ bool SkipToTrailer(GifFileType* gif) {
 
 }  // namespace
 
-DecodedGif DecodeGif(const QByteArray& data, qint64 byteLimit) {
+namespace {
+
+// DecodeGif, or with `sizeOnly` its verdicts up to the size check and no pixel decoded.
+DecodedGif Decode(const QByteArray& data, qint64 byteLimit, bool sizeOnly) {
     DecodedGif result;
     const auto damaged = [&result](const QString& why) {
         result.damage = why;
@@ -183,6 +186,9 @@ DecodedGif DecodeGif(const QByteArray& data, qint64 byteLimit) {
         result.tooLarge = true;
         return result;
     }
+    if (sizeOnly) {
+        return result;
+    }
 
     const bool covers = frame.Left == 0 && frame.Top == 0 && frame.Width >= screenWidth &&
                         frame.Height >= screenHeight;
@@ -222,4 +228,16 @@ DecodedGif DecodeGif(const QByteArray& data, qint64 byteLimit) {
     }
     result.image = std::move(image);
     return result;
+}
+
+}  // namespace
+
+DecodedGif DecodeGif(const QByteArray& data, qint64 byteLimit) {
+    return Decode(data, byteLimit, false);
+}
+
+bool GifHeadShowsTooLarge(const QByteArray& head, qint64 byteLimit) {
+    // The checks before the size check only pass more easily on more of the file: the
+    // compressed data counted for the "holds data for far fewer" check only grows.
+    return Decode(head, byteLimit, true).tooLarge;
 }

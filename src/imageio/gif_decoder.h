@@ -17,3 +17,7 @@ struct DecodedGif {
 // could fill is damage, found before any pixel memory is taken; the picture needs
 // 4 bytes a pixel plus one row, and `byteLimit` (0: none) bounds that.
 DecodedGif DecodeGif(const QByteArray& data, qint64 byteLimit);
+
+// True when the first bytes of a GIF file already show what DecodeGif of the whole file
+// would report: a picture too large for `byteLimit`. No pixel memory is taken.
+bool GifHeadShowsTooLarge(const QByteArray& head, qint64 byteLimit);

@@ -102,9 +102,104 @@ private:
     QByteArray buffer_;
 };
 
+// The picture's size as the copy shows it, and whether it fits the byte limit.
+struct SizeVerdict {
+    qint64 width;
+    qint64 height;
+    bool fits;
+};
+SizeVerdict JudgeSize(const JxlBasicInfo& info, qint64 byteLimit) {
+    const bool exchanged = SidesExchanged(info.orientation);
+    const qint64 width = exchanged ? info.ysize : info.xsize;
+    const qint64 height = exchanged ? info.xsize : info.ysize;
+    return {width, height,
+            FitsByteLimit(width, height,
+                          kExtraBytesPerPixel +
+                              qint64(info.num_extra_channels) * kExtraBytesPerChannelPixel,
+                          byteLimit)};
+}
+
+DecodedPicture TooLarge(qint64 width, qint64 height) {
+    DecodedPicture result;
+    result.tooLarge = true;
+    result.failure = QStringLiteral("%1 x %2 pixels").arg(width).arg(height);
+    return result;
+}
+
+// The work a file may ask for to make its first shown frame, in decoded layer pixels: a
+// few times its canvas, and more only as the file's bytes pay for them. A photo is one
+// layer; a file of hundreds of cheaply coded full-size layers is refused instead of being
+// blended for minutes.
+constexpr qint64 kCanvasesFreely = 4;
+constexpr qint64 kLayerPixelsPerByte = 16;
+// Every layer costs its header and a blend however small it is.
+constexpr qint64 kLayersFreely = 16;
+constexpr qint64 kBytesPerLayer = 256;
+
+// Why the layers of the first shown frame ask for more work or memory than the file
+// justifies, read from their headers alone (the decoder skips their contents); empty when
+// they do not, or when the headers cannot be read (the decode itself then says why).
+QString LayerProblem(const QByteArray& data, qint64 byteLimit) {
+    const JxlDecoderPtr decoder = JxlDecoderMake(nullptr);
+    if (!decoder ||
+        JxlDecoderSubscribeEvents(decoder.get(), JXL_DEC_BASIC_INFO | JXL_DEC_FRAME) !=
+            JXL_DEC_SUCCESS ||
+        JxlDecoderSetCoalescing(decoder.get(), JXL_FALSE) != JXL_DEC_SUCCESS ||
+        JxlDecoderSetInput(decoder.get(), Bytes(data), size_t(data.size())) != JXL_DEC_SUCCESS) {
+        return {};
+    }
+    JxlDecoderCloseInput(decoder.get());
+    JxlBasicInfo info{};
+    qint64 allowedPixels = 0;
+    const qint64 allowedLayers = kLayersFreely + data.size() / kBytesPerLayer;
+    qint64 layers = 0;
+    qint64 pixels = 0;
+    for (;;) {
+        const JxlDecoderStatus status = JxlDecoderProcessInput(decoder.get());
+        if (status == JXL_DEC_BASIC_INFO) {
+            // A canvas beyond the limit is named as such by the decode itself.
+            if (JxlDecoderGetBasicInfo(decoder.get(), &info) != JXL_DEC_SUCCESS ||
+                !FitsByteLimit(info.xsize, info.ysize, kExtraBytesPerPixel, byteLimit)) {
+                return {};
+            }
+            allowedPixels = kCanvasesFreely * qint64(info.xsize) * qint64(info.ysize) +
+                            kLayerPixelsPerByte * qint64(data.size());
+        } else if (status == JXL_DEC_FRAME) {
+            JxlFrameHeader header{};
+            if (JxlDecoderGetFrameHeader(decoder.get(), &header) != JXL_DEC_SUCCESS) {
+                return {};
+            }
+            const qint64 width = header.layer_info.xsize;
+            const qint64 height = header.layer_info.ysize;
+            // A layer is decoded whole, wherever it lies against the canvas.
+            if (!FitsByteLimit(width, height, kExtraBytesPerPixel, byteLimit)) {
+                return QStringLiteral("a layer of %1 x %2 pixels").arg(width).arg(height);
+            }
+            ++layers;
+            pixels += width * height;
+            if (layers > allowedLayers || pixels > allowedPixels) {
+                return QStringLiteral("its first picture is made of more layers than a file "
+                                      "of %1 bytes justifies")
+                    .arg(data.size());
+            }
+            if (header.is_last || (info.have_animation && header.duration > 0)) {
+                return {};
+            }
+        } else {
+            return {};
+        }
+    }
+}
+
 }  // namespace
 
 DecodedPicture DecodeJxl(const QByteArray& data, qint64 byteLimit) {
+    if (const QString problem = LayerProblem(data, byteLimit); !problem.isEmpty()) {
+        DecodedPicture result;
+        result.tooLarge = true;
+        result.failure = problem;
+        return result;
+    }
     const JxlDecoderPtr decoder = JxlDecoderMake(nullptr);
     const JxlThreadParallelRunnerPtr runner =
         JxlThreadParallelRunnerMake(nullptr, JxlThreadParallelRunnerDefaultNumWorkerThreads());
@@ -134,22 +229,14 @@ DecodedPicture DecodeJxl(const QByteArray& data, qint64 byteLimit) {
             if (JxlDecoderGetBasicInfo(decoder.get(), &info) != JXL_DEC_SUCCESS) {
                 return Damaged(QStringLiteral("the header is damaged"));
             }
-            const bool exchanged = SidesExchanged(info.orientation);
-            const qint64 width = exchanged ? info.ysize : info.xsize;
-            const qint64 height = exchanged ? info.xsize : info.ysize;
+            const SizeVerdict size = JudgeSize(info, byteLimit);
             alpha = info.alpha_bits > 0;
-            picture = FitsByteLimit(width, height,
-                                    kExtraBytesPerPixel + qint64(info.num_extra_channels) *
-                                                              kExtraBytesPerChannelPixel,
-                                    byteLimit)
-                          ? QImage(int(width), int(height),
-                                   alpha ? QImage::Format_RGBA8888 : QImage::Format_RGBX8888)
-                          : QImage();
+            picture = size.fits ? QImage(int(size.width), int(size.height),
+                                         alpha ? QImage::Format_RGBA8888
+                                               : QImage::Format_RGBX8888)
+                                : QImage();
             if (picture.isNull()) {
-                DecodedPicture result;
-                result.tooLarge = true;
-                result.failure = QStringLiteral("%1 x %2 pixels").arg(width).arg(height);
-                return result;
+                return TooLarge(size.width, size.height);
             }
         } else if (status == JXL_DEC_COLOR_ENCODING) {
             PreferGammaCodedSrgb(decoder.get());
@@ -174,6 +261,20 @@ DecodedPicture DecodeJxl(const QByteArray& data, qint64 byteLimit) {
     DecodedPicture result;
     result.image = std::move(picture);
     return result;
+}
+
+DecodedPicture CheckJxlSize(const QByteArray& head, qint64 byteLimit) {
+    const JxlDecoderPtr decoder = JxlDecoderMake(nullptr);
+    JxlBasicInfo info;
+    if (!decoder ||
+        JxlDecoderSubscribeEvents(decoder.get(), JXL_DEC_BASIC_INFO) != JXL_DEC_SUCCESS ||
+        JxlDecoderSetInput(decoder.get(), Bytes(head), size_t(head.size())) != JXL_DEC_SUCCESS ||
+        JxlDecoderProcessInput(decoder.get()) != JXL_DEC_BASIC_INFO ||
+        JxlDecoderGetBasicInfo(decoder.get(), &info) != JXL_DEC_SUCCESS) {
+        return {};
+    }
+    const SizeVerdict size = JudgeSize(info, byteLimit);
+    return size.fits ? DecodedPicture() : TooLarge(size.width, size.height);
 }
 
 PictureFacts ReadJxlFacts(const QByteArray& data) {

@@ -15,3 +15,7 @@ DecodedPicture DecodeJxl(const QByteArray& data, qint64 byteLimit);
 // The EXIF and XMP boxes of a JPEG XL file (unpacked when compressed) and the ICC profile
 // of the colours DecodeJxl gives. Whatever cannot be read is left empty; never throws.
 PictureFacts ReadJxlFacts(const QByteArray& data);
+
+// From the first bytes of a file: the "too large" DecodeJxl of the whole file would report
+// for its picture's size, or nothing (nothing decoded, no pixel memory taken).
+DecodedPicture CheckJxlSize(const QByteArray& head, qint64 byteLimit);

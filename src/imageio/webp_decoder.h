@@ -15,3 +15,7 @@ DecodedPicture DecodeWebP(const QByteArray& data, qint64 byteLimit);
 // The EXIF, XMP and ICC chunks of a WebP file, and whether its picture is coded
 // losslessly. Whatever cannot be read is left empty; never throws.
 PictureFacts ReadWebPFacts(const QByteArray& data);
+
+// From the first bytes of a file: the "too large" DecodeWebP of the whole file would report
+// for its picture's (or animation's canvas') size, or nothing.
+DecodedPicture CheckWebPSize(const QByteArray& head, qint64 byteLimit);

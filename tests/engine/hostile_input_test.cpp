@@ -317,6 +317,8 @@ private slots:
         qToLittleEndian<qint32>(20000, bmp.data() + 22);
         QTest::newRow("bmp declaring 20000 x 20000")
             << bmp << QStringLiteral("too large (20000 x 20000 pixels;");
+        QTest::newRow("gif declaring 60000 x 60000")
+            << HugeGifHead() << QStringLiteral("too large (at most");
     }
     void largeFilesRefusedByTheirHeader() {
         QFETCH(QByteArray, head);

@@ -63,3 +63,30 @@ inline double Psnr(const QImage& a, const QImage& b, int block = 1) {
     const double mse = squares / (3.0 * size.width() * size.height());
     return mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse);
 }
+
+// A GIF whose screen and frame are 60000 x 60000, with enough compressed data in its first
+// megabyte that only its size, not missing data, refuses it.
+inline QByteArray HugeGifHead() {
+    QByteArray gif("GIF89a");
+    const auto le16 = [&gif](int value) {
+        gif.append(char(value & 0xFF));
+        gif.append(char(value >> 8 & 0xFF));
+    };
+    le16(60000);
+    le16(60000);
+    gif.append(char(0x80));  // a global colour table of 2 colours
+    gif.append(2, '\0');
+    gif.append(QByteArray("\0\0\0\xFF\xFF\xFF", 6));
+    gif.append(',');
+    le16(0);
+    le16(0);
+    le16(60000);
+    le16(60000);
+    gif.append('\0');
+    gif.append(char(2));  // LZW code size
+    for (int block = 0; block < 1600; ++block) {
+        gif.append(char(0xFF));
+        gif.append(255, char(0x55));
+    }
+    return gif;
+}

@@ -8,6 +8,7 @@
 #include "support/test_environment.h"
 #include "support/test_images.h"
 
+#include <QImageReader>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -91,6 +92,24 @@ private slots:
         qToLittleEndian<qint32>(60000, bmp.data() + 18);
         qToLittleEndian<qint32>(60000, bmp.data() + 22);
         QTest::newRow("bmp") << bmp << QStringLiteral("too large (60000 x 60000 pixels)");
+        QTest::newRow("gif") << HugeGifHead() << QStringLiteral("the picture is too large");
+        // libtiff writes its directory after the strips: within the head of a small picture.
+        QByteArray tiff = Encoded(NoisyImage(96, 64), "tiff");
+        const quint32 directory = qFromLittleEndian<quint32>(tiff.constData() + 4);
+        const int entries = qFromLittleEndian<quint16>(tiff.constData() + directory);
+        for (int i = 0; i < entries; ++i) {
+            char* entry = tiff.data() + directory + 2 + 12 * i;
+            const quint16 tag = qFromLittleEndian<quint16>(entry);
+            if (tag == 256 || tag == 257) {
+                // SHORT or LONG, the value left-justified in its 4 bytes.
+                if (qFromLittleEndian<quint16>(entry + 2) == 3) {
+                    qToLittleEndian<quint16>(60000, entry + 8);
+                } else {
+                    qToLittleEndian<quint32>(60000, entry + 8);
+                }
+            }
+        }
+        QTest::newRow("tiff") << tiff << QStringLiteral("too large (60000 x 60000 pixels)");
     }
     void largeFilesRefusedByTheirHeader() {
         QFETCH(QByteArray, head);
@@ -106,6 +125,41 @@ private slots:
         QVERIFY(outcome.normalExit);
         QCOMPARE(outcome.exitCode, 1);
         QVERIFY2(outcome.err.contains(reason.toUtf8()), outcome.err.constData());
+    }
+
+    // A stamped picture handed over as a 24-bit bitmap is encoded from the file's own
+    // buffer: the copy needs little more than the file, never the file and a decoded
+    // picture beside it (108 MB + 144 MB for this one).
+    void bitmapNotHeldTwice_data() {
+        QTest::addColumn<QString>("format");
+        for (const char* format : {"png", "gif"}) {
+            QTest::newRow(format) << QString::fromLatin1(format);
+        }
+    }
+    void bitmapNotHeldTwice() {
+        QFETCH(QString, format);
+        if (kAddressSanitizer) {
+            QSKIP("the address sanitizer cannot run in a limited address space");
+        }
+        const QString path = dir_.filePath(QStringLiteral("stamped.bmp"));
+        if (!QFile::exists(path)) {
+            QImage picture(6000, 6000, QImage::Format_RGB888);
+            for (int y = 0; y < picture.height(); ++y) {
+                uchar* row = picture.scanLine(y);
+                for (int x = 0; x < picture.width(); ++x) {
+                    row[3 * x] = uchar(x * 255 / picture.width());
+                    row[3 * x + 1] = uchar(y * 255 / picture.height());
+                    row[3 * x + 2] = 128;
+                }
+            }
+            QVERIFY(picture.save(path, "BMP"));
+        }
+        const qint64 fileMb = QFileInfo(path).size() >> 20;
+        const QString copy = dir_.filePath(QStringLiteral("copy.") + format);
+        const ConverterOutcome outcome = RunConverterWithin(
+            StartingMegabytes() + fileMb + 96, {"-out", format, "-o", copy, path});
+        QVERIFY2(outcome.normalExit && outcome.exitCode == 0, outcome.err.constData());
+        QCOMPARE(QImageReader(copy).size(), QSize(6000, 6000));
     }
 };
 

@@ -7,6 +7,9 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <limits>
+#include <optional>
+#include <vector>
 
 #include "imageio/bitmap_structure.h"
 #include "imageio/checked_size.h"
@@ -161,6 +164,53 @@ QString bmpProblem(const QByteArray& data, const QString& damage, qint64 budget)
                             : QStringLiteral("the file is damaged or truncated (%1)").arg(damage);
 }
 
+quint32 littleEndianAt(const QByteArray& data, qsizetype at, int bytes) {
+    quint32 value = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        value = value << 8 | uchar(data[at + i]);
+    return value;
+}
+
+// The rows of an uncompressed 24-bit bitmap (what the program hands over its stamped
+// pictures as) made into a picture in the file's own buffer: moved to its start and put
+// top down, so that the file's bytes and a decoded copy of them are never held together
+// (a 16000 x 16000 bitmap: 768 MB instead of 1.8 GB). A null picture for any other
+// bitmap, which Qt decodes as before.
+QImage adoptBitmapRows(QByteArray& data) {
+    const std::optional<BmpSize> size = BmpDeclaredSize(data);
+    if (!size || size->width <= 0 || size->height <= 0 || data.size() < 54 ||
+        littleEndianAt(data, 14, 4) < 40 || littleEndianAt(data, 26, 2) != 1 ||
+        littleEndianAt(data, 28, 2) != 24 || littleEndianAt(data, 30, 4) != 0)
+        return {};
+    const qint64 stride = (size->width * 3 + 3) / 4 * 4;
+    const qint64 offset = littleEndianAt(data, 10, 4);
+    if (stride > std::numeric_limits<int>::max() || size->height > std::numeric_limits<int>::max() ||
+        offset < 54 || offset > data.size() || (data.size() - offset) / stride < size->height)
+        return {};
+    const qint64 pixels = stride * size->height;
+    const qint32 xDotsPerMeter = qint32(littleEndianAt(data, 38, 4));
+    const qint32 yDotsPerMeter = qint32(littleEndianAt(data, 42, 4));
+    data.detach();
+    char* rows = data.data();
+    std::memmove(rows, rows + offset, size_t(pixels));
+    if (!size->topDown) {
+        std::vector<char> spare(static_cast<size_t>(stride));
+        for (qint64 top = 0, bottom = size->height - 1; top < bottom; ++top, --bottom) {
+            std::memcpy(spare.data(), rows + top * stride, size_t(stride));
+            std::memcpy(rows + top * stride, rows + bottom * stride, size_t(stride));
+            std::memcpy(rows + bottom * stride, spare.data(), size_t(stride));
+        }
+    }
+    auto* owner = new QByteArray(std::move(data));
+    QImage image(reinterpret_cast<uchar*>(owner->data()), int(size->width), int(size->height),
+                 qsizetype(stride), QImage::Format_BGR888,
+                 [](void* held) { delete static_cast<QByteArray*>(held); }, owner);
+    // As Qt's reader does; it ignores values that are not positive.
+    image.setDotsPerMeterX(xDotsPerMeter);
+    image.setDotsPerMeterY(yDotsPerMeter);
+    return image;
+}
+
 QString sizeProblemOfHead(const QByteArray& head, qint64 budget) {
     switch (SniffPictureFormat(head)) {
         case PictureFormat::Jpeg: {
@@ -169,6 +219,14 @@ QString sizeProblemOfHead(const QByteArray& head, qint64 budget) {
         }
         case PictureFormat::Bmp:
             return bmpSizeProblem(head, budget);
+        case PictureFormat::Gif:
+            return GifHeadShowsTooLarge(head, budget) ? QLatin1String(kTooLarge) : QString();
+        case PictureFormat::Tiff: {
+            // Only a size refusal: a head cut before the first directory, or inside the
+            // strips, is no damage of the whole file.
+            const QString problem = tiffProblem(head, budget);
+            return problem.startsWith(QLatin1String(kTooLarge)) ? problem : QString();
+        }
         case PictureFormat::Png: {
             // The chunk walk decides chunk by chunk: a refusal among the chunks the head
             // holds whole is the one the whole file gets; a chunk cut by the head is not.
@@ -204,8 +262,11 @@ QImage readImage(const QString& path, QString* error) {
             image = readGif(data, budget, error);
             break;
         case PictureFormat::Bmp: {
-            const QString damage = BmpDamage(data);
-            image = readChecked(data, "bmp", bmpProblem(data, damage, budget), error);
+            const QString problem = bmpProblem(data, BmpDamage(data), budget);
+            if (problem.isEmpty())
+                image = adoptBitmapRows(data);
+            if (image.isNull())
+                image = readChecked(data, "bmp", problem, error);
             break;
         }
         case PictureFormat::Png:
