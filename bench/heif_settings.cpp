@@ -79,7 +79,8 @@ QImage Decode(const QByteArray& data) {
     const int width = heif_image_get_width(image.get(), heif_channel_interleaved);
     const int height = heif_image_get_height(image.get(), heif_channel_interleaved);
     int stride = 0;
-    const uint8_t* plane = heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
+    const uint8_t* plane =
+        heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
     QImage result(width, height, QImage::Format_RGB32);
     for (int y = 0; y < height; ++y) {
         const uint8_t* in = plane + qsizetype(y) * stride;
@@ -114,7 +115,8 @@ double PsnrOfLuma(const std::vector<double>& a, const std::vector<double>& b) {
 }
 
 // SSIM of the luma over 8x8 windows every 4 pixels (the windows of libvpx's SSIM).
-double SsimOfLuma(const std::vector<double>& a, const std::vector<double>& b, int width, int height) {
+double SsimOfLuma(const std::vector<double>& a, const std::vector<double>& b, int width,
+                  int height) {
     const double c1 = (0.01 * 255) * (0.01 * 255);
     const double c2 = (0.03 * 255) * (0.03 * 255);
     double total = 0;
@@ -135,8 +137,8 @@ double SsimOfLuma(const std::vector<double>& a, const std::vector<double>& b, in
             const double n = 64;
             const double ma = sa / n, mb = sb / n;
             const double va = saa / n - ma * ma, vb = sbb / n - mb * mb, cov = sab / n - ma * mb;
-            total += ((2 * ma * mb + c1) * (2 * cov + c2)) /
-                     ((ma * ma + mb * mb + c1) * (va + vb + c2));
+            total +=
+                ((2 * ma * mb + c1) * (2 * cov + c2)) / ((ma * ma + mb * mb + c1) * (va + vb + c2));
             ++windows;
         }
     }
@@ -191,8 +193,10 @@ double IntegralOfCubic(const std::array<double, 4>& p, double from, double to) {
 double BdRate(const std::vector<double>& refRate, const std::vector<double>& refMetric,
               const std::vector<double>& testRate, const std::vector<double>& testMetric) {
     std::vector<double> refLog, testLog;
-    for (double r : refRate) refLog.push_back(std::log(r));
-    for (double r : testRate) testLog.push_back(std::log(r));
+    for (double r : refRate)
+        refLog.push_back(std::log(r));
+    for (double r : testRate)
+        testLog.push_back(std::log(r));
     const double low = std::max(*std::min_element(refMetric.begin(), refMetric.end()),
                                 *std::min_element(testMetric.begin(), testMetric.end()));
     const double high = std::min(*std::max_element(refMetric.begin(), refMetric.end()),
@@ -258,20 +262,24 @@ int Rate(const QStringList& arguments) {
                 }
                 const std::vector<double> copyLuma = Luma(copy);
                 const double psnr = PsnrOfLuma(sourceLuma, copyLuma);
-                const double ssim = SsimOfLuma(sourceLuma, copyLuma, picture.width(), picture.height());
+                const double ssim =
+                    SsimOfLuma(sourceLuma, copyLuma, picture.width(), picture.height());
                 const double bytes = double(buffer.data().size());
                 curve.push_back({bytes, psnr, -10 * std::log10(std::max(1 - ssim, 1e-10))});
                 std::printf("%-18s %-40s %4d %9.0f %7.3f %7.2f %8.5f %7.2f %7.2f\n",
-                            qPrintable(QFileInfo(path).fileName()), qPrintable(settings[s]), quality,
-                            bytes, bytes * 8 / (double(picture.width()) * picture.height()), psnr,
-                            ssim, cpuSeconds, wallSeconds);
+                            qPrintable(QFileInfo(path).fileName()), qPrintable(settings[s]),
+                            quality, bytes,
+                            bytes * 8 / (double(picture.width()) * picture.height()), psnr, ssim,
+                            cpuSeconds, wallSeconds);
                 std::fflush(stdout);
             }
             curves[size_t(s)].push_back(curve);
         }
     }
-    std::printf("\nBD-rate against \"%s\" (negative: fewer bytes for the same quality); "
-                "encode time relative to it\n", qPrintable(settings[0]));
+    std::printf(
+        "\nBD-rate against \"%s\" (negative: fewer bytes for the same quality); "
+        "encode time relative to it\n",
+        qPrintable(settings[0]));
     std::printf("%-40s %10s %10s %8s %8s\n", "setting", "BD psnr-y", "BD ssim-y", "cpu", "wall");
     for (qsizetype s = 1; s < settings.size(); ++s) {
         double sumPsnr = 0, sumSsim = 0;
@@ -343,8 +351,9 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "%s\n", error.what());
         return 1;
     }
-    std::fprintf(stderr, "usage: %s rate <heic|avif> <q,q,q,q> <settings>... -- <picture>...\n"
-                         "       %s write <picture> <copy.heic|copy.avif> <quality> [settings]\n",
+    std::fprintf(stderr,
+                 "usage: %s rate <heic|avif> <q,q,q,q> <settings>... -- <picture>...\n"
+                 "       %s write <picture> <copy.heic|copy.avif> <quality> [settings]\n",
                  argv[0], argv[0]);
     return 2;
 }

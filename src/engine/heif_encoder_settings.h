@@ -31,7 +31,8 @@ void WriteHeifWithParameters(const QImage& picture, int quality, const PictureFa
 qint64 HeifEncodePeakBytes(bool av1, int width, int height);
 
 // The bound on that peak: the picture limit and 300 MB for the rest of the copy's road.
-inline constexpr qint64 kHeifEncodeBoundBytes = kImageAllocationLimitBytes + qint64(300) * 1024 * 1024;
+inline constexpr qint64 kHeifEncodeBoundBytes =
+    kImageAllocationLimitBytes + qint64(300) * 1024 * 1024;
 
 // Throws the encoder failure (VbError 5) when a copy of that size would take more than
 // the bound; WriteHeif asks it before the encoder allocates anything.

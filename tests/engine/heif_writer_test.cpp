@@ -44,8 +44,8 @@ class UntouchedPicture {
 public:
     UntouchedPicture(int width, int height)
         : bytes_(size_t(width) * size_t(height) * 4),
-          memory_(mmap(nullptr, bytes_, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE,
-                       -1, 0)),
+          memory_(
+              mmap(nullptr, bytes_, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0)),
           image_(static_cast<const uchar*>(memory_), width, height, qsizetype(width) * 4,
                  QImage::Format_RGB32) {}
     ~UntouchedPicture() { munmap(memory_, bytes_); }
@@ -67,9 +67,11 @@ QImage Scene(int width, int height) {
     painter.setRenderHint(QPainter::Antialiasing);
     std::mt19937 random(5);
     for (int i = 0; i < 60; ++i) {
-        painter.setPen(QPen(QColor::fromHsv(int(random() % 360), int(random() % 200), int(random() % 256)),
-                            1 + int(random() % 4)));
-        painter.setBrush(QColor::fromHsv(int(random() % 360), int(random() % 160), int(random() % 256)));
+        painter.setPen(
+            QPen(QColor::fromHsv(int(random() % 360), int(random() % 200), int(random() % 256)),
+                 1 + int(random() % 4)));
+        painter.setBrush(
+            QColor::fromHsv(int(random() % 360), int(random() % 160), int(random() % 256)));
         const QRect box(int(random() % uint(width)), int(random() % uint(height)),
                         8 + int(random() % 60), 8 + int(random() % 60));
         if (i % 3 == 0) {
