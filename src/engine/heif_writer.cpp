@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "imageio/libheif_session.h"
+#include "engine/heif_encoder_settings.h"
 #include "engine/modern_writers.h"
+#include "imageio/libheif_session.h"
 #include "imageio/vector_state.h"
 
 #include <memory>
@@ -53,6 +54,12 @@ void FillImage(const QImage& picture, heif_image* image) {
 }  // namespace
 
 void WriteHeif(const QImage& picture, int quality, const PictureFacts& facts, QIODevice& out) {
+    CheckHeifCopyFits(facts.av1, picture.width(), picture.height());
+    WriteHeifWithParameters(picture, quality, facts, out, ChosenHeifParameters(facts.av1, quality));
+}
+
+void WriteHeifWithParameters(const QImage& picture, int quality, const PictureFacts& facts,
+                             QIODevice& out, const HeifEncoderParameters& parameters) {
     const QString format = facts.av1 ? QStringLiteral("AVIF") : QStringLiteral("HEIC");
     const auto check = [&](const heif_error& error) {
         if (error.code != heif_error_Ok) {
@@ -66,6 +73,9 @@ void WriteHeif(const QImage& picture, int quality, const PictureFacts& facts, QI
         context.get(), facts.av1 ? heif_compression_AV1 : heif_compression_HEVC, &rawEncoder));
     const std::unique_ptr<heif_encoder, EncoderDeleter> encoder(rawEncoder);
     check(heif_encoder_set_lossy_quality(encoder.get(), quality));
+    for (const auto& [name, value] : parameters) {
+        check(heif_encoder_set_parameter(encoder.get(), name.constData(), value.constData()));
+    }
 
     HeifImage image;
     check(heif_image_create(picture.width(), picture.height(), heif_colorspace_RGB,
