@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "core/stamp_style.h"
+
 #include <QString>
+
+#include <optional>
 
 class Canvas;
 
@@ -26,6 +30,10 @@ struct StampSettings {
     bool fontUnderline = false;
     // The text colour as 0x00BBGGRR.
     quint32 color = 0;
+    // How the stamp is drawn beyond font and colour: size and margin relative to the
+    // picture, outline, shadow, box, alpha, automatic colour. Unset: drawn as the window
+    // draws it, byte for byte.
+    std::optional<StampStyle> style;
 
     // JPEG quality of JPEG copies, 1..100.
     int quality = 100;
