@@ -76,6 +76,11 @@ StyleParse<QRgb> ParseStampColor(QStringView text) {
         return {std::nullopt,
                 QStringLiteral("not a colour (#RRGGBB, #AARRGGBB with alpha, or a colour name)")};
     }
+    // A colour that draws nothing is a mistake, most often alpha written last as in CSS.
+    if (color.alpha() == 0) {
+        return {std::nullopt, QStringLiteral("fully transparent: the alpha comes first, "
+                                             "#AARRGGBB (half-transparent black is #80000000)")};
+    }
     return {color.rgba(), {}};
 }
 

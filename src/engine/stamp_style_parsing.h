@@ -33,7 +33,8 @@ StyleParse<StampLength> ParseStampMargin(QStringView text);
 // A colour with optional alpha:
 //   "#RRGGBB", "#RGB"   opaque
 //   "#AARRGGBB"          alpha first, as Qt writes it ("#80FFFFFF" is half-transparent white)
-//   "white", "navy" ...  an SVG colour name, opaque; "transparent"
+//   "white", "navy" ...  an SVG colour name, opaque
+// A fully transparent colour ("#00000080", "transparent") is refused: it would draw nothing.
 StyleParse<QRgb> ParseStampColor(QStringView text);
 
 // The text colour:
@@ -43,7 +44,7 @@ StyleParse<QRgb> ParseStampColor(QStringView text);
 StyleParse<StampTextColor> ParseStampTextColor(QStringView text);
 
 // An outline, a shadow or a box: "[LENGTH][,COLOR]", each part optional, so "" (the
-// defaults), "0.1em", "3px", "1%", ",#80000000" and "0.4em,#00000080" are all accepted.
+// defaults), "0.1em", "3px", "1%", ",#80000000" and "0.4em,#80000000" are all accepted.
 // LENGTH (the outline's width, the shadow's offset, the box's padding) is "Nem" (0 to 10),
 // "Npx" (0 to 10000) or "N%" of the shorter side (0 to 25 %); COLOR is as ParseStampColor.
 StyleParse<StampDecoration> ParseStampDecoration(QStringView text);
