@@ -3,6 +3,7 @@
 
 #include "core/auto_text_color.h"
 #include "core/overlay_text.h"
+#include "core/stamp_masks.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -12,7 +13,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <vector>
 
 namespace {
 
@@ -257,122 +257,6 @@ QPointF Place(const Geometry& g, QSize picture, const Margins& m, Anchor anchor)
                   g.frame.bottom())};
 }
 
-// Three passes of a box blur of `radius` along rows, then along columns, approximate a
-// Gaussian; values outside the buffer count as zero.
-void BoxBlur(std::vector<int>& alpha, int width, int height, int radius) {
-    std::vector<int> line;
-    const int window = 2 * radius + 1;
-    const auto pass = [&](int count, int length, auto at) {
-        line.resize(static_cast<size_t>(length));
-        for (int k = 0; k < count; ++k) {
-            for (int round = 0; round < 3; ++round) {
-                for (int i = 0; i < length; ++i) {
-                    line[static_cast<size_t>(i)] = at(k, i);
-                }
-                int sum = 0;
-                for (int i = 0; i < std::min(radius, length); ++i) {
-                    sum += line[static_cast<size_t>(i)];
-                }
-                for (int i = 0; i < length; ++i) {
-                    if (i + radius < length) {
-                        sum += line[static_cast<size_t>(i + radius)];
-                    }
-                    if (i - radius - 1 >= 0) {
-                        sum -= line[static_cast<size_t>(i - radius - 1)];
-                    }
-                    at(k, i) = sum / window;
-                }
-            }
-        }
-    };
-    pass(height, width, [&](int row, int i) -> int& {
-        return alpha[static_cast<size_t>(row) * static_cast<size_t>(width) + static_cast<size_t>(i)];
-    });
-    pass(width, height, [&](int column, int i) -> int& {
-        return alpha[static_cast<size_t>(i) * static_cast<size_t>(width) +
-                     static_cast<size_t>(column)];
-    });
-}
-
-// The shape of the glyphs (with their outline), blurred and tinted, under the text.
-void DrawShadow(QPainter& painter, QSize picture, const QPainterPath& glyphs, const Geometry& g,
-                QPointF origin, QRgb color) {
-    const QPointF offset(g.shadowOffset, g.shadowOffset);
-    const double spread = g.ShadowSpread();
-    const QRect area = g.drawn.translated(origin + offset)
-                           .adjusted(-spread, -spread, spread, spread)
-                           .toAlignedRect()
-                           .intersected(QRect(QPoint(0, 0), picture));
-    if (area.isEmpty()) {
-        return;
-    }
-    QImage mask(area.size(), QImage::Format_Alpha8);
-    mask.fill(0);
-    {
-        QPainter shape(&mask);
-        shape.setRenderHint(QPainter::Antialiasing);
-        shape.translate(origin + offset - QPointF(area.topLeft()));
-        shape.setBrush(Qt::black);
-        shape.setPen(g.outline > 0 ? QPen(Qt::black, 2 * g.outline, Qt::SolidLine, Qt::RoundCap,
-                                          Qt::RoundJoin)
-                                   : QPen(Qt::NoPen));
-        shape.drawPath(glyphs);
-    }
-    const int width = area.width();
-    const int height = area.height();
-    std::vector<int> alpha(static_cast<size_t>(width) * static_cast<size_t>(height));
-    for (int y = 0; y < height; ++y) {
-        const uchar* row = mask.constScanLine(y);
-        std::copy(row, row + width, alpha.begin() + static_cast<std::ptrdiff_t>(y) * width);
-    }
-    BoxBlur(alpha, width, height, g.BlurRadius());
-    QImage tint(area.size(), QImage::Format_ARGB32_Premultiplied);
-    for (int y = 0; y < height; ++y) {
-        auto* row = reinterpret_cast<QRgb*>(tint.scanLine(y));
-        for (int x = 0; x < width; ++x) {
-            const int a = alpha[static_cast<size_t>(y) * static_cast<size_t>(width) +
-                                static_cast<size_t>(x)] *
-                          qAlpha(color) / 255;
-            row[x] = qPremultiply(WithAlpha(color, a));
-        }
-    }
-    painter.drawImage(area.topLeft(), tint);
-}
-
-// The glyphs with their outline. A translucent text colour must show the picture beneath
-// it, not the outline, so outline and glyphs are composed on a layer of their own first.
-void DrawText(QPainter& painter, QSize picture, const QPainterPath& glyphs, const Geometry& g,
-              QPointF origin, QRgb textColor, QRgb outlineColor) {
-    const QPen outlinePen(QColor::fromRgba(outlineColor), 2 * g.outline, Qt::SolidLine,
-                          Qt::RoundCap, Qt::RoundJoin);
-    if (g.outline <= 0 || qAlpha(textColor) == 255) {
-        painter.save();
-        painter.translate(origin);
-        if (g.outline > 0) {
-            painter.strokePath(glyphs, outlinePen);
-        }
-        painter.fillPath(glyphs, QColor::fromRgba(textColor));
-        painter.restore();
-        return;
-    }
-    const QRect area =
-        g.drawn.translated(origin).toAlignedRect().intersected(QRect(QPoint(0, 0), picture));
-    if (area.isEmpty()) {
-        return;
-    }
-    QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
-    layer.fill(Qt::transparent);
-    {
-        QPainter onLayer(&layer);
-        onLayer.setRenderHint(QPainter::Antialiasing);
-        onLayer.translate(origin - QPointF(area.topLeft()));
-        onLayer.strokePath(glyphs, outlinePen);
-        onLayer.setCompositionMode(QPainter::CompositionMode_Source);
-        onLayer.fillPath(glyphs, QColor::fromRgba(textColor));
-    }
-    painter.drawImage(area.topLeft(), layer);
-}
-
 }  // namespace
 
 void OverlayStyledText(Canvas& canvas, const QString& text, const QString& position,
@@ -381,6 +265,10 @@ void OverlayStyledText(Canvas& canvas, const QString& text, const QString& posit
     QImage picture = canvas.Image();
     if (text.isEmpty() || !anchor || picture.isNull()) {
         return;
+    }
+    // The canvas holds RGB32 pictures; the blending below relies on it.
+    if (picture.format() != QImage::Format_RGB32) {
+        picture = picture.convertToFormat(QImage::Format_RGB32);
     }
     const QStringList lines = text.split(QStringLiteral("\r\n"));
     const TextShape shape = ShapeText(canvas.Font, lines);
@@ -433,20 +321,36 @@ void OverlayStyledText(Canvas& canvas, const QString& text, const QString& posit
     const QRgb boxColor = style.box && style.box->color ? *style.box->color
                                                         : WithAlpha(other, kBoxAlpha);
 
-    const QPainterPath glyphs =
-        QTransform::fromScale(g.em / kReferenceEm, g.em / kReferenceEm).map(shape.glyphs);
-    // The canvas lets go of its picture so painting does not copy it.
+    // The masks are drawn with the origin inside its pixel, then placed at that pixel.
+    const QPoint anchorPixel(static_cast<int>(std::floor(origin.x())),
+                             static_cast<int>(std::floor(origin.y())));
+    MaskRecipe recipe;
+    recipe.text = text;
+    recipe.font = canvas.Font.toString();
+    recipe.em = g.em;
+    recipe.fraction = origin - QPointF(anchorPixel);
+    recipe.outline = g.outline;
+    if (g.shadow) {
+        const int offset = static_cast<int>(std::lround(g.shadowOffset));
+        recipe.shadow = true;
+        recipe.shadowOffset = QPoint(offset, offset);
+        recipe.blurRadius = g.BlurRadius();
+    }
+    const StampMasks& masks = MasksFor(recipe, [&] {
+        QTransform toPixels;
+        toPixels.translate(recipe.fraction.x(), recipe.fraction.y());
+        toPixels.scale(g.em / kReferenceEm, g.em / kReferenceEm);
+        return toPixels.map(shape.glyphs);
+    });
+
+    // The canvas lets go of its picture so drawing does not copy it.
     canvas.ReleasePicture();
-    {
+    if (g.box) {
         QPainter painter(&picture);
         painter.setRenderHint(QPainter::Antialiasing);
-        if (g.box) {
-            painter.fillRect(g.boxRect.translated(origin), QColor::fromRgba(boxColor));
-        }
-        if (g.shadow) {
-            DrawShadow(painter, size, glyphs, g, origin, shadowColor);
-        }
-        DrawText(painter, size, glyphs, g, origin, textColor, outlineColor);
+        painter.fillRect(g.boxRect.translated(origin), QColor::fromRgba(boxColor));
     }
+    BlendMask(picture, anchorPixel, masks.shadowArea, masks.shadow, shadowColor);
+    BlendText(picture, anchorPixel, masks, textColor, outlineColor);
     canvas.SetPicture(std::move(picture));
 }

@@ -1,0 +1,258 @@
+// SPDX-License-Identifier: MIT
+#include "core/stamp_masks.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace {
+
+QImage EmptyMask(QSize size) {
+    QImage mask(size, QImage::Format_Alpha8);
+    mask.fill(0);
+    return mask;
+}
+
+// Three passes of a box blur of `radius` along rows, then along columns, approximate a
+// Gaussian; values outside the buffer count as zero.
+void BoxBlur(std::vector<int>& alpha, int width, int height, int radius) {
+    std::vector<int> line;
+    const int window = 2 * radius + 1;
+    const auto pass = [&](int count, int length, auto at) {
+        line.resize(static_cast<size_t>(length));
+        for (int k = 0; k < count; ++k) {
+            for (int round = 0; round < 3; ++round) {
+                for (int i = 0; i < length; ++i) {
+                    line[static_cast<size_t>(i)] = at(k, i);
+                }
+                int sum = 0;
+                for (int i = 0; i < std::min(radius, length); ++i) {
+                    sum += line[static_cast<size_t>(i)];
+                }
+                for (int i = 0; i < length; ++i) {
+                    if (i + radius < length) {
+                        sum += line[static_cast<size_t>(i + radius)];
+                    }
+                    if (i - radius - 1 >= 0) {
+                        sum -= line[static_cast<size_t>(i - radius - 1)];
+                    }
+                    at(k, i) = sum / window;
+                }
+            }
+        }
+    };
+    const auto index = [width](int x, int y) {
+        return static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x);
+    };
+    pass(height, width, [&](int row, int i) -> int& { return alpha[index(i, row)]; });
+    pass(width, height, [&](int column, int i) -> int& { return alpha[index(column, i)]; });
+}
+
+// Below this width the outline is stroked as a path; wider, the stroker costs several times
+// the glyphs' own filling, and the outline is the glyphs' coverage spread over a disc.
+constexpr double kStrokedOutlineBelow = 2;
+
+// The largest coverage within `radius` of each pixel: the glyphs' coverage spread over a
+// disc, which keeps their anti-aliased edge. A disc is, row by row, a centred run of
+// pixels; the maximum over a run of half-width k comes from the one of k - 1 in two shifted
+// reads, so the cost is the radius times the area, in loops over plain bytes.
+QImage Dilated(const QImage& mask, double radius) {
+    const int width = mask.width();
+    const int height = mask.height();
+    const int reach = static_cast<int>(std::floor(radius));
+    std::vector<int> half(static_cast<size_t>(reach) + 1);
+    for (int dy = 0; dy <= reach; ++dy) {
+        half[static_cast<size_t>(dy)] =
+            static_cast<int>(std::floor(std::sqrt(radius * radius - double(dy) * dy)));
+    }
+    const size_t area = static_cast<size_t>(width) * static_cast<size_t>(height);
+    std::vector<uchar> runs(area);
+    std::vector<uchar> wider(area);
+    std::vector<uchar> spread(area, 0);
+    for (int y = 0; y < height; ++y) {
+        const uchar* row = mask.constScanLine(y);
+        std::copy(row, row + width, runs.begin() + static_cast<std::ptrdiff_t>(y) * width);
+    }
+    const auto at = [width](int x, int y) {
+        return static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x);
+    };
+    for (int k = 0; k <= reach; ++k) {
+        if (k > 0) {
+            for (int y = 0; y < height; ++y) {
+                const uchar* from = runs.data() + at(0, y);
+                uchar* to = wider.data() + at(0, y);
+                // Branch-free inner loops, so the compiler can take many bytes at once.
+                to[0] = width > 1 ? from[1] : 0;
+                for (int x = 1; x + 1 < width; ++x) {
+                    to[x] = std::max(from[x - 1], from[x + 1]);
+                }
+                if (width > 1) {
+                    to[width - 1] = from[width - 2];
+                }
+                if (k == 1) {
+                    for (int x = 0; x < width; ++x) {
+                        to[x] = std::max(to[x], from[x]);
+                    }
+                }
+            }
+            std::swap(runs, wider);
+        }
+        for (int dy = 0; dy <= reach; ++dy) {
+            if (half[static_cast<size_t>(dy)] != k) {
+                continue;
+            }
+            for (int y = 0; y < height; ++y) {
+                uchar* to = spread.data() + at(0, y);
+                for (const int source : {y - dy, y + dy}) {
+                    if (source < 0 || source >= height) {
+                        continue;
+                    }
+                    const uchar* from = runs.data() + at(0, source);
+                    for (int x = 0; x < width; ++x) {
+                        to[x] = std::max(to[x], from[x]);
+                    }
+                }
+            }
+        }
+    }
+    QImage dilated(mask.size(), QImage::Format_Alpha8);
+    for (int y = 0; y < height; ++y) {
+        std::copy(spread.begin() + static_cast<std::ptrdiff_t>(at(0, y)),
+                  spread.begin() + static_cast<std::ptrdiff_t>(at(0, y)) + width,
+                  dilated.scanLine(y));
+    }
+    return dilated;
+}
+
+StampMasks Render(const MaskRecipe& recipe, const QPainterPath& glyphs) {
+    StampMasks masks;
+    // One pixel more on every side for the anti-aliased edge.
+    const double reach = recipe.outline + 1;
+    masks.textArea = glyphs.boundingRect().adjusted(-reach, -reach, reach, reach).toAlignedRect();
+    if (masks.textArea.isEmpty()) {
+        return masks;
+    }
+    const auto paint = [&](QImage& mask, const QPen& pen) {
+        QPainter painter(&mask);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.translate(-QPointF(masks.textArea.topLeft()));
+        painter.setPen(pen);
+        painter.setBrush(Qt::black);
+        painter.drawPath(glyphs);
+    };
+    masks.glyphs = EmptyMask(masks.textArea.size());
+    paint(masks.glyphs, Qt::NoPen);
+    if (recipe.outline >= kStrokedOutlineBelow) {
+        masks.outline = Dilated(masks.glyphs, recipe.outline);
+    } else if (recipe.outline > 0) {
+        masks.outline = EmptyMask(masks.textArea.size());
+        paint(masks.outline,
+              QPen(Qt::black, 2 * recipe.outline, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    }
+    if (!recipe.shadow) {
+        return masks;
+    }
+    const QImage& shape = masks.outline.isNull() ? masks.glyphs : masks.outline;
+    const int spread = 3 * recipe.blurRadius + 1;
+    masks.shadowArea = masks.textArea.translated(recipe.shadowOffset)
+                           .adjusted(-spread, -spread, spread, spread);
+    const int width = masks.shadowArea.width();
+    const int height = masks.shadowArea.height();
+    std::vector<int> alpha(static_cast<size_t>(width) * static_cast<size_t>(height));
+    for (int y = 0; y < shape.height(); ++y) {
+        const uchar* row = shape.constScanLine(y);
+        std::copy(row, row + shape.width(),
+                  alpha.begin() + static_cast<std::ptrdiff_t>(y + spread) * width + spread);
+    }
+    BoxBlur(alpha, width, height, recipe.blurRadius);
+    masks.shadow = EmptyMask(masks.shadowArea.size());
+    for (int y = 0; y < height; ++y) {
+        uchar* row = masks.shadow.scanLine(y);
+        for (int x = 0; x < width; ++x) {
+            row[x] = static_cast<uchar>(alpha[static_cast<size_t>(y) * static_cast<size_t>(width) +
+                                              static_cast<size_t>(x)]);
+        }
+    }
+    return masks;
+}
+
+// Weights are in 255ths of 255ths: 65025 is all.
+constexpr int kWhole = 255 * 255;
+
+int Mix(int first, int firstWeight, int second, int secondWeight, int under, int underWeight) {
+    return (first * firstWeight + second * secondWeight + under * underWeight + kWhole / 2) /
+           kWhole;
+}
+
+}  // namespace
+
+const StampMasks& MasksFor(const MaskRecipe& recipe, const std::function<QPainterPath()>& glyphs) {
+    // One recipe per thread: a run over pictures of one size and one text draws its text
+    // once; the masks are at most three bytes per pixel of a picture's stamp.
+    thread_local std::optional<std::pair<MaskRecipe, StampMasks>> last;
+    if (!last || !(last->first == recipe)) {
+        last.reset();
+        last.emplace(recipe, Render(recipe, glyphs()));
+    }
+    return last->second;
+}
+
+void BlendMask(QImage& picture, QPoint anchor, QRect area, const QImage& mask, QRgb color) {
+    if (mask.isNull()) {
+        return;
+    }
+    const QRect target = area.translated(anchor).intersected(picture.rect());
+    const int alpha = qAlpha(color);
+    for (int y = target.top(); y <= target.bottom(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(picture.scanLine(y));
+        const uchar* coverage = mask.constScanLine(y - anchor.y() - area.top());
+        for (int x = target.left(); x <= target.right(); ++x) {
+            const int c = coverage[x - anchor.x() - area.left()];
+            if (c == 0) {
+                continue;
+            }
+            const int a = alpha * c;
+            const QRgb under = row[x];
+            row[x] = qRgb(Mix(qRed(color), a, 0, 0, qRed(under), kWhole - a),
+                          Mix(qGreen(color), a, 0, 0, qGreen(under), kWhole - a),
+                          Mix(qBlue(color), a, 0, 0, qBlue(under), kWhole - a));
+        }
+    }
+}
+
+void BlendText(QImage& picture, QPoint anchor, const StampMasks& masks, QRgb text, QRgb outline) {
+    if (masks.glyphs.isNull()) {
+        return;
+    }
+    const QRect area = masks.textArea;
+    const QRect target = area.translated(anchor).intersected(picture.rect());
+    const int textAlpha = qAlpha(text);
+    const int outlineAlpha = qAlpha(outline);
+    const bool outlined = !masks.outline.isNull();
+    for (int y = target.top(); y <= target.bottom(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(picture.scanLine(y));
+        const int maskY = y - anchor.y() - area.top();
+        const uchar* glyphRow = masks.glyphs.constScanLine(maskY);
+        const uchar* outlineRow = outlined ? masks.outline.constScanLine(maskY) : nullptr;
+        for (int x = target.left(); x <= target.right(); ++x) {
+            const int maskX = x - anchor.x() - area.left();
+            const int g = glyphRow[maskX];
+            const int o = outlined ? outlineRow[maskX] : 0;
+            if (g == 0 && o == 0) {
+                continue;
+            }
+            // The glyphs take their coverage's share of the outline's place.
+            const int t = textAlpha * g;
+            const int r = outlineAlpha * o * (255 - g) / 255;
+            const int keep = kWhole - t - r;
+            const QRgb under = row[x];
+            row[x] = qRgb(Mix(qRed(text), t, qRed(outline), r, qRed(under), keep),
+                          Mix(qGreen(text), t, qGreen(outline), r, qGreen(under), keep),
+                          Mix(qBlue(text), t, qBlue(outline), r, qBlue(under), keep));
+        }
+    }
+}
