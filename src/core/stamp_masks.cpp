@@ -19,7 +19,7 @@ QImage EmptyMask(QSize size) {
 
 // Three passes of a box blur of `radius` along rows, then along columns, approximate a
 // Gaussian; values outside the buffer count as zero.
-void BoxBlur(std::vector<int>& alpha, int width, int height, int radius) {
+void BoxBlur(std::vector<uchar>& alpha, int width, int height, int radius) {
     std::vector<int> line;
     const int window = 2 * radius + 1;
     const auto pass = [&](int count, int length, auto at) {
@@ -40,7 +40,8 @@ void BoxBlur(std::vector<int>& alpha, int width, int height, int radius) {
                     if (i - radius - 1 >= 0) {
                         sum -= line[static_cast<size_t>(i - radius - 1)];
                     }
-                    at(k, i) = sum / window;
+                    // An average of bytes is a byte: the buffer stays one byte a pixel.
+                    at(k, i) = static_cast<uchar>((sum + window / 2) / window);
                 }
             }
         }
@@ -48,13 +49,16 @@ void BoxBlur(std::vector<int>& alpha, int width, int height, int radius) {
     const auto index = [width](int x, int y) {
         return static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x);
     };
-    pass(height, width, [&](int row, int i) -> int& { return alpha[index(i, row)]; });
-    pass(width, height, [&](int column, int i) -> int& { return alpha[index(column, i)]; });
+    pass(height, width, [&](int row, int i) -> uchar& { return alpha[index(i, row)]; });
+    pass(width, height, [&](int column, int i) -> uchar& { return alpha[index(column, i)]; });
 }
 
 // Below this width the outline is stroked as a path; wider, the stroker costs several times
-// the glyphs' own filling, and the outline is the glyphs' coverage spread over a disc.
+// the glyphs' own filling, and the outline is the glyphs' coverage spread over a disc...
 constexpr double kStrokedOutlineBelow = 2;
+// ...unless spreading, whose cost is the width times the area, would take longer than the
+// stroker (an outline of many ems): about a tenth of a second.
+constexpr double kMostSpreadWork = 2e8;
 
 // The largest coverage within `radius` of each pixel: the glyphs' coverage spread over a
 // disc, which keeps their anti-aliased edge. A disc is, row by row, a centred run of
@@ -136,17 +140,32 @@ StampMasks Render(const MaskRecipe& recipe, const QPainterPath& glyphs) {
     if (masks.textArea.isEmpty()) {
         return masks;
     }
+    // Qt fills a path into 32-bit pixels in half the time it takes for 8-bit ones, so the
+    // coverage is drawn there and its alpha taken out.
     const auto paint = [&](QImage& mask, const QPen& pen) {
-        QPainter painter(&mask);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.translate(-QPointF(masks.textArea.topLeft()));
-        painter.setPen(pen);
-        painter.setBrush(Qt::black);
-        painter.drawPath(glyphs);
+        QImage drawn(masks.textArea.size(), QImage::Format_ARGB32_Premultiplied);
+        drawn.fill(Qt::transparent);
+        {
+            QPainter painter(&drawn);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.translate(-QPointF(masks.textArea.topLeft()));
+            painter.setPen(pen);
+            painter.setBrush(Qt::black);
+            painter.drawPath(glyphs);
+        }
+        const int width = drawn.width();
+        for (int y = 0; y < drawn.height(); ++y) {
+            const auto* from = reinterpret_cast<const QRgb*>(drawn.constScanLine(y));
+            uchar* to = mask.scanLine(y);
+            for (int x = 0; x < width; ++x) {
+                to[x] = static_cast<uchar>(qAlpha(from[x]));
+            }
+        }
     };
     masks.glyphs = EmptyMask(masks.textArea.size());
     paint(masks.glyphs, Qt::NoPen);
-    if (recipe.outline >= kStrokedOutlineBelow) {
+    const double spreadWork = recipe.outline * masks.textArea.width() * masks.textArea.height();
+    if (recipe.outline >= kStrokedOutlineBelow && spreadWork <= kMostSpreadWork) {
         masks.outline = Dilated(masks.glyphs, recipe.outline);
     } else if (recipe.outline > 0) {
         masks.outline = EmptyMask(masks.textArea.size());
@@ -162,7 +181,7 @@ StampMasks Render(const MaskRecipe& recipe, const QPainterPath& glyphs) {
                            .adjusted(-spread, -spread, spread, spread);
     const int width = masks.shadowArea.width();
     const int height = masks.shadowArea.height();
-    std::vector<int> alpha(static_cast<size_t>(width) * static_cast<size_t>(height));
+    std::vector<uchar> alpha(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
     for (int y = 0; y < shape.height(); ++y) {
         const uchar* row = shape.constScanLine(y);
         std::copy(row, row + shape.width(),
@@ -172,10 +191,8 @@ StampMasks Render(const MaskRecipe& recipe, const QPainterPath& glyphs) {
     masks.shadow = EmptyMask(masks.shadowArea.size());
     for (int y = 0; y < height; ++y) {
         uchar* row = masks.shadow.scanLine(y);
-        for (int x = 0; x < width; ++x) {
-            row[x] = static_cast<uchar>(alpha[static_cast<size_t>(y) * static_cast<size_t>(width) +
-                                              static_cast<size_t>(x)]);
-        }
+        const auto start = alpha.begin() + static_cast<std::ptrdiff_t>(y) * width;
+        std::copy(start, start + width, row);
     }
     return masks;
 }

@@ -104,8 +104,12 @@ TextShape ShapeText(QFont font, const QStringList& lines) {
     shape.layout = QRectF(0, 0, widest, metrics.lineSpacing() * static_cast<double>(lines.size()));
     // The height of "H" is what the eye reads as the text's size; a font without one
     // falls back to its declared cap height, then to most of its ascent.
+    // An underline or strike-out line would count as part of the capital.
+    QFont letters = font;
+    letters.setUnderline(false);
+    letters.setStrikeOut(false);
     QPainterPath capital;
-    capital.addText(QPointF(0, 0), font, QStringLiteral("H"));
+    capital.addText(QPointF(0, 0), letters, QStringLiteral("H"));
     shape.capHeight = capital.boundingRect().height();
     if (shape.capHeight <= 0) {
         shape.capHeight = metrics.capHeight() > 0 ? metrics.capHeight() : metrics.ascent() * 0.7;
@@ -154,13 +158,14 @@ Geometry Measure(const TextShape& shape, double em, const StampStyle& style,
     if (style.shadow) {
         g.shadow = true;
         g.shadowOffset = style.shadow->length
-                             ? style.shadow->length->InPixels(shorterSide, em)
+                             ? std::max(0.0, style.shadow->length->InPixels(shorterSide, em))
                              : std::max(1.0, kDefaultShadowEm * em);
     }
     if (style.box) {
         g.box = true;
-        g.padding = style.box->length ? style.box->length->InPixels(shorterSide, em)
-                                      : kDefaultPaddingEm * em;
+        g.padding = style.box->length
+                        ? std::max(0.0, style.box->length->InPixels(shorterSide, em))
+                        : kDefaultPaddingEm * em;
     }
     g.Frame();
     return g;
@@ -181,8 +186,9 @@ double OutlineWidth(const StampStyle& style, double shorterSide, double em) {
     if (!style.outline) {
         return 0;
     }
-    return style.outline->length ? style.outline->length->InPixels(shorterSide, em)
-                                 : std::max(1.0, kDefaultOutlineEm * em);
+    return style.outline->length
+               ? std::max(0.0, style.outline->length->InPixels(shorterSide, em))
+               : std::max(1.0, kDefaultOutlineEm * em);
 }
 
 struct Margins {

@@ -26,11 +26,12 @@ StampLength Pixels(double pixels) {
 
 // Stamps `picture` with Arial in the 0x00BBGGRR colour `bgr` and returns the result.
 QImage Stamped(const QImage& picture, const QString& text, const QString& position,
-               const StampStyle& style, quint32 bgr = 0x00FFFFFF) {
+               const StampStyle& style, quint32 bgr = 0x00FFFFFF, bool underline = false) {
     Canvas canvas;
     canvas.SetPicture(picture);
     canvas.SetFontName(QStringLiteral("Arial"));
     canvas.SetFontSize(24);
+    canvas.SetFontUnderline(underline);
     canvas.ForeColor = bgr;
     OverlayStyledText(canvas, text, position, style);
     return canvas.Image();
@@ -73,20 +74,32 @@ private slots:
         QTest::addColumn<QSize>("size");
         QTest::addColumn<StampLength>("length");
         QTest::addColumn<double>("expected");
-        QTest::newRow("640x480 3%") << QSize(640, 480) << Share(0.03) << 14.4;
-        QTest::newRow("6000x4000 3%") << QSize(6000, 4000) << Share(0.03) << 120.0;
-        QTest::newRow("portrait 3000x4000 3%") << QSize(3000, 4000) << Share(0.03) << 90.0;
-        QTest::newRow("640x480 48px") << QSize(640, 480) << Pixels(48) << 48.0;
+        QTest::addColumn<bool>("underline");
+        QTest::newRow("640x480 3%") << QSize(640, 480) << Share(0.03) << 14.4 << false;
+        QTest::newRow("6000x4000 3%") << QSize(6000, 4000) << Share(0.03) << 120.0 << false;
+        QTest::newRow("portrait 3000x4000 3%") << QSize(3000, 4000) << Share(0.03) << 90.0 << false;
+        QTest::newRow("640x480 48px") << QSize(640, 480) << Pixels(48) << 48.0 << false;
+        QTest::newRow("underlined 640x480 48px") << QSize(640, 480) << Pixels(48) << 48.0 << true;
     }
     void capHeightFollowsThePicture() {
         QFETCH(QSize, size);
         QFETCH(StampLength, length);
         QFETCH(double, expected);
+        QFETCH(bool, underline);
         StampStyle style;
         style.size = length;
         const QImage before = PlainImage(size.width(), size.height(), Qt::black);
-        const QImage after = Stamped(before, QStringLiteral("IIII"), "Center", style);
-        const QRect ink = InkBox(after, before);
+        const QImage after =
+            Stamped(before, QStringLiteral("IIII"), "Center", style, 0x00FFFFFF, underline);
+        // The underline lies below the letters, apart from them.
+        QRect ink = InkBox(after, before);
+        if (underline) {
+            int y = ink.top();
+            while (y <= ink.bottom() && InkBox(after, before, QRect(0, y, after.width(), 1)).isValid()) {
+                ++y;
+            }
+            ink.setBottom(y - 1);
+        }
         QVERIFY(!ink.isNull());
         std::vector<double> rows;
         for (int y = ink.top(); y <= ink.bottom(); ++y) {
