@@ -102,9 +102,9 @@ TextShape ShapeText(QFont font, const QStringList& lines) {
         widest = std::max(widest, metrics.horizontalAdvance(lines.at(i)));
     }
     shape.layout = QRectF(0, 0, widest, metrics.lineSpacing() * static_cast<double>(lines.size()));
-    // The height of "H" is what the eye reads as the text's size; a font without one
-    // falls back to its declared cap height, then to most of its ascent.
-    // An underline or strike-out line would count as part of the capital.
+    // The height of "H" is what the eye reads as the text's size (without an underline or
+    // strike-out line, which would count as part of it); a font without one falls back to
+    // its declared cap height, then to most of its ascent.
     QFont letters = font;
     letters.setUnderline(false);
     letters.setStrikeOut(false);
