@@ -2,10 +2,13 @@
 #include "core/stamp_masks.h"
 
 #include <QPainter>
+#include <QTransform>
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <optional>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -132,23 +135,30 @@ QImage Dilated(const QImage& mask, double radius) {
     return dilated;
 }
 
-StampMasks Render(const MaskRecipe& recipe, const QPainterPath& glyphs) {
-    StampMasks masks;
+// The coverage of some glyphs and of their outline, in a rectangle of whole pixels.
+struct Coverage {
+    QRect area;
+    QImage glyphs;
+    QImage outline;
+};
+
+Coverage Rasterise(const QPainterPath& glyphs, double outline) {
+    Coverage coverage;
     // One pixel more on every side for the anti-aliased edge.
-    const double reach = recipe.outline + 1;
-    masks.textArea = glyphs.boundingRect().adjusted(-reach, -reach, reach, reach).toAlignedRect();
-    if (masks.textArea.isEmpty()) {
-        return masks;
+    const double reach = outline + 1;
+    coverage.area = glyphs.boundingRect().adjusted(-reach, -reach, reach, reach).toAlignedRect();
+    if (coverage.area.isEmpty() || glyphs.isEmpty()) {
+        return coverage;
     }
     // Qt fills a path into 32-bit pixels in half the time it takes for 8-bit ones, so the
     // coverage is drawn there and its alpha taken out.
     const auto paint = [&](QImage& mask, const QPen& pen) {
-        QImage drawn(masks.textArea.size(), QImage::Format_ARGB32_Premultiplied);
+        QImage drawn(coverage.area.size(), QImage::Format_ARGB32_Premultiplied);
         drawn.fill(Qt::transparent);
         {
             QPainter painter(&drawn);
             painter.setRenderHint(QPainter::Antialiasing);
-            painter.translate(-QPointF(masks.textArea.topLeft()));
+            painter.translate(-QPointF(coverage.area.topLeft()));
             painter.setPen(pen);
             painter.setBrush(Qt::black);
             painter.drawPath(glyphs);
@@ -162,15 +172,123 @@ StampMasks Render(const MaskRecipe& recipe, const QPainterPath& glyphs) {
             }
         }
     };
-    masks.glyphs = EmptyMask(masks.textArea.size());
-    paint(masks.glyphs, Qt::NoPen);
-    const double spreadWork = recipe.outline * masks.textArea.width() * masks.textArea.height();
-    if (recipe.outline >= kStrokedOutlineBelow && spreadWork <= kMostSpreadWork) {
-        masks.outline = Dilated(masks.glyphs, recipe.outline);
-    } else if (recipe.outline > 0) {
-        masks.outline = EmptyMask(masks.textArea.size());
-        paint(masks.outline,
-              QPen(Qt::black, 2 * recipe.outline, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    coverage.glyphs = EmptyMask(coverage.area.size());
+    paint(coverage.glyphs, Qt::NoPen);
+    const double spreadWork = outline * coverage.area.width() * coverage.area.height();
+    if (outline >= kStrokedOutlineBelow && spreadWork <= kMostSpreadWork) {
+        coverage.outline = Dilated(coverage.glyphs, outline);
+    } else if (outline > 0) {
+        coverage.outline = EmptyMask(coverage.area.size());
+        paint(coverage.outline,
+              QPen(Qt::black, 2 * outline, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    }
+    return coverage;
+}
+
+// Glyph positions are kept to a quarter pixel: closer than the eye sees, few enough that
+// the digits of dates and counters are drawn once each.
+constexpr int kGlyphSteps = 4;
+// The glyphs kept on one thread, at most: all are let go when more are held.
+constexpr qint64 kMostGlyphBytes = 32 << 20;
+
+struct GlyphKey {
+    QString font;
+    quint32 index;
+    double scale;
+    double outline;
+    int stepX;
+    int stepY;
+    bool operator<(const GlyphKey& other) const {
+        return std::tie(font, index, scale, outline, stepX, stepY) <
+               std::tie(other.font, other.index, other.scale, other.outline, other.stepX,
+                        other.stepY);
+    }
+};
+
+// Each glyph's coverage is drawn once per thread and size; a text is then put together
+// from them, so a run whose texts differ from picture to picture (names, dates, counters)
+// draws only the glyphs it has not met yet.
+Coverage Compose(const StampText& text, double outline) {
+    thread_local std::map<GlyphKey, Coverage> kept;
+    thread_local qint64 keptBytes = 0;
+    if (keptBytes > kMostGlyphBytes) {
+        kept.clear();
+        keptBytes = 0;
+    }
+    std::vector<std::pair<QPoint, const Coverage*>> placed;
+    QRect area;
+    for (const PlacedGlyph& glyph : text.glyphs) {
+        QPoint whole(static_cast<int>(std::floor(glyph.position.x())),
+                     static_cast<int>(std::floor(glyph.position.y())));
+        int stepX = static_cast<int>(std::lround((glyph.position.x() - whole.x()) * kGlyphSteps));
+        int stepY = static_cast<int>(std::lround((glyph.position.y() - whole.y()) * kGlyphSteps));
+        if (stepX == kGlyphSteps) {
+            stepX = 0;
+            whole.rx() += 1;
+        }
+        if (stepY == kGlyphSteps) {
+            stepY = 0;
+            whole.ry() += 1;
+        }
+        const QRawFont& font = glyph.font;
+        const GlyphKey key{font.familyName() + QLatin1Char('\n') + font.styleName() +
+                               QLatin1Char('\n') + QString::number(font.weight()) +
+                               QLatin1Char('\n') + QString::number(int(font.style())) +
+                               QLatin1Char('\n') + QString::number(font.pixelSize()),
+                           glyph.index, text.scale, outline, stepX, stepY};
+        auto found = kept.find(key);
+        if (found == kept.end()) {
+            QTransform toPixels;
+            toPixels.translate(double(stepX) / kGlyphSteps, double(stepY) / kGlyphSteps);
+            toPixels.scale(text.scale, text.scale);
+            Coverage coverage = Rasterise(toPixels.map(font.pathForGlyph(glyph.index)), outline);
+            keptBytes += 2 * qint64(coverage.area.width()) * coverage.area.height();
+            found = kept.emplace(key, std::move(coverage)).first;
+        }
+        if (!found->second.glyphs.isNull()) {
+            placed.emplace_back(whole, &found->second);
+            area |= found->second.area.translated(whole);
+        }
+    }
+    Coverage coverage;
+    coverage.area = area;
+    if (area.isEmpty()) {
+        return coverage;
+    }
+    coverage.glyphs = EmptyMask(area.size());
+    if (outline > 0) {
+        coverage.outline = EmptyMask(area.size());
+    }
+    for (const auto& [whole, part] : placed) {
+        const QPoint at = part->area.topLeft() + whole - area.topLeft();
+        for (int y = 0; y < part->area.height(); ++y) {
+            const uchar* glyphRow = part->glyphs.constScanLine(y);
+            uchar* glyphTo = coverage.glyphs.scanLine(at.y() + y) + at.x();
+            // Glyphs that overlap cover at least as much as the two together.
+            for (int x = 0; x < part->area.width(); ++x) {
+                glyphTo[x] = static_cast<uchar>(std::min(255, glyphTo[x] + glyphRow[x]));
+            }
+            if (outline > 0) {
+                const uchar* outlineRow = part->outline.constScanLine(y);
+                uchar* outlineTo = coverage.outline.scanLine(at.y() + y) + at.x();
+                for (int x = 0; x < part->area.width(); ++x) {
+                    outlineTo[x] = std::max(outlineTo[x], outlineRow[x]);
+                }
+            }
+        }
+    }
+    return coverage;
+}
+
+StampMasks Render(const MaskRecipe& recipe, const StampText& text) {
+    StampMasks masks;
+    Coverage coverage = text.glyphs.isEmpty() ? Rasterise(text.path, recipe.outline)
+                                              : Compose(text, recipe.outline);
+    masks.textArea = coverage.area;
+    masks.glyphs = std::move(coverage.glyphs);
+    masks.outline = std::move(coverage.outline);
+    if (masks.glyphs.isNull()) {
+        return masks;
     }
     if (!recipe.shadow) {
         return masks;
@@ -207,13 +325,13 @@ int Mix(int first, int firstWeight, int second, int secondWeight, int under, int
 
 }  // namespace
 
-const StampMasks& MasksFor(const MaskRecipe& recipe, const std::function<QPainterPath()>& glyphs) {
+const StampMasks& MasksFor(const MaskRecipe& recipe, const std::function<StampText()>& text) {
     // One recipe per thread: a run over pictures of one size and one text draws its text
     // once; the masks are at most three bytes per pixel of a picture's stamp.
     thread_local std::optional<std::pair<MaskRecipe, StampMasks>> last;
     if (!last || !(last->first == recipe)) {
         last.reset();
-        last.emplace(recipe, Render(recipe, glyphs()));
+        last.emplace(recipe, Render(recipe, text()));
     }
     return last->second;
 }

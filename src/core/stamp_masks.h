@@ -2,9 +2,11 @@
 #pragma once
 
 #include <QImage>
+#include <QList>
 #include <QPainterPath>
 #include <QPoint>
 #include <QPointF>
+#include <QRawFont>
 #include <QRect>
 #include <QRgb>
 #include <QString>
@@ -43,10 +45,26 @@ struct StampMasks {
     QImage shadow;
 };
 
-// The masks of `recipe`. `glyphs` gives the text's glyphs in pixels, the origin at
-// `recipe.fraction`; it is called only when this thread's last masks were of another
-// recipe. The reference stays valid until this thread's next call.
-const StampMasks& MasksFor(const MaskRecipe& recipe, const std::function<QPainterPath()>& glyphs);
+// One glyph of a laid-out text: its font at the size the glyph is designed at, and where
+// its origin lies in pixels.
+struct PlacedGlyph {
+    QRawFont font;
+    quint32 index = 0;
+    QPointF position;
+};
+
+// A text to draw, in pixels, the origin at the recipe's fraction: as glyphs (`scale` times
+// the size of their fonts), which are drawn once each and kept, or as one path when the
+// glyphs are empty (decorations such as an underline are not glyphs).
+struct StampText {
+    QPainterPath path;
+    QList<PlacedGlyph> glyphs;
+    double scale = 1;
+};
+
+// The masks of `recipe`. `text` is called only when this thread's last masks were of
+// another recipe. The reference stays valid until this thread's next call.
+const StampMasks& MasksFor(const MaskRecipe& recipe, const std::function<StampText()>& text);
 
 // Blends `color` (0xAARRGGBB) onto `picture` (Format_RGB32) through `mask`, whose area is
 // `area` moved by `anchor`; pixels outside the picture are left out.

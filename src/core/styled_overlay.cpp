@@ -6,13 +6,16 @@
 #include "core/stamp_masks.h"
 
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStringList>
+#include <QTextLayout>
 #include <QTransform>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -84,12 +87,41 @@ QRectF Scaled(const QRectF& rect, double factor) {
                   rect.height() * factor);
 }
 
-// The text's glyphs and its layout box at the reference size, the first line's top at 0.
+// The text's glyphs and its layout box at the reference size, the first line's top at 0:
+// as one path, and as single glyphs unless the font draws lines that are not glyphs.
 struct TextShape {
     QPainterPath glyphs;
+    QList<PlacedGlyph> placed;
     QRectF layout;
     double capHeight = 0;
 };
+
+// The glyphs of `line` as Qt shapes them, the baseline at `baseline`.
+void PlaceGlyphs(const QFont& font, const QString& line, double baseline,
+                 QList<PlacedGlyph>& placed) {
+    QTextLayout layout(line, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine textLine = layout.createLine();
+    if (!textLine.isValid()) {
+        layout.endLayout();
+        return;
+    }
+    textLine.setLineWidth(std::numeric_limits<int>::max() / 2);
+    layout.endLayout();
+    const double shift = baseline - (textLine.y() + textLine.ascent());
+    const QList<QGlyphRun> runs = layout.glyphRuns();
+    for (const QGlyphRun& run : runs) {
+        const QRawFont raw = run.rawFont();
+        const QList<quint32> indexes = run.glyphIndexes();
+        const QList<QPointF> positions = run.positions();
+        for (qsizetype i = 0; i < indexes.size() && i < positions.size(); ++i) {
+            placed.append({raw, indexes.at(i), positions.at(i) + QPointF(0, shift)});
+        }
+    }
+}
 
 TextShape ShapeText(QFont font, const QStringList& lines) {
     font.setPixelSize(static_cast<int>(kReferenceEm));
@@ -99,6 +131,9 @@ TextShape ShapeText(QFont font, const QStringList& lines) {
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const double baseline = metrics.ascent() + metrics.lineSpacing() * static_cast<double>(i);
         shape.glyphs.addText(QPointF(0, baseline), font, lines.at(i));
+        if (!font.underline() && !font.strikeOut()) {
+            PlaceGlyphs(font, lines.at(i), baseline, shape.placed);
+        }
         widest = std::max(widest, metrics.horizontalAdvance(lines.at(i)));
     }
     shape.layout = QRectF(0, 0, widest, metrics.lineSpacing() * static_cast<double>(lines.size()));
@@ -343,10 +378,17 @@ void OverlayStyledText(Canvas& canvas, const QString& text, const QString& posit
         recipe.blurRadius = g.BlurRadius();
     }
     const StampMasks& masks = MasksFor(recipe, [&] {
+        const double scale = g.em / kReferenceEm;
         QTransform toPixels;
         toPixels.translate(recipe.fraction.x(), recipe.fraction.y());
-        toPixels.scale(g.em / kReferenceEm, g.em / kReferenceEm);
-        return toPixels.map(shape.glyphs);
+        toPixels.scale(scale, scale);
+        StampText pixels;
+        pixels.scale = scale;
+        pixels.path = toPixels.map(shape.glyphs);
+        for (const PlacedGlyph& glyph : shape.placed) {
+            pixels.glyphs.append({glyph.font, glyph.index, toPixels.map(glyph.position)});
+        }
+        return pixels;
     });
 
     // The canvas lets go of its picture so drawing does not copy it.
