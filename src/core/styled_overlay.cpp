@@ -332,11 +332,7 @@ void OverlayStyledText(Canvas& canvas, const QString& text, const QString& posit
                         size, margins);
     QPointF origin = Place(g, size, margins, *anchor);
 
-    QRgb textColor = qRgb(0, 0, 0);
-    {
-        const QColor fore = ColorFromBgr(canvas.ForeColor);
-        textColor = fore.rgba();
-    }
+    QRgb textColor = ColorFromBgr(canvas.ForeColor).rgba();
     QRgb other = Opposite(textColor);
     if (style.color && !style.color->automatic) {
         textColor = style.color->fixed;
