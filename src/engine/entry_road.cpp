@@ -3,7 +3,6 @@
 #include "engine/entry_road.h"
 
 #include "core/canvas.h"
-#include "core/overlay_text.h"
 #include "engine/bitmap_writer.h"
 #include "engine/converter.h"
 #include "engine/converter_progress.h"
@@ -15,6 +14,7 @@
 #include "engine/run_while_yielding.h"
 #include "engine/save_jpeg.h"
 #include "engine/save_modern_picture.h"
+#include "engine/stamp_drawing.h"
 #include "imageio/result_file.h"
 #include "util/descriptor_path.h"
 #include "util/error_trap.h"
@@ -55,8 +55,11 @@ void StampSourceSteps(ErrorTrap& trap, const EntryRoad& road, const QString& sou
         return;
     }
     trap.Do(162, [&] {
-        const StampSettings settings = road.settings();
-        OverlayText2(canvas, ownText ? *ownText : settings.text, settings.position, road.dialogs);
+        StampSettings settings = road.settings();
+        if (ownText) {
+            settings.text = *ownText;
+        }
+        DrawStamp(canvas, settings, road.dialogs);
     });
     QString outputFolder;
     QString outputName;

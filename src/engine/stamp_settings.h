@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "core/stamp_style.h"
+
 #include <QString>
+
+#include <optional>
 
 class Canvas;
 
@@ -29,6 +33,10 @@ struct StampSettings {
     bool fontUnderline = false;
     // The text colour as 0x00BBGGRR.
     quint32 color = 0;
+    // How the stamp is drawn beyond font and colour: size and margin relative to the
+    // picture, outline, shadow, box, alpha, automatic colour. Unset: drawn as the window
+    // draws it, byte for byte.
+    std::optional<StampStyle> style;
 
     // The quality of the copies, as the window's slider gives it (0 to 100). Every writer
     // takes ClampQuality of it: 0 writes what 1 writes.
