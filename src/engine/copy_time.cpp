@@ -31,8 +31,9 @@ int OpenOwnRegularFile(const QByteArray& path, QString* why) {
         return -1;
     }
     if (S_ISLNK(st.st_mode) || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
-        *why = S_ISLNK(st.st_mode) ? QStringLiteral("the copy is a symbolic link; its time is "
-                                                    "left alone")
+        *why = S_ISLNK(st.st_mode) ? QStringLiteral(
+                                         "the copy is a symbolic link; its time is "
+                                         "left alone")
                : !S_ISREG(st.st_mode)
                    ? QStringLiteral("the copy is not a regular file; its time is left alone")
                    : QStringLiteral("the copy belongs to another user; its time is left alone");
@@ -46,8 +47,8 @@ int OpenOwnRegularFile(const QByteArray& path, QString* why) {
         fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     }
     struct stat opened {};
-    if (fd >= 0 && (::fstat(fd, &opened) != 0 || opened.st_dev != st.st_dev ||
-                    opened.st_ino != st.st_ino)) {
+    if (fd >= 0 &&
+        (::fstat(fd, &opened) != 0 || opened.st_dev != st.st_dev || opened.st_ino != st.st_ino)) {
         ::close(fd);
         fd = -1;
         errno = ESTALE;

@@ -422,7 +422,9 @@ struct FolderWatch::State {
             }
             if (Identity{st.st_dev, st.st_ino} != w.id || st.st_size != w.size ||
                 !SameTime(st.st_mtim, w.mtime)) {
-                w = Waiting{{st.st_dev, st.st_ino}, st.st_size, st.st_mtim,
+                w = Waiting{{st.st_dev, st.st_ino},
+                            st.st_size,
+                            st.st_mtim,
                             now + std::chrono::milliseconds(options.settleMs)};
                 ++it;
                 continue;
@@ -503,15 +505,16 @@ std::optional<QString> FolderWatch::Next(int timeoutMs) {
             return PathText(path);
         }
         const Clock::time_point now = Clock::now();
-        if (now >= end || s.inotifyFd < 0) {
+        if (now >= end) {
             return std::nullopt;
         }
         int wait = int(std::chrono::ceil<std::chrono::milliseconds>(end - now).count());
         if (const int due = s.MsToNextDue(now); due >= 0) {
             wait = std::min(wait, due);
         }
+        // Without a watch the wait still lasts its time, so a caller's loop never spins.
         pollfd p{s.inotifyFd, POLLIN, 0};
-        if (::poll(&p, 1, wait) < 0 && errno == EINTR) {
+        if (::poll(&p, s.inotifyFd >= 0 ? 1 : 0, wait) < 0 && errno == EINTR) {
             return std::nullopt;
         }
     }
@@ -525,8 +528,8 @@ QList<FolderWatchProblem> FolderWatch::TakeProblems() {
     State& s = *state_;
     QList<FolderWatchProblem> taken = std::exchange(s.problems, {});
     if (s.problemsLeftOut > 0) {
-        taken.append({QString(), QStringLiteral("%1 more problems were not kept")
-                                     .arg(s.problemsLeftOut)});
+        taken.append(
+            {QString(), QStringLiteral("%1 more problems were not kept").arg(s.problemsLeftOut)});
         s.problemsLeftOut = 0;
     }
     s.picturesLeftOut = 0;

@@ -15,7 +15,8 @@ struct FolderWatchOptions {
     QStringList extensions;
     // Folders whose trees are never watched (the output folder when it lies inside a
     // watched tree, or every copy would be handed back as a new picture). Compared by
-    // device and inode, so any spelling of the folder works.
+    // device and inode, so any spelling of the folder works; each must exist when the
+    // watch starts.
     QStringList skipFolders;
     // How long a file's size and modification time must stay unchanged, with no write
     // seen, before it is complete.
@@ -37,15 +38,18 @@ struct FolderWatchProblem {
 // writing or moved in, then unchanged for the settle time, so a writer that closes and
 // reopens (a tethered camera, a copy in chunks) never yields half a file. Files already
 // there when the watch starts are not handed: create the watch before stamping what is
-// there, so nothing arriving in between is missed (a file may then come twice; the
-// caller's skip-existing rule takes care of it).
+// there, so nothing arriving in between is missed. A picture handed was written or moved
+// in after the watch started, so stamp it even when its copy exists: that copy may have
+// been made from the half-written file the first pass found.
 //
 // Left out, as by the window's folder scan: names beginning with "~" and writable
 // dot-files, which covers the temporary names our own writers use (".velloran-...");
 // these are also left out whatever their permissions. Only regular files are handed. A
 // symbolic link to a folder is followed only when the folder belongs to the user. When
 // the kernel's event queue overflows, the trees are listed again and every file changed
-// since the last events read is handed (some perhaps a second time).
+// since the last events read is handed (some perhaps a second time). A folder moved
+// within the trees arrives as a new one: its pictures are handed again under their new
+// paths. A file that only appears (a hard link, with no write and no rename) is not seen.
 //
 // Paths are full paths, built from the given folder's text; names that are not UTF-8 are
 // carried losslessly (PathText). Not thread-safe: one thread calls Next.
@@ -69,7 +73,8 @@ public:
     // caller that polls a stop flag between calls ends within its timeout.
     std::optional<QString> Next(int timeoutMs);
 
-    // True while at least one folder is watched.
+    // True while at least one folder is watched; a caller may end its loop when every
+    // given folder was removed or moved away.
     bool Watching() const;
 
     // The problems met since the last call, oldest first (at most a few hundred are kept;

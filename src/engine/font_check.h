@@ -11,9 +11,9 @@
 //                                      settings.fontItalic);
 //     if (!font.installed) { warn(font.family, font.drawnWith); }
 struct FontCheck {
-    QString family;     // the family asked for
+    QString family;          // the family asked for
     bool installed = false;  // the font database holds that family (letter case aside)
-    QString drawnWith;  // the family Qt really draws with for it
+    QString drawnWith;       // the family Qt really draws with for it
 };
 
 FontCheck CheckFont(const QString& family, bool bold = false, bool italic = false);

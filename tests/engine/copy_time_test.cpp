@@ -56,9 +56,9 @@ private slots:
         QTest::newRow("with an offset")
             << QDateTime(QDate(2021, 7, 1), QTime(12, 20, 30), QTimeZone(7200))
             << qint64(1625134830);
-        QTest::newRow("before 1970") << QDateTime(QDate(1969, 12, 31), QTime(23, 59, 59, 500),
-                                                  QTimeZone::utc())
-                                     << qint64(-1);
+        QTest::newRow("before 1970")
+            << QDateTime(QDate(1969, 12, 31), QTime(23, 59, 59, 500), QTimeZone::utc())
+            << qint64(-1);
     }
     void takesDateTaken() {
         QFETCH(QDateTime, taken);

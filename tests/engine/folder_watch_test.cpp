@@ -40,10 +40,11 @@ QStringList Collect(FolderWatch& watch, int ms, int count = INT_MAX) {
 }
 
 bool Append(const QString& path, const QByteArray& bytes, int fd = -1) {
-    const int own = fd >= 0 ? fd : ::open(QFile::encodeName(path).constData(),
-                                          O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    const bool ok = own >= 0 && ::write(own, bytes.constData(), size_t(bytes.size())) ==
-                                    ssize_t(bytes.size());
+    const int own = fd >= 0 ? fd
+                            : ::open(QFile::encodeName(path).constData(),
+                                     O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    const bool ok =
+        own >= 0 && ::write(own, bytes.constData(), size_t(bytes.size())) == ssize_t(bytes.size());
     if (fd < 0 && own >= 0) {
         ::close(own);
     }
@@ -82,8 +83,9 @@ private slots:
         const QByteArray chunk(64 * 1024, 'x');
         constexpr int kChunks = 8;
         QVERIFY(Write(path, {}));
-        const int fd = closeEachChunk ? -1 : ::open(QFile::encodeName(path).constData(),
-                                                    O_WRONLY | O_APPEND | O_CLOEXEC);
+        const int fd = closeEachChunk ? -1
+                                      : ::open(QFile::encodeName(path).constData(),
+                                               O_WRONLY | O_APPEND | O_CLOEXEC);
         for (int i = 0; i < kChunks; ++i) {
             QVERIFY(Append(path, chunk, fd));
             QCOMPARE(Collect(watch, kPauseMs), QStringList());
@@ -102,17 +104,19 @@ private slots:
         QTest::addColumn<QByteArray>("from");  // empty: written in place
         QTest::addColumn<QByteArray>("to");
         QTest::addColumn<QByteArray>("moved");  // what the rename moves: "file" or "folder"
-        QTest::newRow("renamed in from outside") << QByteArray("outside/a.jpg")
-                                                 << QByteArray("in/a.jpg") << QByteArray("file");
+        QTest::newRow("renamed in from outside")
+            << QByteArray("outside/a.jpg") << QByteArray("in/a.jpg") << QByteArray("file");
         QTest::newRow("our own temporary name renamed")
             << QByteArray("in/.velloran-0123456789abcdef-4026531836-4242-abc123.jpg")
             << QByteArray("in/b.jpg") << QByteArray("file");
         QTest::newRow("folder moved in") << QByteArray("outside/card/e.jpg")
                                          << QByteArray("in/card/e.jpg") << QByteArray("folder");
-        QTest::newRow("new subfolder") << QByteArray() << QByteArray("in/new/c.jpg") << QByteArray();
+        QTest::newRow("new subfolder")
+            << QByteArray() << QByteArray("in/new/c.jpg") << QByteArray();
         QTest::newRow("new nested folders")
             << QByteArray() << QByteArray("in/x/y/z/d.jpg") << QByteArray();
-        QTest::newRow("name not UTF-8") << QByteArray() << QByteArray("in/caf\xe9.jpg") << QByteArray();
+        QTest::newRow("name not UTF-8")
+            << QByteArray() << QByteArray("in/caf\xe9.jpg") << QByteArray();
     }
     void arrivals() {
         QFETCH(QByteArray, from);
@@ -146,16 +150,16 @@ private slots:
         FolderWatchOptions options = Pictures();
         options.skipFolders = {dir.filePath(QStringLiteral("out/"))};
         FolderWatch watch({dir.path()}, options);
-        for (const char* name : {"~IMG.jpg", ".hidden.jpg", "notes.txt", "IMG.jpg.part",
-                                 "out/copy.jpg"}) {
+        for (const char* name :
+             {"~IMG.jpg", ".hidden.jpg", "notes.txt", "IMG.jpg.part", "out/copy.jpg"}) {
             QVERIFY(Write(dir.filePath(QLatin1String(name))));
         }
         // A link renamed in is seen as arriving, and still left out.
         QTemporaryDir staging;
         const QByteArray link = QFile::encodeName(staging.filePath(QStringLiteral("link.jpg")));
         QCOMPARE(::symlink("/etc/hostname", link.constData()), 0);
-        QCOMPARE(::rename(link.constData(), QFile::encodeName(dir.filePath("link.jpg")).constData()),
-                 0);
+        QCOMPARE(
+            ::rename(link.constData(), QFile::encodeName(dir.filePath("link.jpg")).constData()), 0);
         QVERIFY(Write(dir.filePath(QStringLiteral("UPPER.JPG"))));
         QCOMPARE(Collect(watch, 10000, 1), QStringList{dir.filePath(QStringLiteral("UPPER.JPG"))});
         QCOMPARE(Collect(watch, 2 * kSettleMs), QStringList());
@@ -179,11 +183,25 @@ private slots:
         FolderWatch watch({dir.filePath(QStringLiteral("in"))}, Pictures());
         QVERIFY(Write(dir.filePath(QStringLiteral("theirs/t.jpg"))));
         QVERIFY(Write(dir.filePath(QStringLiteral("mine/m.jpg"))));
-        QCOMPARE(Collect(watch, 10000, 1), QStringList{dir.filePath(QStringLiteral("in/mine/m.jpg"))});
+        QCOMPARE(Collect(watch, 10000, 1),
+                 QStringList{dir.filePath(QStringLiteral("in/mine/m.jpg"))});
         QCOMPARE(Collect(watch, 2 * kSettleMs), QStringList());
         const QList<FolderWatchProblem> problems = watch.TakeProblems();
         QCOMPARE(problems.size(), 1);
         QCOMPARE(problems[0].path, dir.filePath(QStringLiteral("in/theirs")));
+    }
+
+    // Folders that cannot be watched are reported, and a wait with nothing to watch still
+    // lasts its time, so a caller's loop that polls a stop flag does not spin.
+    void nothingToWatch() {
+        QTemporaryDir dir;
+        FolderWatch watch({dir.filePath(QStringLiteral("missing")), QString()}, Pictures());
+        QVERIFY(!watch.Watching());
+        QCOMPARE(watch.TakeProblems().size(), 2);
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(watch.Next(300), std::nullopt);
+        QVERIFY(timer.elapsed() >= 200);
     }
 
     // More events than the kernel queues while nobody reads: a rescan hands every new
