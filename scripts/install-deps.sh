@@ -34,6 +34,7 @@ fonts-liberation
 xvfb
 xauth
 parallel
+bash-completion
 x11-apps
 dbus-daemon
 at-spi2-core
@@ -71,19 +72,43 @@ else
 fi
 export DEBIAN_FRONTEND=noninteractive
 
+# Another apt run (unattended upgrades on a fresh machine, a second build) may hold the
+# locks for a while: wait up to ten minutes rather than fail at once.
+apt_get() {
+    $SUDO env LC_ALL=C DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 "$@"
+}
+# "apt-get update" ignores that timeout for the package lists' own lock, so it is tried
+# again while only that lock stands in its way.
+update_lists() {
+    log="$(mktemp)"
+    waited=0
+    while ! apt_get update -qq 2>"$log"; do
+        if ! grep -Eq "Could not get lock|Unable to lock" "$log" || [ "$waited" -ge 600 ]; then
+            cat "$log" >&2
+            rm -f "$log"
+            return 1
+        fi
+        echo "install-deps: waiting for another apt run to finish"
+        sleep 5
+        waited=$((waited + 5))
+    done
+    cat "$log" >&2
+    rm -f "$log"
+}
+
 if [ -z "$missing" ]; then
     echo "install-deps: all packages present"
 else
     echo "install-deps: installing$missing"
-    $SUDO apt-get update -qq
+    update_lists
     # shellcheck disable=SC2086
-    $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing
+    apt_get install -y -qq --no-install-recommends $missing
 fi
 
 # The package's Build-Depends (debian/control) may name more than the list above.
 root="$(cd "$(dirname "$0")/.." && pwd)"
 if [ "$packaging" -eq 1 ] && ! (cd "$root" && dpkg-checkbuilddeps >/dev/null 2>&1); then
     echo "install-deps: installing the package's build dependencies"
-    $SUDO apt-get update -qq
-    $SUDO env DEBIAN_FRONTEND=noninteractive apt-get build-dep -y -qq --no-install-recommends "$root"
+    update_lists
+    apt_get build-dep -y -qq --no-install-recommends "$root"
 fi

@@ -27,7 +27,7 @@ bool IsHiddenArchive(const QString& name, const QString& path) {
 
 void AddFolderTreeFiles(ErrorTrap& trap, int firstLabel, const QStringList& folders,
                         const QString& pattern, const std::function<void(const QString&)>& add,
-                        const std::function<void()>& yield) {
+                        const std::function<void()>& yield, NameBytes nameBytes) {
     QElapsedTimer sinceYield;
     sinceYield.start();
     auto yieldWhenDue = [&] {
@@ -41,7 +41,7 @@ void AddFolderTreeFiles(ErrorTrap& trap, int firstLabel, const QStringList& fold
         QString d;
         QStringList names;
         trap.Do(firstLabel, [&] { d = e.left(e.size() - 1); });
-        trap.Do(firstLabel + 2, [&] { names = ListFolderFiles(d, pattern); });
+        trap.Do(firstLabel + 2, [&] { names = ListFolderFiles(d, pattern, nameBytes); });
         for (const QString& name : std::as_const(names)) {
             if (!trap.Test(firstLabel + 4, [&] { return !name.startsWith(QLatin1Char('~')); })) {
                 continue;

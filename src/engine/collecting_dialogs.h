@@ -2,27 +2,34 @@
 #pragma once
 
 #include "util/dialogs.h"
+#include "util/error_trap.h"
 
 #include <QList>
 #include <QString>
 
-class ErrorTrap;
-
-// One box a step would have shown, as a program without a window keeps it.
+// One failed step, as a value: which routine's trap caught it (empty for the steps of the
+// caller's own handler, whose name only the caller knows), the statement's label there,
+// the error number and the error's own text. A program chooses its own words from it; the
+// window's box is BoxText().
 struct StepFailure {
-    int label = 0;        // the statement's label in its trap
-    int number = 0;       // the error number (0 when only the box's text was seen)
-    QString description;  // the error's own text
-    QString message;      // the box's whole text, as the window shows it
+    QString routine;      // "<Object>.<Procedure>" of a nested routine's trap; "" for the run's own
+    QString project;      // the project tag that routine's box shows
+    int label = 0;        // the statement's label in its trap (0 for a plain notice)
+    int number = 0;       // the error number (0 for a plain notice)
+    QString description;  // the error's own text (a plain notice's whole text)
+
+    // The text of the "Application Error" box the window shows for this failure, when the
+    // run's own steps belong to `handler` ("Form1.PushButton2_Click").
+    QString BoxText(const QString& handler) const;
 };
 
-// Dialogs for a program without a window: nothing waits for a person, every box is kept in
-// order, questions get their neutral answer (OK, cancelled, the value offered). Use one per
-// thread. Boxes of a trap passed to Listen() carry its error number; boxes of another trap
-// (the overlay's, the folder scan's) are read back from their text.
+// Dialogs for a program without a window: nothing waits for a person, every failure is kept
+// in order as a value, questions get their neutral answer (OK, cancelled, the value offered).
+// While it lives it hears every error trap of its thread (TrapReports), so it must be made
+// and used on one thread.
 class CollectingDialogs final : public Dialogs {
 public:
-    void Listen(ErrorTrap& trap);
+    CollectingDialogs();
     const QList<StepFailure>& failures() const { return failures_; }
 
     Button messageBox(const QString& text, const QString& title, Icon icon,
@@ -36,6 +43,7 @@ public:
 
 private:
     QList<StepFailure> failures_;
-    StepFailure expected_;
-    bool hasExpected_ = false;
+    // The box that the last trap report announced is that report's, not a notice.
+    bool boxAnnounced_ = false;
+    TrapReports reports_;
 };

@@ -5,14 +5,15 @@
 #include "engine/run_and_wait.h"
 #include "util/descriptor_path.h"
 #include "util/file_ops.h"
+#include "util/path_bytes.h"
 #include "util/temp_folder.h"
 #include "util/vb_error.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -40,8 +41,7 @@ QString SystemMessage(int error) {
 bool ForbidsRunning(const QString& tempFolder, const QString& why) {
     struct statvfs fs {};
     return why.contains(SystemMessage(EACCES), Qt::CaseInsensitive) ||
-           (::statvfs(QFile::encodeName(tempFolder).constData(), &fs) == 0 &&
-            (fs.f_flag & ST_NOEXEC) != 0);
+           (::statvfs(PathBytes(tempFolder).constData(), &fs) == 0 && (fs.f_flag & ST_NOEXEC) != 0);
 }
 
 // The converter's bytes in an anonymous memory file, sealed against change, reachable by
@@ -98,10 +98,12 @@ bool IsDiskFull(const QString& why, const QString& bitmapPath) {
         return true;
     }
     struct statvfs fs {};
-    const QFileInfo bitmap(bitmapPath);
-    return why.contains(QLatin1String("cannot write")) &&
-           ::statvfs(QFile::encodeName(bitmap.absolutePath()).constData(), &fs) == 0 &&
-           qint64(fs.f_bavail) * qint64(fs.f_frsize) < bitmap.size();
+    struct stat bitmap {};
+    const QString folder = bitmapPath.left(bitmapPath.lastIndexOf(QLatin1Char('/')) + 1);
+    return why.contains(QLatin1String("cannot write")) && !folder.isEmpty() &&
+           ::stat(PathBytes(bitmapPath).constData(), &bitmap) == 0 &&
+           ::statvfs(PathBytes(folder).constData(), &fs) == 0 &&
+           qint64(fs.f_bavail) * qint64(fs.f_frsize) < qint64(bitmap.st_size);
 }
 
 }  // namespace

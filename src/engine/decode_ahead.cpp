@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "engine/decode_ahead.h"
 
-#include "imageio/picture_format.h"
 #include "engine/picture_loader.h"
+#include "imageio/picture_format.h"
+#include "util/path_bytes.h"
 
 #include <QFile>
 #include <QImageReader>
@@ -42,7 +43,7 @@ struct FileIdentity {
 // The identity of the regular file that `path` names now, following links as a load does.
 std::optional<FileIdentity> IdentityAt(const QString& path) {
     struct stat st {};
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = PathBytes(path);
     if (name.isEmpty() || ::stat(name.constData(), &st) != 0 || !S_ISREG(st.st_mode) ||
         ::access(name.constData(), R_OK) != 0) {
         return std::nullopt;
@@ -86,7 +87,7 @@ const char* ReaderFormat(PictureFormat format) {
 // never waits for a writer) and reads the picture's size from its header. The identity of
 // the file opened is kept, so a later swap of the path shows up as another identity.
 std::optional<FileIdentity> OpenAndCheckSize(const QString& path) {
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = PathBytes(path);
     if (name.isEmpty()) {
         return std::nullopt;
     }

@@ -3,10 +3,10 @@
 
 #include "util/error_trap.h"
 #include "util/file_ops.h"
+#include "util/path_bytes.h"
 #include "util/paths.h"
 #include "util/vb_error.h"
 
-#include <QFile>
 #include <QList>
 #include <QStorageInfo>
 
@@ -34,7 +34,7 @@ using FileId = std::pair<dev_t, ino_t>;
 class DirStream {
 public:
     explicit DirStream(const QString& folder)
-        : dir_(opendir(QFile::encodeName(folder).constData())), openError_(dir_ ? 0 : errno) {}
+        : dir_(opendir(PathBytes(folder).constData())), openError_(dir_ ? 0 : errno) {}
     ~DirStream() {
         if (dir_ != nullptr) {
             closedir(dir_);
@@ -130,13 +130,8 @@ bool WildcardMatch(QStringView name, QStringView pattern) {
 }
 
 // IsOpenableFile for folder + name. The listing already knows most entries' type, so
-// only links and entries of unknown type are asked, relative to the open folder. A name
-// that did not decode cannot be reached through its text, so it gets the same answer
-// its text would get.
-bool OpenableAt(int dirFd, const dirent& entry, const QString& folder, const QString& name) {
-    if (name.contains(QChar::ReplacementCharacter) && QFile::encodeName(name) != entry.d_name) {
-        return IsOpenableFile(folder + name);
-    }
+// only links and entries of unknown type are asked, relative to the open folder.
+bool OpenableAt(int dirFd, const dirent& entry) {
     if (entry.d_type == DT_REG) {
         return true;
     }
@@ -163,7 +158,7 @@ int ListSubfolders(const QString& folder, QList<SortedName>& subfolders) {
         if (fstatat(dir.fd(), entry->d_name, &st, 0) != 0 || !S_ISDIR(st.st_mode)) {
             continue;
         }
-        QString name = QFile::decodeName(entry->d_name);
+        QString name = PathText(QByteArray(entry->d_name));
         QString key = name.toUpper();
         subfolders << SortedName{std::move(key), std::move(name), {st.st_dev, st.st_ino}};
     }
@@ -213,6 +208,7 @@ struct ScanContext {
     Dialogs& dialogs;
     // Lets the caller's user interface breathe (the window runs its event loop).
     const std::function<void()>& yield;
+    NameBytes names;
     // Every folder collected so far, so a link back up the tree is not followed.
     std::set<FileId> collected;
 };
@@ -224,9 +220,9 @@ int AddSubfolders(const QString& f, QStringList& fresh, ScanContext& ctx) {
     for (const SortedName& sub : std::as_const(subfolders)) {
         ctx.yield();
         const QString& name = sub.name;
-        if (name.size() < kMaxPath && !HasOddChars(name) && !name.contains(QLatin1Char('?')) &&
-            name != QLatin1String(".") && name != QLatin1String("..") &&
-            ctx.collected.insert(sub.id).second) {
+        if (name.size() < kMaxPath && !HasOddChars(name, ctx.names) &&
+            !name.contains(QLatin1Char('?')) && name != QLatin1String(".") &&
+            name != QLatin1String("..") && ctx.collected.insert(sub.id).second) {
             fresh << f + name + QLatin1Char('/');
         }
     }
@@ -294,18 +290,18 @@ void ScanLevel(QStringList& folders, bool recurse, ScanContext& ctx) {
 }  // namespace
 
 void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs,
-                           const std::function<void()>& yield) {
-    ScanContext ctx{dialogs, yield, {}};
+                           const std::function<void()>& yield, NameBytes names) {
+    ScanContext ctx{dialogs, yield, names, {}};
     for (const QString& f : std::as_const(folders)) {
         struct stat st;
-        if (::stat(QFile::encodeName(f).constData(), &st) == 0) {
+        if (::stat(PathBytes(f).constData(), &st) == 0) {
             ctx.collected.insert({st.st_dev, st.st_ino});
         }
     }
     ScanLevel(folders, recurse, ctx);
 }
 
-QStringList ListFolderFiles(const QString& folder, const QString& pattern) {
+QStringList ListFolderFiles(const QString& folder, const QString& pattern, NameBytes nameBytes) {
     const QString path = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
     DirStream dir(path);
     if (!dir.isOpen()) {
@@ -315,12 +311,15 @@ QStringList ListFolderFiles(const QString& folder, const QString& pattern) {
     const QString upperPattern = pattern.toUpper();
     QList<SortedName> found;
     while (const dirent* entry = dir.next()) {
-        QString name = QFile::decodeName(entry->d_name);
+        QString name = PathText(QByteArray(entry->d_name));
+        if (nameBytes == NameBytes::ShownOnly && HoldsKeptBytes(name)) {
+            continue;
+        }
         QString key = name.toUpper();
         if (!everyName && !WildcardMatch(key, upperPattern)) {
             continue;
         }
-        if (OpenableAt(dir.fd(), *entry, path, name)) {
+        if (OpenableAt(dir.fd(), *entry)) {
             found << SortedName{std::move(key), std::move(name), {}};
         }
     }
@@ -342,10 +341,13 @@ bool IsOpenableFile(const QString& path) {
         return false;
     }
     struct stat st;
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
+    return ::stat(PathBytes(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool HasOddChars(const QString& name) {
+bool HasOddChars(const QString& name, NameBytes names) {
+    if (names == NameBytes::ShownOnly && HoldsKeptBytes(name)) {
+        return true;
+    }
     for (const QChar c : name) {
         const char16_t code = c.unicode();
         if (code < 32 || (code >= 127 && code <= 159) || code == u'?' || code == 0xFFFD) {

@@ -8,6 +8,11 @@
 
 class Dialogs;
 
+// Which names a scan lists. Linux names need not be UTF-8; the window lists only names it
+// can show, a program that names files by their bytes lists them all (their paths carry
+// the bytes, see PathText).
+enum class NameBytes { ShownOnly, Any };
+
 // Folder-tree scanning for the file list: the folder collection, one folder's file
 // names, and the tests the scan applies to names and paths.
 
@@ -20,15 +25,17 @@ class Dialogs;
 // folder examined, once per subfolder seen and once per folder appended. Errors outside
 // the listing are shown by its own error trap ("AddFolder.GetSubDirectories2016").
 // Without `yield` nothing else runs during the scan.
-void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs,
-                           const std::function<void()>& yield = [] {});
+void GetSubDirectories2016(
+    QStringList& folders, bool recurse, Dialogs& dialogs,
+    const std::function<void()>& yield = [] {}, NameBytes names = NameBytes::ShownOnly);
 
 // Names (no folder) of the openable files of one folder that match a wildcard pattern
 // such as "*.jpg" or "*.*", hidden files included, in the order a Windows folder lists
 // them (upper-cased names compared code by code). "*.*" matches every name; other
 // patterns compare without regard to case, "*" standing for any run of characters
 // and "?" for one. Empty when there are none or the folder cannot be listed.
-QStringList ListFolderFiles(const QString& folder, const QString& pattern);
+QStringList ListFolderFiles(const QString& folder, const QString& pattern,
+                            NameBytes names = NameBytes::ShownOnly);
 
 // True when a name matches such a pattern, as ListFolderFiles decides.
 bool MatchesFilePattern(const QString& name, const QString& pattern);
@@ -37,6 +44,7 @@ bool MatchesFilePattern(const QString& name, const QString& pattern);
 // opened, so FIFOs, sockets and devices can never block or be disturbed.
 bool IsOpenableFile(const QString& path);
 
-// True when a name holds a control character (below 32 or 127-159), a "?" or a
-// U+FFFD, which stands for bytes that are not valid UTF-8.
-bool HasOddChars(const QString& name);
+// True when a name holds a control character (below 32 or 127-159), a "?", a U+FFFD or a
+// byte that is not valid UTF-8 (kept by PathText); with NameBytes::Any such bytes are
+// not odd.
+bool HasOddChars(const QString& name, NameBytes names = NameBytes::ShownOnly);

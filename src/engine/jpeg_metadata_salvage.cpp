@@ -2,9 +2,13 @@
 #include "engine/jpeg_metadata_salvage.h"
 
 #include "imageio/jpeg_error_manager.h"
+#include "util/path_bytes.h"
 
 #include <QFile>
-#include <QFileInfo>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -48,12 +52,17 @@ bool IsExif(const jpeg_marker_struct* marker) {
 }  // namespace
 
 QByteArray JpegMarkersWithoutExif(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.isFile()) {
+    // Judged by the file opened: never a FIFO or a device.
+    const int fd =
+        ::open(PathBytes(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
         return {};
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         return {};
     }
     // Asked for no more than the file holds: a buffer of the largest header for every file

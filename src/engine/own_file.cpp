@@ -3,6 +3,7 @@
 
 #include "imageio/result_file.h"
 #include "util/file_ops.h"
+#include "util/path_bytes.h"
 #include "util/vb_error.h"
 
 #include <QFile>
@@ -14,7 +15,7 @@
 #include <cerrno>
 
 bool IsOwnFileHolding(const QString& path, const QByteArray& bytes, int mode) {
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = PathBytes(path);
     struct stat named {};
     if (path.isEmpty() || ::lstat(native.constData(), &named) != 0 || !S_ISREG(named.st_mode) ||
         named.st_uid != ::geteuid() || int(named.st_mode & 07777) != mode ||
@@ -48,7 +49,7 @@ void ReplaceWithNewFile(const QString& path, const QByteArray& bytes, int mode) 
     if (path.isEmpty()) {
         Raise(vberr::kPathNotFound);
     }
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = PathBytes(path);
     if (::unlink(native.constData()) != 0 && errno != ENOENT) {
         ThrowWriteError(path, errno);
     }

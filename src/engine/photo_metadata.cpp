@@ -4,9 +4,9 @@
 #include "engine/jpeg_metadata_salvage.h"
 #include "engine/save_jpeg.h"
 #include "imageio/result_file.h"
+#include "util/path_bytes.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QtEndian>
 
 #include <exiv2/exiv2.hpp>
@@ -48,7 +48,7 @@ void SetUpExiv2() {
 }
 
 std::string LocalPath(const QString& path) {
-    return QFile::encodeName(path).toStdString();
+    return PathBytes(path).toStdString();
 }
 
 const Exiv2::byte* Bytes(const QByteArray& data) {
@@ -277,7 +277,7 @@ QByteArray WithMetadata(const QByteArray& file, const PhotoMetadata& metadata) {
 // judged, so nothing put under the name after a test is read.
 QByteArray ReadRegularFile(const QString& path) {
     constexpr qint64 kLargestFile = qint64(2) * 1024 * 1024 * 1024 - 1;
-    const int fd = ::open(QFile::encodeName(path).constData(),
+    const int fd = ::open(PathBytes(path).constData(),
                           O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         return {};
@@ -297,7 +297,8 @@ QByteArray ReadRegularFile(const QString& path) {
 PhotoMetadata ReadPhotoMetadata(const QString& sourcePath, const QImage& written) {
     PhotoMetadata metadata;
     // exiv2 opens whatever it is given: a FIFO would block it.
-    if (!QFileInfo(sourcePath).isFile()) {
+    struct stat st {};
+    if (::stat(LocalPath(sourcePath).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
         return metadata;
     }
     // exiv2 reads a memory block in place: it must outlive the image.

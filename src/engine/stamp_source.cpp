@@ -11,14 +11,6 @@
 
 #include <utility>
 
-namespace {
-
-// The handler whose trap reports an entry's failures in the window; its name is part of
-// every message.
-constexpr char kRunLocation[] = "Form1.PushButton2_Click";
-
-}  // namespace
-
 struct SourceStamper::State {
     QString tempFolder;
     NoConverterProgress silent;
@@ -40,8 +32,8 @@ QList<SourceStamper::Failure> SourceStamper::Stamp(const QString& source,
                                                    const StampSettings& settings,
                                                    int fileCount) {
     CollectingDialogs dialogs;
-    ErrorTrap trap(dialogs, QString::fromLatin1(kRunLocation));
-    dialogs.Listen(trap);
+    // The road's own steps are the caller's: whoever shows them names its own handler.
+    ErrorTrap trap(dialogs, QString());
     // Canvas and settings are this call's own: nothing is shared with another stamper.
     ApplyStampFont(state_->canvas, settings);
     const QString tempFolder = state_->tempFolder;

@@ -19,8 +19,7 @@ class DecodeAhead;
 // PrepareStampingThreads() once, on the main thread, before the first stamper starts.
 class SourceStamper {
 public:
-    // One failing step, as the window reports it: label, number, description and the
-    // whole text of the window's "Application Error" box.
+    // One failing step as a value (see StepFailure).
     using Failure = StepFailure;
 
     // tempFolder: a private folder of this stamper alone (the converter and its

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "imageio/result_file.h"
 
-#include "util/file_ops.h"
 #include "imageio/result_temp_name.h"
+#include "util/file_ops.h"
+#include "util/path_bytes.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -64,7 +65,7 @@ QByteArray NameOf(const QByteArray& path) {
 
 // The path with the user's own links followed; a link of anyone else is refused.
 QByteArray FollowOwnLinks(const QString& path) {
-    QByteArray current = QFile::encodeName(path);
+    QByteArray current = PathBytes(path);
     for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
         struct stat st {};
         if (::lstat(current.constData(), &st) != 0 || !S_ISLNK(st.st_mode)) {
@@ -97,7 +98,7 @@ QByteArray RandomLetters(int count) {
 
 QByteArray TemporaryName(const QString& path) {
     return ResultTempName(ThisWriter().writer, RandomLetters(6),
-                          QFile::encodeName(QFileInfo(path).suffix()));
+                          PathBytes(QFileInfo(path).suffix()));
 }
 
 // Removes the temporary results of processes of the user that ended without cleaning up
@@ -155,7 +156,7 @@ void RemoveLeftovers(int folderFd, const QByteArray& folderPath) {
 
 ResultFile::ResultFile(const QString& path) : path_(path) {
     const QByteArray target = FollowOwnLinks(path);
-    targetPath_ = QFile::decodeName(target);
+    targetPath_ = PathText(target);
     targetName_ = NameOf(target);
     if (targetName_.isEmpty() || targetName_ == "." || targetName_ == "..") {
         Throw(ResultFailure::IsFolder, path, QStringLiteral("it is a folder"));
@@ -199,8 +200,7 @@ ResultFile::ResultFile(const QString& path) : path_(path) {
     }
     device_ = quint64(created.st_dev);
     inode_ = quint64(created.st_ino);
-    temporaryPath_ =
-        QFile::decodeName(folder == "/" ? "/" + temporaryName_ : folder + '/' + temporaryName_);
+    temporaryPath_ = PathText(folder == "/" ? "/" + temporaryName_ : folder + '/' + temporaryName_);
     // A replaced file keeps who may read it.
     if (exists && S_ISREG(existing.st_mode)) {
         ::fchmod(fd_, existing.st_mode & 0777);

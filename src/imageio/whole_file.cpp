@@ -2,6 +2,7 @@
 #include "imageio/whole_file.h"
 
 #include "util/descriptor_path.h"
+#include "util/path_bytes.h"
 
 #include <QFile>
 
@@ -48,7 +49,7 @@ QByteArray ReadWholeFile(const QString& path, qint64 limitBytes, qint64 headByte
     // through that descriptor, never through a name someone could have replaced.
     const std::optional<int> inherited = DescriptorOfPath(path);
     const Descriptor file{inherited ? ::fcntl(*inherited, F_DUPFD_CLOEXEC, 0)
-                                    : ::open(QFile::encodeName(path).constData(),
+                                    : ::open(PathBytes(path).constData(),
                                              O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
     if (file.fd < 0) {
         const int error = errno;

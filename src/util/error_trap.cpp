@@ -1,6 +1,29 @@
 // SPDX-License-Identifier: MIT
 #include "util/error_trap.h"
 
+namespace {
+
+thread_local TrapReports* currentReports = nullptr;
+
+}  // namespace
+
+TrapReports::TrapReports(Sink sink) : sink_(std::move(sink)), outer_(currentReports) {
+    currentReports = this;
+}
+
+TrapReports::~TrapReports() {
+    currentReports = outer_;
+}
+
+TrapReports* TrapReports::Current() {
+    return currentReports;
+}
+
+void TrapReports::Tell(const ErrorTrap& trap, int label, int number,
+                       const QString& description) const {
+    sink_(trap, label, number, description);
+}
+
 ErrorTrap::ErrorTrap(Dialogs& dialogs, QString where, QString project)
     : dialogs_(dialogs), where_(std::move(where)), project_(std::move(project)) {}
 
@@ -19,6 +42,9 @@ void ErrorTrap::Report(int label, int number, const QString& description) {
     ++errors_;
     if (listener_) {
         listener_(label, number, description);
+    }
+    if (const TrapReports* reports = TrapReports::Current()) {
+        reports->Tell(*this, label, number, description);
     }
     dialogs_.messageBox(MessageText(description, LocationText(), label),
                         QStringLiteral("Application Error"), Dialogs::Icon::Warning,

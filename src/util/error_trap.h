@@ -11,6 +11,29 @@
 #include <new>
 #include <utility>
 
+class ErrorTrap;
+
+// While one lives, every trap of this thread tells it of each error before showing its
+// box: a program without a window keeps the failures as values (which trap, which label,
+// which number, which text) and never reads a box's text back.
+class TrapReports {
+public:
+    using Sink = std::function<void(const ErrorTrap& trap, int label, int number,
+                                    const QString& description)>;
+    explicit TrapReports(Sink sink);
+    ~TrapReports();
+    TrapReports(const TrapReports&) = delete;
+    TrapReports& operator=(const TrapReports&) = delete;
+
+    // The innermost one of this thread, or null.
+    static TrapReports* Current();
+    void Tell(const ErrorTrap& trap, int label, int number, const QString& description) const;
+
+private:
+    Sink sink_;
+    TrapReports* outer_;
+};
+
 // Where support requests go; shown at the foot of every error box.
 inline constexpr char kSupportAddress[] = "support@velloran.org";
 inline constexpr char kProjectTag[] = "Pellinor2021/08/31";
@@ -60,6 +83,9 @@ public:
     // a window collects the failures with their numbers.
     using Listener = std::function<void(int label, int number, const QString& description)>;
     void SetListener(Listener listener) { listener_ = std::move(listener); }
+
+    const QString& where() const { return where_; }
+    const QString& project() const { return project_; }
 
 private:
     void ReportCurrent(int label);

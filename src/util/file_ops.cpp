@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "util/file_ops.h"
 
+#include "util/path_bytes.h"
 #include "util/vb_error.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,24 +13,38 @@
 #include <cerrno>
 #include <cstring>
 
+namespace {
+
+bool HiddenName(const QString& path) {
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1).startsWith(QLatin1Char('.'));
+}
+
+}  // namespace
+
 int FileAttributes(const QString& path) {
-    const QFileInfo info(path);
-    if (path.isEmpty() || (!info.exists() && !info.isSymLink())) {
+    const QByteArray native = PathBytes(path);
+    struct stat own {};
+    if (path.isEmpty() || ::lstat(native.constData(), &own) != 0) {
         Raise(vberr::kFileNotFound);
     }
     int bits = 0;
-    if (info.isSymLink()) {
+    struct stat st = own;
+    if (S_ISLNK(own.st_mode)) {
         bits |= attr::kReparsePoint;
+        // A dangling link is neither a folder nor a file, and nothing can write through it.
+        if (::stat(native.constData(), &st) != 0) {
+            return bits | attr::kReadOnly | (HiddenName(path) ? attr::kHidden : 0);
+        }
     }
-    if (info.isDir()) {
+    if (S_ISDIR(st.st_mode)) {
         bits |= attr::kDirectory;
-    } else if (info.isFile()) {
+    } else if (S_ISREG(st.st_mode)) {
         bits |= attr::kArchive;
     }
-    if (!info.isWritable()) {
+    if (::access(native.constData(), W_OK) != 0) {
         bits |= attr::kReadOnly;
     }
-    if (info.fileName().startsWith(QLatin1Char('.'))) {
+    if (HiddenName(path)) {
         bits |= attr::kHidden;
     }
     return bits;

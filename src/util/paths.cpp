@@ -2,22 +2,25 @@
 #include "util/paths.h"
 
 #include "util/environment.h"
+#include "util/path_bytes.h"
 #include "util/vb_error.h"
 
-#include <QFileInfo>
+#include <sys/stat.h>
 
 bool FileExists(const QString& path) {
     if (path.isEmpty()) {
         return false;
     }
-    return QFileInfo(path).lastModified().isValid();
+    struct stat st {};
+    return ::stat(PathBytes(path).constData(), &st) == 0;
 }
 
 bool IsFolder(const QString& path) {
     if (path.isEmpty()) {
         return false;
     }
-    return QFileInfo(path).isDir();
+    struct stat st {};
+    return ::stat(PathBytes(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 QString FileNameFromPath(const QString& path) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "util/temp_folder.h"
 
+#include "util/path_bytes.h"
 #include "util/vb_error.h"
 
 #include <QDir>
@@ -12,7 +13,7 @@
 
 QString EnsurePrivateFolder(const QString& path) {
     RequireFolder(path);
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = PathBytes(path);
     if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST) {
         Raise(vberr::kPathNotFound, QStringLiteral("Cannot create the temporary folder %1: %2")
                                         .arg(path, QString::fromLocal8Bit(std::strerror(errno))));

@@ -32,7 +32,7 @@ struct EngineFixture {
         SourceStamper stamper(temp);
         QStringList errors;
         for (const SourceStamper::Failure& failure : stamper.Stamp(source, settings)) {
-            errors << failure.message;
+            errors << failure.BoxText(QStringLiteral("Form1.PushButton2_Click"));
         }
         return errors;
     }

@@ -110,12 +110,11 @@ private slots:
         QCOMPARE(dialogs.errors(), QStringList());
     }
 
-    // Boxes are kept in order; a listened-to trap gives its error number, another trap's
-    // box is read back from its text.
+    // Boxes are kept in order as values: every trap of the thread gives its routine, label
+    // and error number; a plain notice keeps its text.
     void collectingDialogsKeepEveryBox() {
         CollectingDialogs dialogs;
         ErrorTrap run(dialogs, "Form1.PushButton2_Click");
-        dialogs.Listen(run);
         ErrorTrap other(dialogs, "Form1.OverlayText2");
         run.Do(160, [] { Raise(481, "Cannot read \"a.jpg\": it is damaged\r\nsee here"); });
         other.Do(112, [] { Raise(5, "Invalid procedure call"); });
@@ -129,10 +128,14 @@ private slots:
         QCOMPARE(boxes[0].label, 160);
         QCOMPARE(boxes[0].number, 481);
         QCOMPARE(boxes[0].description, QString("Cannot read \"a.jpg\": it is damaged\r\nsee here"));
-        QCOMPARE(boxes[0].message,
+        QCOMPARE(boxes[0].routine, QString("Form1.PushButton2_Click"));
+        QCOMPARE(boxes[0].BoxText("Form1.Other"),
                  ErrorTrap::MessageText(boxes[0].description, run.LocationText(), 160));
+        QCOMPARE(boxes[1].routine, QString("Form1.OverlayText2"));
         QCOMPARE(boxes[1].label, 112);
-        QCOMPARE(boxes[1].number, 0);
+        QCOMPARE(boxes[1].number, 5);
+        QCOMPARE(boxes[1].BoxText("Form1.PushButton2_Click"),
+                 ErrorTrap::MessageText("Invalid procedure call", other.LocationText(), 112));
         QCOMPARE(boxes[1].description, QString("Invalid procedure call"));
         QCOMPARE(boxes[2].description, QString("Done."));
         QCOMPARE(boxes[2].label, 0);

@@ -3,8 +3,8 @@
 // for byte, and the same failures, message for message. The window's files come from this
 // program started again with --window, since one process holds either a widget
 // application or none.
-#include "engine/entry_stamp_text.h"
 #include "engine/stamp_source.h"
+#include "engine/entry_stamp_text.h"
 #include "support/form_fixture.h"
 #include "support/test_environment.h"
 
@@ -124,7 +124,9 @@ QStringList RunEngine(const StampSettings& settings, const QStringList& sources,
         entry.text = EntryStampText(settings.mode, source, settings.text);
         for (const SourceStamper::Failure& failure :
              stamper.Stamp(source, entry, int(sources.size()))) {
-            errors << QString(failure.message).replace("\r", "\\r").replace("\n", "\\n");
+            errors << QString(failure.BoxText("Form1.PushButton2_Click"))
+                          .replace("\r", "\\r")
+                          .replace("\n", "\\n");
         }
     }
     return errors;
@@ -295,8 +297,12 @@ private slots:
         QCOMPARE(failures.first().label, 142);
         QCOMPARE(failures.first().number, 76);
         QCOMPARE(failures.first().description, QString("No temporary folder is available"));
-        QVERIFY(failures.first().message.startsWith("No temporary folder is available\r\nin "));
-        QVERIFY(failures.first().message.contains("Form1.PushButton2_Click at line 142"));
+        QVERIFY(failures.first()
+                    .BoxText("Form1.PushButton2_Click")
+                    .startsWith("No temporary folder is available\r\nin "));
+        QVERIFY(failures.first()
+                    .BoxText("Form1.PushButton2_Click")
+                    .contains("Form1.PushButton2_Click at line 142"));
         QVERIFY(!QFile::exists("/StampTmp.jpg"));
     }
 };

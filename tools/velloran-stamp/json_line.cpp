@@ -1,45 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "json_line.h"
 
-namespace {
+#include "util/path_bytes.h"
 
-// The length of the valid UTF-8 sequence starting at i, 0 when the bytes there are not
-// one (overlong forms, surrogates and values above U+10FFFF included).
-int Utf8Length(const QByteArray& s, qsizetype i) {
-    const auto at = [&](qsizetype k) { return static_cast<unsigned char>(s.at(k)); };
-    const unsigned char c = at(i);
-    int length = 0;
-    unsigned lowest = 0;
-    if (c < 0x80) {
-        return 1;
-    } else if (c >= 0xC2 && c <= 0xDF) {
-        length = 2;
-        lowest = 0x80;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        length = 3;
-        lowest = 0x800;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        length = 4;
-        lowest = 0x10000;
-    } else {
-        return 0;
-    }
-    if (i + length > s.size()) {
-        return 0;
-    }
-    unsigned value = c & (0x7F >> length);
-    for (int k = 1; k < length; ++k) {
-        const unsigned char next = at(i + k);
-        if ((next & 0xC0) != 0x80) {
-            return 0;
-        }
-        value = (value << 6) | (next & 0x3F);
-    }
-    if (value < lowest || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
-        return 0;
-    }
-    return length;
-}
+namespace {
 
 void AppendEscaped(QByteArray& out, unsigned code) {
     out += "\\u";
@@ -49,43 +13,45 @@ void AppendEscaped(QByteArray& out, unsigned code) {
 }  // namespace
 
 QByteArray JsonString(const QByteArray& bytes) {
+    // PathText keeps each byte that is not UTF-8 as U+DC00 + byte, the very escape wanted.
+    const QString text = PathText(bytes);
     QByteArray out;
     out.reserve(bytes.size() + 2);
     out += '"';
-    for (qsizetype i = 0; i < bytes.size();) {
-        const int length = Utf8Length(bytes, i);
-        if (length == 0) {
-            AppendEscaped(out, 0xDC00 + static_cast<unsigned char>(bytes.at(i)));
-            ++i;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t unit = text.at(i).unicode();
+        if (QChar::isSurrogate(unit)) {
+            const bool pair = QChar::isHighSurrogate(unit) && i + 1 < text.size() &&
+                              QChar::isLowSurrogate(text.at(i + 1).unicode());
+            if (pair) {
+                out += QStringView(text).sliced(i, 2).toUtf8();
+                ++i;
+            } else {
+                AppendEscaped(out, unit);
+            }
             continue;
         }
-        if (length > 1) {
-            out += bytes.mid(i, length);
-            i += length;
-            continue;
-        }
-        const char c = bytes.at(i++);
-        switch (c) {
-            case '"':
+        switch (unit) {
+            case u'"':
                 out += "\\\"";
                 break;
-            case '\\':
+            case u'\\':
                 out += "\\\\";
                 break;
-            case '\n':
+            case u'\n':
                 out += "\\n";
                 break;
-            case '\r':
+            case u'\r':
                 out += "\\r";
                 break;
-            case '\t':
+            case u'\t':
                 out += "\\t";
                 break;
             default:
-                if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-                    AppendEscaped(out, static_cast<unsigned char>(c));
+                if (unit < 0x20 || unit == 0x7F) {
+                    AppendEscaped(out, unit);
                 } else {
-                    out += c;
+                    out += QStringView(text).sliced(i, 1).toUtf8();
                 }
         }
     }
@@ -94,14 +60,30 @@ QByteArray JsonString(const QByteArray& bytes) {
 }
 
 QByteArray JsonString(const QString& text) {
-    return JsonString(text.toUtf8());
+    // A path's bytes that are not UTF-8 ride in the text as kept bytes (PathText).
+    return JsonString(PathBytes(text));
+}
+
+QString StatusWord(SourceStatus status) {
+    switch (status) {
+        case SourceStatus::Ok:
+            return QStringLiteral("ok");
+        case SourceStatus::Error:
+            return QStringLiteral("error");
+        case SourceStatus::Skipped:
+            break;
+    }
+    return QStringLiteral("skipped");
 }
 
 QByteArray JsonLine(const SourceReport& report) {
     QByteArray line = "{\"source\":" + JsonString(report.source);
     line += ",\"output\":" + JsonString(report.output);
-    line += ",\"status\":" + JsonString(report.status);
+    line += ",\"status\":" + JsonString(StatusWord(report.status));
     line += ",\"error\":" + (report.error ? JsonString(*report.error) : QByteArray("null"));
+    if (report.code != 0) {
+        line += ",\"code\":" + QByteArray::number(report.code);
+    }
     line += ",\"text\":" + JsonString(report.text);
     line += ",\"ms\":" + QByteArray::number(report.ms);
     if (report.dryRun) {

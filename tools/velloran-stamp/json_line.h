@@ -6,13 +6,20 @@
 
 #include <optional>
 
-// The JSON line the program prints for each source with --json.
+enum class SourceStatus { Ok, Error, Skipped };
+
+// "ok", "error" or "skipped".
+QString StatusWord(SourceStatus status);
+
+// What the program reports of each source: a line on standard error for a failure, the
+// JSON line with --json, the summary's counts.
 struct SourceReport {
     QByteArray source;  // a path in its own bytes
     QByteArray output;
-    QString status;  // "ok", "error" or "skipped"
-    std::optional<QString> error;
-    QString text;  // the stamp text for this source
+    SourceStatus status = SourceStatus::Ok;
+    std::optional<QString> error;  // the engine's own text, never read back from a box
+    int code = 0;                  // the error number of the first failure, 0 for none
+    QString text;                  // the stamp text for this source
     qint64 ms = 0;
     bool dryRun = false;
 };

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "source_list.h"
 
-#include <QFile>
+#include "util/path_bytes.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -41,10 +41,6 @@ bool IsDirectory(const QByteArray& path) {
 
 }  // namespace
 
-bool RoundTrips(const QByteArray& path) {
-    return !path.contains('\0') && QFile::encodeName(QFile::decodeName(path)) == path;
-}
-
 QByteArray AbsolutePath(const QByteArray& path) {
     QByteArray full = path;
     if (!path.startsWith('/')) {
@@ -71,17 +67,17 @@ QByteArray AbsolutePath(const QByteArray& path) {
 }
 
 std::vector<Source> CollectSources(const std::vector<QByteArray>& operands, bool nulSeparated,
-                                   const QString& extension, std::FILE* input,
-                                   const FolderScan& scan) {
+                                   std::FILE* input, const FolderScan& scan) {
     std::vector<Source> sources;
     auto add = [&](const QByteArray& path) {
         if (IsDirectory(path)) {
-            for (const QByteArray& found : scan(path, extension)) {
-                sources.push_back({found, AbsolutePath(found), 0});
+            const QString root = PathText(AbsolutePath(path));
+            for (const QString& found : scan(PathText(path))) {
+                sources.push_back({found, {PathText(AbsolutePath(PathBytes(found))), root}, 0});
             }
             return;
         }
-        sources.push_back({path, AbsolutePath(path), 0});
+        sources.push_back({PathText(path), {PathText(AbsolutePath(path)), QString()}, 0});
     };
     bool inputRead = false;
     for (const QByteArray& operand : operands) {

@@ -5,8 +5,9 @@
 #include "core/stamp_modes.h"
 #include "core/stamp_text.h"
 #include "engine/entry_stamp_text.h"
+#include "engine/folder_tree_files.h"
+#include "engine/run_plan.h"
 #include "engine/stamp_source.h"
-#include "folder_source_scan.h"
 #include "interruption.h"
 #include "json_line.h"
 #include "photo_facts.h"
@@ -18,11 +19,11 @@
 #include "stamp_run.h"
 #include "text_template.h"
 #include "util/environment.h"
+#include "util/path_bytes.h"
 #include "util/temp_folder.h"
 #include "util/vb_error.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFont>
 #include <QGuiApplication>
 
@@ -33,7 +34,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -46,15 +46,16 @@ constexpr int kExitUsage = 2;
 constexpr int kExitInterrupted = 130;
 constexpr int kMostJobs = 256;
 
-void PrintError(const QByteArray& subject, const QString& message) {
+// Paths (in the subject and inside the engine's messages) go out in their own bytes.
+void PrintError(const QString& subject, const QString& message) {
     const QByteArray line =
-        "velloran-stamp: " + (subject.isEmpty() ? QByteArray() : subject + ": ") +
-        message.toUtf8() + "\n";
+        "velloran-stamp: " + (subject.isEmpty() ? QByteArray() : PathBytes(subject) + ": ") +
+        PathBytes(message) + "\n";
     std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
 }
 
 void PrintMessage(const QString& message) {
-    PrintError(QByteArray(), message);
+    PrintError(QString(), message);
 }
 
 // A full disk or a closed pipe must not pass as success.
@@ -98,27 +99,6 @@ bool IsFolder(const QByteArray& path) {
     return !path.isEmpty() && ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool Exists(const QByteArray& path) {
-    struct stat st {};
-    return ::lstat(path.constData(), &st) == 0;
-}
-
-QByteArray RealPath(const QByteArray& path) {
-    char* real = ::realpath(path.constData(), nullptr);
-    if (real == nullptr) {
-        return QByteArray();
-    }
-    QByteArray result(real);
-    std::free(real);
-    return result;
-}
-
-// True when the copy would stand where its own source stands.
-bool ReplacesOriginal(const QByteArray& source, const QByteArray& output) {
-    const QByteArray in = RealPath(source);
-    return !in.isEmpty() && in == RealPath(output);
-}
-
 StampSettings EngineSettings(const StampChoices& choices) {
     StampSettings settings;
     settings.mode = choices.mode;
@@ -153,7 +133,8 @@ public:
     }
 
     QString For(const Source& source) const {
-        const QString path = QFile::decodeName(source.absolute);
+        // A name that is not UTF-8 is stamped as people see it, not as its kept bytes.
+        const QString path = PathForPeople(source.run.path);
         if (!template_ || choices_.mode != 0) {
             return EntryStampText(choices_.mode, path, choices_.text);
         }
@@ -162,7 +143,7 @@ public:
         facts.position = source.position;
         facts.date = date_;
         facts.time = time_;
-        auto photo = std::make_shared<PhotoFacts>(source.absolute);
+        auto photo = std::make_shared<PhotoFacts>(PathBytes(source.run.path));
         facts.taken = [photo] { return photo->Taken(); };
         facts.exif = [photo](const QString& tag) { return photo->Tag(tag); };
         facts.dateTimeText = [this](const QDateTime& when) {
@@ -190,12 +171,12 @@ void QtMessage(QtMsgType type, const QMessageLogContext&, const QString& message
 
 // The run's private work folder inside the user's private temporary folder.
 QString MakeWorkFolder() {
-    QByteArray pattern = QFile::encodeName(PrivateTempFolder() + QStringLiteral("/stamp-XXXXXX"));
+    QByteArray pattern = PathBytes(PrivateTempFolder() + QStringLiteral("/stamp-XXXXXX"));
     if (::mkdtemp(pattern.data()) == nullptr) {
         Raise(vberr::kPathFileAccess,
               QStringLiteral("cannot make a work folder in %1").arg(PrivateTempFolder()));
     }
-    return QFile::decodeName(pattern);
+    return PathText(pattern);
 }
 
 // Settles everything a run needs; returns the exit status when the program ends here.
@@ -233,53 +214,45 @@ int Run(const CommandLine& line) {
         throw UsageError(QStringLiteral("no output folder: name one with --output"));
     }
     if (!IsFolder(choices.outputFolder)) {
-        PrintError(choices.outputFolder, QStringLiteral("the output folder does not exist"));
+        PrintError(PathText(choices.outputFolder),
+                   QStringLiteral("the output folder does not exist"));
         return kExitUsage;
     }
-    QByteArray outputFolder = AbsolutePath(choices.outputFolder);
+    const QString outputFolder = PathText(AbsolutePath(choices.outputFolder));
 
-    QStringList scanProblems;
+    QList<StepFailure> scanProblems;
+    const QString pattern = QStringLiteral("*.") + extension;
     const std::vector<Source> sources =
-        CollectSources(line.operands, line.nulSeparated, extension, stdin,
-                       [&](const QByteArray& folder, const QString& ext) {
-                           return ScanFolderLikeWindow(folder, ext, &scanProblems);
-                       });
-    for (const QString& problem : scanProblems) {
-        PrintMessage(problem.simplified());
+        CollectSources(line.operands, line.nulSeparated, stdin, [&](const QString& folder) {
+            return FolderTreeFiles(folder, pattern, NameBytes::Any, &scanProblems);
+        });
+    for (const StepFailure& problem : scanProblems) {
+        PrintMessage(problem.description.simplified());
     }
 
-    auto outputOf = [&](const Source& source) {
-        return outputFolder + (outputFolder.endsWith('/') ? "" : "/") +
-               source.absolute.mid(source.absolute.lastIndexOf('/') + 1);
-    };
-    // Sources of one name (a.jpg in two subfolders) have one copy: in the window the last
-    // one's copy replaces the others'. Only that one is stamped here, in whichever shard
-    // it falls, so the result never depends on which finishes first.
-    std::map<QByteArray, const Source*> lastOfName;
+    std::vector<RunSource> listed;
+    listed.reserve(sources.size());
     for (const Source& source : sources) {
-        lastOfName[outputOf(source)] = &source;
+        listed.push_back(source.run);
     }
+    RunPlanChoices planChoices;
+    planChoices.outputFolder = outputFolder;
+    planChoices.skipExisting = line.skipExisting;
+    const std::vector<PlannedCopy> plan = PlanRun(listed, planChoices);
 
     std::vector<PlannedSource> planned;
     bool refused = false;
-    for (const Source& source : sources) {
+    for (const PlannedCopy& copy : plan) {
+        const Source& source = sources[size_t(copy.index)];
         if (!shard.Holds(source.position)) {
             continue;
         }
-        PlannedSource item;
-        item.source = source;
-        item.output = outputOf(source);
-        const Source* last = lastOfName.at(item.output);
-        if (last != &source) {
-            item.skip = true;
+        PlannedSource item{source, copy, QString()};
+        if (copy.action == CopyAction::Clash) {
             item.note = QStringLiteral("skipped: %1, later in the list, has the same name")
-                            .arg(QFile::decodeName(last->given));
-            planned.push_back(std::move(item));
-            continue;
-        }
-        item.skip = line.skipExisting && Exists(item.output);
-        if (!item.skip && !line.replaceOriginals &&
-            ReplacesOriginal(source.absolute, item.output)) {
+                            .arg(sources[size_t(copy.clashWith)].given);
+        } else if (copy.action == CopyAction::Stamp && copy.replacesSource &&
+                   !line.replaceOriginals) {
             PrintError(source.given,
                        QStringLiteral("the copy would replace the original "
                                       "(choose another --output, or --replace-originals)"));
@@ -293,7 +266,6 @@ int Run(const CommandLine& line) {
     RunOptions options;
     options.jobs = jobs;
     options.dryRun = line.dryRun;
-    options.outputFolder = outputFolder;
     options.listSize = static_cast<int>(sources.size());
     // Composed by the workers: a template may read each photo's metadata.
     options.textFor = [&texts](const Source& source) { return texts.For(source); };
@@ -312,26 +284,31 @@ int Run(const CommandLine& line) {
     // Shown at once: the first picture of a camera may take a second.
     meter.Update(0, QString());
     bool outputFailed = false;
-    const int failed = RunPlannedSources(
-        planned, EngineSettings(choices), options, [&](const SourceReport& report, int done) {
-            if (report.error) {
-                meter.Clear();
-                PrintError(report.source, *report.error);
-            }
-            bool written = true;
-            if (line.json) {
-                written = WriteOut(JsonLine(report));
-            } else if (line.dryRun) {
-                written = WriteOut(report.source + " -> " + report.output + "\n");
-            }
-            if (!written && !outputFailed) {
-                // Nobody reads the reports any more: stamping on would go unseen.
-                outputFailed = true;
-                StopStarting();
-                PrintMessage(QStringLiteral("standard output: %1").arg(qt_error_string(errno)));
-            }
-            meter.Update(done, QFile::decodeName(report.source));
-        });
+    int done = 0;
+    int failed = 0;
+    RunPlannedSources(planned, EngineSettings(choices), options, [&](const SourceReport& report) {
+        ++done;
+        if (report.status == SourceStatus::Error) {
+            ++failed;
+        }
+        if (report.error) {
+            meter.Clear();
+            PrintError(PathText(report.source), *report.error);
+        }
+        bool written = true;
+        if (line.json) {
+            written = WriteOut(JsonLine(report));
+        } else if (line.dryRun) {
+            written = WriteOut(report.source + " -> " + report.output + "\n");
+        }
+        if (!written && !outputFailed) {
+            // Nobody reads the reports any more: stamping on would go unseen.
+            outputFailed = true;
+            StopStarting();
+            PrintMessage(QStringLiteral("standard output: %1").arg(qt_error_string(errno)));
+        }
+        meter.Update(done, PathForPeople(PathText(report.source)));
+    });
     meter.Clear();
     if (!options.workFolder.isEmpty()) {
         QDir(options.workFolder).removeRecursively();

@@ -3,35 +3,25 @@
 
 #include "engine/stamp_source.h"
 #include "interruption.h"
-#include "odd_names.h"
+#include "util/path_bytes.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QStringList>
 
 #include <sys/stat.h>
 
 #include <atomic>
-#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
 
 namespace {
 
-QByteArray NameOf(const QByteArray& path) {
-    return path.mid(path.lastIndexOf('/') + 1);
-}
-
-// The engine's failures in one line: each step's own description, without the window's
-// "Application Error" frame.
-QString FailureText(const QList<SourceStamper::Failure>& failures) {
+// The engine's failures in one line: each step's own description.
+QString FailureText(const QList<StepFailure>& failures) {
     QStringList texts;
-    for (const SourceStamper::Failure& failure : failures) {
-        QString text = failure.description.simplified();
-        if (text.isEmpty()) {
-            text = failure.message.simplified();
-        }
+    for (const StepFailure& failure : failures) {
+        const QString text = failure.description.simplified();
         if (!texts.contains(text)) {
             texts << text;
         }
@@ -39,81 +29,65 @@ QString FailureText(const QList<SourceStamper::Failure>& failures) {
     return texts.join(QStringLiteral("; "));
 }
 
-// Stamps one source; returns the error text, empty when the copy was written.
-QString StampOne(SourceStamper& stamper, OddNames& oddNames, const PlannedSource& item,
-                 const QString& text, StampSettings settings, int listSize) {
-    settings.text = text;
-    const QByteArray outputName = NameOf(item.output);
-    const int position = item.source.position;
-    try {
-        const QString source = oddNames.SourcePath(item.source.absolute, position);
-        const bool standIn = OddNames::NeedsStandIn(outputName);
-        settings.outputFolder =
-            standIn ? oddNames.StandInFolder(position) : oddNames.OutputFolder();
-        const QList<SourceStamper::Failure> failures = stamper.Stamp(source, settings, listSize);
-        if (!failures.isEmpty()) {
-            if (standIn) {
-                oddNames.DropStandIn(position);
-            }
-            return FailureText(failures);
-        }
-        if (standIn) {
-            const QString standInName = source.mid(source.lastIndexOf(QLatin1Char('/')) + 1);
-            oddNames.PlaceStandIn(position, standInName, outputName);
-        }
-        return QString();
-    } catch (const std::exception& e) {
-        return QString::fromLocal8Bit(e.what());
-    }
+// The first failure's error number, 0 when there is none.
+int FailureCode(const QList<StepFailure>& failures) {
+    return failures.isEmpty() ? 0 : failures.first().number;
+}
+
+QString FolderOf(const QString& path) {
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
 }
 
 }  // namespace
 
-int RunPlannedSources(const std::vector<PlannedSource>& planned, const StampSettings& settings,
-                      const RunOptions& options,
-                      const std::function<void(const SourceReport&, int done)>& report) {
+void RunPlannedSources(const std::vector<PlannedSource>& planned, const StampSettings& settings,
+                       const RunOptions& options,
+                       const std::function<void(const SourceReport&)>& report) {
     std::mutex reportMutex;
-    int done = 0;
-    int failed = 0;
-    auto finish = [&](const PlannedSource& item, const QString& text, const QString& status,
-                      const QString& error, qint64 ms) {
+    auto finish = [&](const PlannedSource& item, const QString& text, SourceStatus status,
+                      const QString& error, int code, qint64 ms) {
         SourceReport line;
-        line.source = item.source.given;
-        line.output = item.output;
+        line.source = PathBytes(item.source.given);
+        line.output = PathBytes(item.copy.output);
         line.status = status;
         if (!error.isEmpty()) {
             line.error = error;
         }
+        line.code = code;
         line.text = text;
         line.ms = ms;
         line.dryRun = options.dryRun;
         const std::lock_guard lock(reportMutex);
-        ++done;
-        if (status == QLatin1String("error")) {
-            ++failed;
-        }
-        report(line, done);
+        report(line);
     };
 
-    // Skipped sources and a dry run need no stamper.
+    // Sources the plan leaves alone and a dry run need no stamper.
     std::vector<const PlannedSource*> toStamp;
     for (const PlannedSource& item : planned) {
         if (StopRequested()) {
-            return failed;
+            return;
         }
-        if (item.skip) {
-            finish(item, options.textFor(item.source), QStringLiteral("skipped"), item.note, 0);
-        } else if (options.dryRun) {
-            finish(item, options.textFor(item.source), QStringLiteral("ok"), QString(), 0);
-        } else {
-            toStamp.push_back(&item);
+        switch (item.copy.action) {
+            case CopyAction::SkipExisting:
+                finish(item, options.textFor(item.source), SourceStatus::Skipped, item.note, 0, 0);
+                break;
+            case CopyAction::Clash:
+                finish(item, options.textFor(item.source), SourceStatus::Skipped, item.note, 0, 0);
+                break;
+            case CopyAction::Stamp:
+                if (options.dryRun) {
+                    finish(item, options.textFor(item.source), SourceStatus::Ok, QString(), 0, 0);
+                } else {
+                    toStamp.push_back(&item);
+                }
+                break;
         }
     }
     if (toStamp.empty()) {
-        return failed;
+        return;
     }
 
-    OddNames oddNames(options.workFolder, options.outputFolder);
     std::atomic<size_t> next{0};
     const int jobs = std::max(1, std::min<int>(options.jobs, static_cast<int>(toStamp.size())));
     auto work = [&](int job) {
@@ -122,7 +96,7 @@ int RunPlannedSources(const std::vector<PlannedSource>& planned, const StampSett
         const QString temp = options.workFolder + QStringLiteral("/job-%1").arg(job);
         // A folder that cannot be made makes every conversion of this worker fail, and
         // each failure is reported.
-        ::mkdir(QFile::encodeName(temp).constData(), 0700);
+        ::mkdir(PathBytes(temp).constData(), 0700);
         SourceStamper stamper(temp);
         for (;;) {
             if (StopRequested()) {
@@ -136,10 +110,18 @@ int RunPlannedSources(const std::vector<PlannedSource>& planned, const StampSett
             QElapsedTimer timer;
             timer.start();
             const QString text = options.textFor(item.source);
-            const QString error =
-                StampOne(stamper, oddNames, item, text, settings, options.listSize);
-            finish(item, text, error.isEmpty() ? QStringLiteral("ok") : QStringLiteral("error"),
-                   error, timer.elapsed());
+            StampSettings one = settings;
+            one.text = text;
+            one.outputFolder = FolderOf(item.copy.output);
+            QList<StepFailure> failures;
+            try {
+                failures = stamper.Stamp(item.source.run.path, one, options.listSize);
+            } catch (const std::exception& e) {
+                failures << StepFailure{QString(), QString(), 0, 0,
+                                        QString::fromLocal8Bit(e.what())};
+            }
+            finish(item, text, failures.isEmpty() ? SourceStatus::Ok : SourceStatus::Error,
+                   FailureText(failures), FailureCode(failures), timer.elapsed());
         }
     };
     std::vector<std::thread> threads;
@@ -150,5 +132,4 @@ int RunPlannedSources(const std::vector<PlannedSource>& planned, const StampSett
     for (std::thread& thread : threads) {
         thread.join();
     }
-    return failed;
 }
