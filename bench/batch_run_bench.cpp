@@ -13,7 +13,7 @@
 #include "ui/form1.h"
 #include "ui/stamp_text_box.h"
 #include "util/dialogs.h"
-#include "imageio/image_limits.h"
+#include "engine/engine_start.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -186,7 +186,7 @@ void SetUpStamp(Form1& form, const QString& outputFolder) {
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velloran"));
-    RaiseImageAllocationLimit();
+    StartEngine();
     if (argc != 3) {
         std::fprintf(stderr, "usage: %s <output folder> <list file>\n", argv[0]);
         return 2;

@@ -3,6 +3,7 @@
 // (load, stamp, write at quality 85) over a list of files, printing the median time per
 // picture. The script times whole runs and peak memory from outside.
 
+#include "engine/engine_start.h"
 #include "engine/picture_loader.h"
 #include "engine/save_jpeg.h"
 #include "core/canvas.h"
@@ -148,6 +149,7 @@ int RunRoad(Road road, const QStringList& args) {
 
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
+    StartEngine();
     QStringList args = app.arguments().mid(1);
     const QString mode = args.isEmpty() ? QString() : args.takeFirst();
     if (mode == QLatin1String("generate")) {

@@ -6,6 +6,7 @@
 //
 // Usage: velloran_bench_metadata [--size WIDTHxHEIGHT] [--rounds N]   (default 4000x3000, 7)
 
+#include "engine/engine_start.h"
 #include "engine/photo_metadata.h"
 #include "engine/picture_loader.h"
 #include "engine/save_jpeg.h"
@@ -112,6 +113,7 @@ double Milliseconds(const std::function<void()>& work) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    StartEngine();
     QSize size(4000, 3000);
     int rounds = 7;
     const QStringList args = app.arguments();

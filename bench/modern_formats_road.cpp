@@ -5,9 +5,10 @@
 // process by bench/modern_formats_bench.sh beside the formats' own reference tools.
 //
 // Usage: velloran_bench_modern_road <source> <copy> <quality>
+#include "engine/photo_metadata.h"
 #include "engine/picture_loader.h"
 #include "engine/save_modern_picture.h"
-#include "imageio/image_limits.h"
+#include "engine/engine_start.h"
 #include "util/vb_error.h"
 
 #include <QGuiApplication>
@@ -20,11 +21,11 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "usage: %s <source> <copy> <quality>\n", argv[0]);
         return 2;
     }
-    RaiseImageAllocationLimit();
+    StartEngine();
     try {
         const QString source = QString::fromLocal8Bit(argv[1]);
         const QImage picture = LoadPicture(source);
-        SaveModernPicture(picture, source, QString::fromLocal8Bit(argv[2]), atoi(argv[3]));
+        SaveModernPicture(picture, ReadSourceMetadata(source), QString::fromLocal8Bit(argv[2]), atoi(argv[3]));
     } catch (const VbError& error) {
         std::fprintf(stderr, "%s\n", error.what());
         return 1;

@@ -7,6 +7,7 @@
 //
 // Usage: velloran_bench_png_road <work folder> <JPEG picture>...
 #include "engine/bitmap_writer.h"
+#include "engine/engine_start.h"
 #include "engine/picture_loader.h"
 #include "engine/save_jpeg.h"
 
@@ -41,6 +42,7 @@ double TimeMs(F&& f) {
 
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
+    StartEngine();
     const QStringList args = app.arguments().mid(1);
     if (args.size() < 2) {
         std::fprintf(stderr, "usage: velloran_bench_png_road <work folder> <JPEG picture>...\n");

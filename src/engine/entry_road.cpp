@@ -10,6 +10,7 @@
 #include "engine/decode_after.h"
 #include "engine/input_conversion.h"
 #include "imageio/modern_format.h"
+#include "engine/photo_facts.h"
 #include "engine/photo_metadata.h"
 #include "engine/run_while_yielding.h"
 #include "engine/save_jpeg.h"
@@ -21,6 +22,7 @@
 #include "util/paths.h"
 
 #include <memory>
+#include <optional>
 
 void StampSourceSteps(ErrorTrap& trap, const EntryRoad& road, const QString& source) {
     Canvas& canvas = road.canvas;
@@ -30,6 +32,12 @@ void StampSourceSteps(ErrorTrap& trap, const EntryRoad& road, const QString& sou
     // never held at once. Nothing reads the canvas between here and a successful load: an
     // entry whose picture cannot be read writes nothing.
     canvas.ReleasePicture();
+    // Read once, whatever the format: the text's facts and every writer take it from here.
+    const SourceMetadata metadata = ReadSourceMetadata(source);
+    std::optional<QString> ownText;
+    if (road.sourceText) {
+        ownText = road.sourceText(PhotoFacts(metadata));
+    }
     const QString extension = LowerExtension(source);
     QString tempFolder;
     if (trap.Test(140, [&] { return NeedsInputConversion(extension); })) {
@@ -48,7 +56,7 @@ void StampSourceSteps(ErrorTrap& trap, const EntryRoad& road, const QString& sou
     }
     trap.Do(162, [&] {
         const StampSettings settings = road.settings();
-        OverlayText2(canvas, settings.text, settings.position, road.dialogs);
+        OverlayText2(canvas, ownText ? *ownText : settings.text, settings.position, road.dialogs);
     });
     QString outputFolder;
     QString outputName;
@@ -61,9 +69,9 @@ void StampSourceSteps(ErrorTrap& trap, const EntryRoad& road, const QString& sou
     if (trap.Test(170, [&] { return ModernFormatOfName(source).has_value(); })) {
         trap.Do(172, [&] {
             RunWhileYielding(
-                [picture = canvas.Image(), source, outputPath,
+                [picture = canvas.Image(), metadata, outputPath,
                  quality = road.settings().quality] {
-                    SaveModernPicture(picture, source, outputPath, quality);
+                    SaveModernPicture(picture, metadata, outputPath, quality);
                 },
                 [&] { road.progress.Yield(); });
         });
@@ -75,7 +83,7 @@ void StampSourceSteps(ErrorTrap& trap, const EntryRoad& road, const QString& sou
         trap.Do(172, [&] {
             // The source's metadata goes in with the encoded picture.
             SaveJpeg(canvas.Image(), outputPath, static_cast<quint8>(road.settings().quality),
-                     ReadPhotoMetadata(source, canvas.Image()));
+                     metadata.ForCopy(canvas.Image()));
         });
         return;
     }
@@ -143,7 +151,7 @@ void StampSourceSteps(ErrorTrap& trap, const EntryRoad& road, const QString& sou
         pending.reset();
         // The source's metadata goes into the converted file before it takes the output
         // name; the step never fails the entry.
-        KeepPhotoMetadata(source, converted, canvas.Image());
+        KeepPhotoMetadata(metadata.ForCopy(canvas.Image()), converted);
         converted->Commit();
     });
     trap.Do(208, [&] {

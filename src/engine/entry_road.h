@@ -12,10 +12,16 @@ class ConverterProgress;
 class DecodeAhead;
 class Dialogs;
 class ErrorTrap;
+class PhotoFacts;
+
+// The stamp text of one source from the facts its metadata holds ({taken}, {exif:...}).
+using SourceTextFunction = std::function<QString(const PhotoFacts&)>;
 
 // The road of one list entry from its source file to its stamped copy, step by step, each
 // step a labelled statement of the caller's error trap: a failing step is reported there and
-// the road goes on or stops exactly where the "Start Stamping" handler always has.
+// the road goes on or stops exactly where the "Start Stamping" handler always has. The
+// source's metadata is read once, first (ReadSourceMetadata): the stamp text's facts come
+// from it and every writer puts it, corrected for the copy, into the copy.
 //
 //   138 the path to load is the source      160 load (decoded ahead when still valid)
 //   140 PNG/TIFF? 142 temporary folder      162 draw the stamp text
@@ -41,6 +47,10 @@ struct EntryRoad {
     std::function<int()> fileCount;
     // Pictures decoded ahead; null to read every file at its load step.
     DecodeAhead* ahead = nullptr;
+    // The source's stamp text made from its facts, in place of settings().text; called
+    // once, before the picture is converted or loaded. Empty: the settings' text (the
+    // window puts each entry's text there itself).
+    SourceTextFunction sourceText = {};
 };
 
 // Runs the road of `source` under `trap` (labels 138 to 208).

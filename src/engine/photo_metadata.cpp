@@ -3,7 +3,15 @@
 
 #include "engine/jpeg_metadata_salvage.h"
 #include "engine/save_jpeg.h"
+#include "engine/source_metadata_read.h"
+#include "imageio/heif_decoder.h"
+#include "imageio/image_limits.h"
+#include "imageio/jxl_decoder.h"
+#include "imageio/modern_format.h"
 #include "imageio/result_file.h"
+#include "imageio/webp_decoder.h"
+#include "imageio/whole_file.h"
+#include "util/descriptor_path.h"
 #include "util/path_bytes.h"
 
 #include <QFile>
@@ -14,6 +22,7 @@
 #include <algorithm>
 #include <array>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -35,20 +44,19 @@ void LockXmpToolkit(void* mutex, bool lock) {
     }
 }
 
-// exiv2 keeps process-wide state: the XMP toolkit must be set up once before use, and
-// its log would print every oddity of a camera's file on the terminal.
+// exiv2 keeps process-wide state: the XMP toolkit must be set up once before use, its
+// log would print every oddity of a camera's file on the terminal, and its reader of the
+// HEIF family (ISO base media files: HEIC, HEIF, AVIF, JPEG XL in a container) is built
+// in but off until it is switched on.
 void SetUpExiv2() {
     static const bool ready = [] {
         Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
         static std::mutex xmpToolkit;
         Exiv2::XmpParser::initialize(LockXmpToolkit, &xmpToolkit);
+        Exiv2::enableBMFF(true);
         return true;
     }();
     (void)ready;
-}
-
-std::string LocalPath(const QString& path) {
-    return PathBytes(path).toStdString();
 }
 
 const Exiv2::byte* Bytes(const QByteArray& data) {
@@ -292,77 +300,185 @@ QByteArray ReadRegularFile(const QString& path) {
     return file.readAll();
 }
 
-}  // namespace
-
-PhotoMetadata ReadPhotoMetadata(const QString& sourcePath, const QImage& written) {
-    PhotoMetadata metadata;
-    // exiv2 opens whatever it is given: a FIFO would block it.
-    struct stat st {};
-    if (::stat(LocalPath(sourcePath).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        return metadata;
+// A descriptor of the regular file at `path`, opened without blocking and judged by the
+// file opened, so a FIFO or a device put under the name is never read; -1 otherwise.
+int OpenRegularFile(const QString& path, struct stat& st) {
+    const int fd = ::open(PathBytes(path).constData(),
+                          O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return -1;
     }
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+QDateTime ChangeTime(const struct stat& st) {
+    return QDateTime::fromSecsSinceEpoch(st.st_mtim.tv_sec);
+}
+
+// The metadata exiv2 reads from a file, decoded; nothing when it reads none.
+void ReadWithExiv2(const QString& sourcePath, SourceMetadata::Read& read) {
+    struct stat st {};
+    const int fd = OpenRegularFile(sourcePath, st);
+    if (fd < 0) {
+        return;
+    }
+    read.changed = ChangeTime(st);
+    // exiv2 opens a name itself: it is given the name of the descriptor already judged.
+    const QString path = DescriptorPath(fd);
     // exiv2 reads a memory block in place: it must outlive the image.
     QByteArray rest;
     try {
         SetUpExiv2();
-        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(LocalPath(sourcePath));
-        if (!image.get()) {
-            return metadata;
-        }
-        // A block that fails to decode stops the reading where it is; what was read
-        // before it is still good. A damaged EXIF block of a JPEG would take the
-        // profile and the XMP after it along: those are read again without it.
-        try {
-            image->readMetadata();
-        } catch (...) {
-            if (image->imageType() == Exiv2::ImageType::jpeg) {
-                rest = JpegMarkersWithoutExif(sourcePath);
-                if (!rest.isEmpty()) {
-                    image = Exiv2::ImageFactory::open(Bytes(rest), long(rest.size()));
-                    image->readMetadata();
+        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(path.toStdString());
+        if (image.get()) {
+            // A block that fails to decode stops the reading where it is; what was read
+            // before it is still good. A damaged EXIF block of a JPEG would take the
+            // profile and the XMP after it along: those are read again without it.
+            try {
+                image->readMetadata();
+            } catch (...) {
+                if (image->imageType() == Exiv2::ImageType::jpeg) {
+                    rest = JpegMarkersWithoutExif(path);
+                    if (!rest.isEmpty()) {
+                        image = Exiv2::ImageFactory::open(Bytes(rest), long(rest.size()));
+                        image->readMetadata();
+                    }
                 }
             }
-        }
-        // JPEG and TIFF sources reach the canvas upright; a PNG's EXIF orientation is
-        // not applied on its way there, so it still describes the copy's pixels.
-        const bool turned = image->imageType() != Exiv2::ImageType::png;
-        metadata.exif = Guarded(
-            [&] { return EncodedExif(image->exifData(), image->byteOrder(), written, turned); });
-        metadata.xmp = Guarded([&] { return EncodedXmp(image->xmpData(), written, turned); });
-        metadata.iptc = Guarded([&] { return EncodedIptc(image->iptcData()); });
-        if (image->iccProfileDefined()) {
-            const Exiv2::DataBuf* profile = image->iccProfile();
-            metadata.icc = QByteArray(reinterpret_cast<const char*>(profile->pData_),
+            // JPEG and TIFF sources reach the canvas upright; a PNG's EXIF orientation is
+            // not applied on its way there, so it still describes the copy's pixels.
+            read.turned = image->imageType() != Exiv2::ImageType::png;
+            read.exif = image->exifData();
+            read.order = image->byteOrder();
+            read.xmp = image->xmpData();
+            read.iptc = Guarded([&] { return EncodedIptc(image->iptcData()); });
+            if (image->iccProfileDefined()) {
+                const Exiv2::DataBuf* profile = image->iccProfile();
+                read.icc = QByteArray(reinterpret_cast<const char*>(profile->pData_),
                                       qsizetype(profile->size_));
+            }
         }
     } catch (...) {
     }
-    return metadata;
+    ::close(fd);
 }
 
-PhotoMetadata CorrectPhotoMetadata(const PhotoMetadata& read, const QImage& written, bool turned) {
-    PhotoMetadata metadata;
-    metadata.icc = read.icc;
-    metadata.iptc = read.iptc;
+// The blocks a format's own library read, decoded as exiv2 holds them.
+void DecodeBlocks(const PhotoMetadata& blocks, bool turned, SourceMetadata::Read& read) {
+    read.turned = turned;
+    read.icc = blocks.icc;
+    read.iptc = blocks.iptc;
     try {
         SetUpExiv2();
     } catch (...) {
-        return metadata;
+        return;
     }
+    try {
+        read.order = Exiv2::ExifParser::decode(read.exif, Bytes(blocks.exif),
+                                               uint32_t(blocks.exif.size()));
+    } catch (...) {
+        read.exif.clear();
+    }
+    try {
+        if (blocks.xmp.isEmpty() || Exiv2::XmpParser::decode(read.xmp, blocks.xmp.toStdString()) != 0) {
+            read.xmp.clear();
+        }
+    } catch (...) {
+        read.xmp.clear();
+    }
+}
+
+// What a source of today's formats says about itself, read by its own library; nothing
+// when its content is not what its name says or it cannot be read.
+PictureFacts ModernFacts(const QString& sourcePath, ModernFormat format) {
+    try {
+        const QByteArray data = ReadWholeFile(sourcePath, kImageAllocationLimitBytes);
+        if (!ContentMatchesFormat(data, format)) {
+            return {};
+        }
+        switch (format) {
+            case ModernFormat::Heic:
+            case ModernFormat::Heif:
+            case ModernFormat::Avif:
+                return ReadHeifFacts(data);
+            case ModernFormat::WebP:
+                return ReadWebPFacts(data);
+            case ModernFormat::Jxl:
+                return ReadJxlFacts(data);
+        }
+    } catch (...) {
+    }
+    return {};
+}
+
+}  // namespace
+
+SourceMetadata::SourceMetadata() : read_(std::make_shared<const Read>()) {}
+
+SourceMetadata::SourceMetadata(std::shared_ptr<const Read> read) : read_(std::move(read)) {}
+
+PhotoMetadata SourceMetadata::ForCopy(const QImage& written) const {
+    const Read& read = *read_;
+    PhotoMetadata metadata;
+    metadata.iptc = read.iptc;
+    metadata.icc = read.icc;
+    // Corrected on copies: the same source may give several copies, each its own sizes.
     metadata.exif = Guarded([&] {
-        Exiv2::ExifData exif;
-        const Exiv2::ByteOrder order =
-            Exiv2::ExifParser::decode(exif, Bytes(read.exif), uint32_t(read.exif.size()));
-        return EncodedExif(exif, order, written, turned);
+        Exiv2::ExifData exif = read.exif;
+        return EncodedExif(exif, read.order, written, read.turned);
     });
     metadata.xmp = Guarded([&] {
-        Exiv2::XmpData xmp;
-        if (read.xmp.isEmpty() || Exiv2::XmpParser::decode(xmp, read.xmp.toStdString()) != 0) {
-            return QByteArray();
-        }
-        return EncodedXmp(xmp, written, turned);
+        Exiv2::XmpData xmp = read.xmp;
+        return EncodedXmp(xmp, written, read.turned);
     });
     return metadata;
+}
+
+const PictureFacts& SourceMetadata::coding() const {
+    return read_->coding;
+}
+
+QDateTime SourceMetadata::changed() const {
+    return read_->changed;
+}
+
+SourceMetadata ReadSourceMetadata(const QString& sourcePath) {
+    auto read = std::make_shared<SourceMetadata::Read>();
+    if (const std::optional<ModernFormat> format = ModernFormatOfName(sourcePath)) {
+        PictureFacts facts = ModernFacts(sourcePath, *format);
+        // HEIF and JPEG XL pictures reach the canvas turned as their files say; WebP has no
+        // orientation of its own, so its EXIF Orientation still describes the copy's pixels.
+        DecodeBlocks(facts.metadata, *format != ModernFormat::WebP, *read);
+        facts.metadata = {};
+        read->coding = facts;
+        struct stat st {};
+        if (::stat(PathBytes(sourcePath).constData(), &st) == 0 && S_ISREG(st.st_mode)) {
+            read->changed = ChangeTime(st);
+        }
+    } else {
+        ReadWithExiv2(sourcePath, *read);
+    }
+    return SourceMetadata(std::move(read));
+}
+
+SourceMetadata MetadataOfBlocks(const PhotoMetadata& blocks, bool turned) {
+    auto read = std::make_shared<SourceMetadata::Read>();
+    DecodeBlocks(blocks, turned, *read);
+    return SourceMetadata(std::move(read));
+}
+
+PhotoMetadata ReadPhotoMetadata(const QString& sourcePath, const QImage& written) {
+    auto read = std::make_shared<SourceMetadata::Read>();
+    ReadWithExiv2(sourcePath, *read);
+    return SourceMetadata(std::move(read)).ForCopy(written);
+}
+
+PhotoMetadata CorrectPhotoMetadata(const PhotoMetadata& read, const QImage& written, bool turned) {
+    return MetadataOfBlocks(read, turned).ForCopy(written);
 }
 
 bool WritePhotoMetadata(const QString& path, const PhotoMetadata& metadata) {
@@ -396,14 +512,12 @@ void KeepPhotoMetadata(const QString& sourcePath, const QString& writtenPath, co
     WritePhotoMetadata(writtenPath, ReadPhotoMetadata(sourcePath, written));
 }
 
-void PreparePhotoMetadata() {
+void SetUpMetadataLibrary() {
     SetUpExiv2();
 }
 
-void KeepPhotoMetadata(const QString& sourcePath, std::unique_ptr<ResultFile>& written,
-                       const QImage& picture) {
+void KeepPhotoMetadata(const PhotoMetadata& metadata, std::unique_ptr<ResultFile>& written) {
     try {
-        const PhotoMetadata metadata = ReadPhotoMetadata(sourcePath, picture);
         if (metadata.isEmpty()) {
             return;
         }
@@ -419,4 +533,9 @@ void KeepPhotoMetadata(const QString& sourcePath, std::unique_ptr<ResultFile>& w
         }
     } catch (...) {
     }
+}
+
+void KeepPhotoMetadata(const QString& sourcePath, std::unique_ptr<ResultFile>& written,
+                       const QImage& picture) {
+    KeepPhotoMetadata(ReadPhotoMetadata(sourcePath, picture), written);
 }

@@ -2,53 +2,21 @@
 #include "engine/save_modern_picture.h"
 
 #include "engine/photo_metadata.h"
-#include "engine/picture_loader.h"
-#include "imageio/heif_decoder.h"
-#include "imageio/jxl_decoder.h"
 #include "imageio/modern_format.h"
 #include "engine/modern_writers.h"
-#include "imageio/webp_decoder.h"
 #include "util/paths.h"
-#include "imageio/image_limits.h"
 #include "imageio/result_file.h"
-#include "imageio/whole_file.h"
 #include "util/vb_error.h"
 
 #include <algorithm>
 #include <optional>
 
-namespace {
-
-// What the source says about itself, or nothing when it cannot be read again.
-PictureFacts SourceFacts(const QString& sourcePath, ModernFormat format) {
-    try {
-        const QByteArray data = ReadWholeFile(sourcePath, kImageAllocationLimitBytes);
-        if (!ContentMatchesFormat(data, format)) {
-            return {};
-        }
-        switch (format) {
-            case ModernFormat::Heic:
-            case ModernFormat::Heif:
-            case ModernFormat::Avif:
-                return ReadHeifFacts(data);
-            case ModernFormat::WebP:
-                return ReadWebPFacts(data);
-            case ModernFormat::Jxl:
-                return ReadJxlFacts(data);
-        }
-    } catch (...) {
-    }
-    return {};
-}
-
-}  // namespace
-
 void RaiseEncoderFailure(const QString& format, const QString& why) {
     Raise(vberr::kInvalidCall, QStringLiteral("Cannot save the image as %1: %2").arg(format, why));
 }
 
-void SaveModernPicture(const QImage& picture, const QString& sourcePath, const QString& outputPath,
-                       int quality) {
+void SaveModernPicture(const QImage& picture, const SourceMetadata& source,
+                       const QString& outputPath, int quality) {
     const std::optional<ModernFormat> format = ModernFormatOfName(outputPath);
     if (!format) {
         RaiseEncoderFailure(LowerExtension(outputPath),
@@ -60,7 +28,7 @@ void SaveModernPicture(const QImage& picture, const QString& sourcePath, const Q
     const QImage pixels = picture.format() == QImage::Format_RGB32
                               ? picture
                               : picture.convertToFormat(QImage::Format_RGB32);
-    PictureFacts facts = SourceFacts(sourcePath, *format);
+    PictureFacts facts = source.coding();
     // An .avif copy is AV1 and a .heic copy HEVC whatever the source's brands say; a
     // .heif copy is coded as its source was.
     if (*format == ModernFormat::Avif) {
@@ -68,9 +36,7 @@ void SaveModernPicture(const QImage& picture, const QString& sourcePath, const Q
     } else if (*format == ModernFormat::Heic) {
         facts.av1 = false;
     }
-    // HEIF and JPEG XL pictures reach the canvas turned as their files say; WebP has no
-    // orientation of its own, so its EXIF Orientation still describes the copy's pixels.
-    facts.metadata = CorrectPhotoMetadata(facts.metadata, pixels, *format != ModernFormat::WebP);
+    facts.metadata = source.ForCopy(pixels);
     quality = std::clamp(quality, 0, 100);
 
     ResultFile file(outputPath);

@@ -4,16 +4,18 @@
 #include <QImage>
 #include <QString>
 
+class SourceMetadata;
+
 // Writes the stamped copy of a source of today's formats (named .heic, .heif, .avif,
 // .webp or .jxl) in the source's own format at `quality` (the slider's 0 to 100): HEIC or
 // AVIF as the source's pictures are coded, WebP lossless when the source is, JPEG XL.
-// The source's EXIF, XMP and ICC profile, read again from the source by its own library
-// and corrected for the copy (Orientation 1 where the decoder turned the pixels, sizes,
-// no thumbnails), go into the copy; a source that cannot be read again gives a copy
-// without them. The file is written through a ResultFile: a failure leaves whatever
+// The source's EXIF, XMP and ICC profile as its road read them (ReadSourceMetadata, by
+// the format's own library), corrected for the copy (Orientation 1 where the decoder
+// turned the pixels, sizes, no thumbnails), go into the copy; a source whose metadata
+// could not be read gives a copy without them. The file is written through a ResultFile: a failure leaves whatever
 // stood at the path as it was.
 //
 // Throws VbError 5 "Cannot save the image as <format>: <why>" when the encoder fails, and
 // the ResultFile's errors (61 disk full, 70, 75, 76) when the file cannot be written.
-void SaveModernPicture(const QImage& picture, const QString& sourcePath, const QString& outputPath,
-                       int quality);
+void SaveModernPicture(const QImage& picture, const SourceMetadata& source,
+                       const QString& outputPath, int quality);

@@ -5,7 +5,6 @@
 #include "engine/collecting_dialogs.h"
 #include "engine/converter_progress.h"
 #include "engine/entry_road.h"
-#include "engine/photo_metadata.h"
 #include "util/error_trap.h"
 #include "util/temp_folder.h"
 
@@ -30,7 +29,8 @@ SourceStamper::~SourceStamper() = default;
 
 QList<SourceStamper::Failure> SourceStamper::Stamp(const QString& source,
                                                    const StampSettings& settings,
-                                                   int fileCount) {
+                                                   int fileCount,
+                                                   const SourceTextFunction& sourceText) {
     CollectingDialogs dialogs;
     // The road's own steps are the caller's: whoever shows them names its own handler.
     ErrorTrap trap(dialogs, QString());
@@ -47,11 +47,8 @@ QList<SourceStamper::Failure> SourceStamper::Stamp(const QString& source,
                          },
                          [&settings] { return settings; },
                          [fileCount] { return fileCount; },
-                         state_->ahead};
+                         state_->ahead,
+                         sourceText};
     StampSourceSteps(trap, road, source);
     return dialogs.failures();
-}
-
-void PrepareStampingThreads() {
-    PreparePhotoMetadata();
 }

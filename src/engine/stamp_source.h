@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/collecting_dialogs.h"
+#include "engine/entry_road.h"
 #include "engine/stamp_settings.h"
 
 #include <QList>
@@ -15,8 +16,8 @@ class DecodeAhead;
 // Stamps sources one call at a time without a window: what "Start Stamping" does for one
 // entry, the same steps in the same order (EntryRoad), the same bytes written, the same
 // failures. Use one SourceStamper per thread: each owns its canvas and its temporary
-// folder, so several stamp at the same time without sharing state. Call
-// PrepareStampingThreads() once, on the main thread, before the first stamper starts.
+// folder, so several stamp at the same time without sharing state. Call StartEngine()
+// once, on the main thread, before the first stamper starts.
 class SourceStamper {
 public:
     // One failing step as a value (see StepFailure).
@@ -34,18 +35,16 @@ public:
     // Stamps `settings.text` onto `source` and writes the copy into
     // `settings.outputFolder` under the source's file name, in its format. The text is
     // taken as given: for the file-name modes the caller fills it in (EntryStampText).
-    // `fileCount` only scales the progress shown during converter waits.
+    // With `sourceText`, the text is what it makes of the facts of the source's metadata
+    // instead (a template's {taken}, {exif:...}); the metadata is read once, for the text
+    // and the copy alike. `fileCount` only scales the progress shown during converter waits.
     // Returns the failures in the order the window would show them; empty when the copy
     // was written. A failure does not always mean nothing was written (the window, too,
     // writes a copy without its stamp when only the drawing failed).
     QList<Failure> Stamp(const QString& source, const StampSettings& settings,
-                         int fileCount = 1);
+                         int fileCount = 1, const SourceTextFunction& sourceText = {});
 
 private:
     struct State;
     std::unique_ptr<State> state_;
 };
-
-// Process-wide preparation the stamping libraries need before threads use them (the
-// metadata library's XMP parser is initialised once, not thread-safely).
-void PrepareStampingThreads();

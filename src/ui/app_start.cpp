@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "ui/app_start.h"
 
+#include "engine/engine_start.h"
 #include "qt_translations.h"
 #include "ui/form1.h"
 #include "ui/qt_dialogs.h"
 #include "ui/screen_placement.h"
-#include "imageio/image_limits.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -17,7 +17,7 @@ int RunVelloran(int argc, char* argv[]) {
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/velloran/velloran.png")));
     QApplication::setDesktopFileName(QStringLiteral("org.velloran.Velloran"));
     LoadQtTranslations(app);
-    RaiseImageAllocationLimit();
+    StartEngine();
 
     QtDialogs dialogs;
     Form1 form(dialogs, Environment::System());

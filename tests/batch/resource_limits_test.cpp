@@ -4,7 +4,7 @@
 #include "run_fixture.h"
 #include "support/jpeg_rows.h"
 #include "support/test_images.h"
-#include "imageio/image_limits.h"
+#include "engine/engine_start.h"
 
 #include <QImageReader>
 #include <QProcess>
@@ -74,7 +74,7 @@ class ResourceLimitsTest : public QObject {
 
 private slots:
     // The limit the program runs with.
-    void initTestCase() { RaiseImageAllocationLimit(); }
+    void initTestCase() { StartEngine(); }
 
     // Every picture the program accepts it can write: 12600 x 12600 pixels (635 MB decoded)
     // stamped and written as PNG through the converter, whose input is a 476 MB bitmap.

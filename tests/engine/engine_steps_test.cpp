@@ -4,6 +4,7 @@
 #include "engine/add_folder_tree.h"
 #include "engine/collecting_dialogs.h"
 #include "engine/converter_progress.h"
+#include "engine/engine_start.h"
 #include "engine/entry_stamp_text.h"
 #include "engine/folder_scan.h"
 #include "engine/replace_check.h"
@@ -43,6 +44,8 @@ class EngineStepsTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { StartEngine(); }
+
     void entryStampText_data() {
         QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("path");

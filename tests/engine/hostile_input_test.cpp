@@ -7,7 +7,7 @@
 #include "support/raised.h"
 #include "support/test_environment.h"
 #include "support/test_images.h"
-#include "imageio/image_limits.h"
+#include "engine/engine_start.h"
 
 #include <QPainter>
 #include <QTemporaryDir>
@@ -148,7 +148,7 @@ class HostileInputTest : public QObject {
 
 private slots:
     // The limit the program runs with.
-    void initTestCase() { RaiseImageAllocationLimit(); }
+    void initTestCase() { StartEngine(); }
 
     // Each readable format cut at several lengths, and headers promising more than the file.
     void damagedFilesAreReported_data() {

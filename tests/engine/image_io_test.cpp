@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "engine/bitmap_writer.h"
 #include "batch/gif_bytes.h"
+#include "engine/engine_start.h"
 #include "engine/picture_loader.h"
 #include "engine/save_jpeg.h"
 #include "support/jpeg_rows.h"
@@ -78,6 +79,8 @@ class ImageIoTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { StartEngine(); }
+
     void saveJpegQualityReachesEncoder() {
         QTemporaryDir dir;
         const QImage source = NoisyImage(320, 240, false);

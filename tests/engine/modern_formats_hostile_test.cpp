@@ -5,7 +5,7 @@
 #include "engine/reference_tools.h"
 #include "support/raised.h"
 #include "support/test_images.h"
-#include "imageio/image_limits.h"
+#include "engine/engine_start.h"
 
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -124,7 +124,7 @@ class ModernFormatsHostileTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { RaiseImageAllocationLimit(); }
+    void initTestCase() { StartEngine(); }
 
     void reportedWithBoundedMemory_data() {
         QTest::addColumn<QString>("name");

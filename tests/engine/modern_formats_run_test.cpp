@@ -3,6 +3,7 @@
 // "Start Stamping" and read back by the reference decoders and exiftool.
 #include "batch/run_fixture.h"
 #include "core/ink.h"
+#include "engine/engine_start.h"
 #include "imageio/heif_decoder.h"
 #include "engine/modern_writers.h"
 #include "engine/reference_tools.h"
@@ -94,6 +95,8 @@ class ModernFormatsRunTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { StartEngine(); }
+
     void copiesKeepFormatStampAndMetadata_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("tool");

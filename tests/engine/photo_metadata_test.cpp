@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "engine/engine_start.h"
 #include "engine/photo_metadata.h"
 #include "engine/save_jpeg.h"
 #include "engine_fixture.h"
@@ -87,6 +88,8 @@ class PhotoMetadataTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { StartEngine(); }
+
     void cameraPhotoKeepsItsMetadata_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("format");

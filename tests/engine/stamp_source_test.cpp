@@ -3,8 +3,9 @@
 // for byte, and the same failures, message for message. The window's files come from this
 // program started again with --window, since one process holds either a widget
 // application or none.
-#include "engine/stamp_source.h"
+#include "engine/engine_start.h"
 #include "engine/entry_stamp_text.h"
+#include "engine/stamp_source.h"
 #include "support/form_fixture.h"
 #include "support/test_environment.h"
 
@@ -170,7 +171,7 @@ private slots:
     void initTestCase() {
         // The engine's half runs without any widget application.
         QVERIFY(qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr);
-        PrepareStampingThreads();
+        StartEngine();
     }
 
     void engineWritesWhatTheWindowWrites_data() {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "support/form_fixture.h"
 
+#include "engine/engine_start.h"
+
 #include <QSettings>
 
 Settings StoredSettings(const QString& iniFile) {
@@ -27,6 +29,8 @@ void Choose(QComboBox* combo, int index) {
 }
 
 FormFixture::FormFixture(const Settings& stored, Load load) {
+    // What the window's start-up does before its first picture.
+    StartEngine();
     StoreSettings(t.env.settingsFile, stored);
     if (load == Load::Now) {
         form.Form_Load();

@@ -4,13 +4,14 @@
 #include "command_line.h"
 #include "core/stamp_modes.h"
 #include "core/stamp_text.h"
+#include "engine/engine_start.h"
 #include "engine/entry_stamp_text.h"
 #include "engine/folder_tree_files.h"
+#include "engine/photo_facts.h"
 #include "engine/run_plan.h"
 #include "engine/stamp_source.h"
 #include "interruption.h"
 #include "json_line.h"
-#include "photo_facts.h"
 #include "progress_meter.h"
 #include "settings/settings_store.h"
 #include "shard.h"
@@ -115,7 +116,8 @@ StampSettings EngineSettings(const StampChoices& choices) {
     return settings;
 }
 
-// The stamp text of each source, as the window puts it into its stamp-text box.
+// The stamp text of each source, as the window puts it into its stamp-text box; a
+// template's facts come from the engine's one reading of the source's metadata.
 class SourceTexts {
 public:
     SourceTexts(const StampChoices& choices, const Environment& env)
@@ -132,24 +134,32 @@ public:
         }
     }
 
-    QString For(const Source& source) const {
+    // `facts`: what the source's road read; null for a source that is not stamped, whose
+    // metadata is then read here if the template asks for it.
+    QString For(const Source& source, const PhotoFacts* facts) const {
         // A name that is not UTF-8 is stamped as people see it, not as its kept bytes.
         const QString path = PathForPeople(source.run.path);
         if (!template_ || choices_.mode != 0) {
             return EntryStampText(choices_.mode, path, choices_.text);
         }
-        TextTemplate::Source facts;
-        facts.path = path;
-        facts.position = source.position;
-        facts.date = date_;
-        facts.time = time_;
-        auto photo = std::make_shared<PhotoFacts>(PathBytes(source.run.path));
-        facts.taken = [photo] { return photo->Taken(); };
-        facts.exif = [photo](const QString& tag) { return photo->Tag(tag); };
-        facts.dateTimeText = [this](const QDateTime& when) {
+        std::optional<PhotoFacts> own;
+        auto photo = [&]() -> const PhotoFacts& {
+            if (facts == nullptr && !own) {
+                own.emplace(ReadSourceMetadata(source.run.path));
+            }
+            return facts != nullptr ? *facts : *own;
+        };
+        TextTemplate::Source parts;
+        parts.path = path;
+        parts.position = source.position;
+        parts.date = date_;
+        parts.time = time_;
+        parts.taken = [&] { return photo().Taken(); };
+        parts.exif = [&](const QString& tag) { return photo().Tag(tag); };
+        parts.dateTimeText = [this](const QDateTime& when) {
             return DateTimeText(when, env_.locale);
         };
-        return template_->Expand(facts);
+        return template_->Expand(parts);
     }
 
 private:
@@ -267,8 +277,10 @@ int Run(const CommandLine& line) {
     options.jobs = jobs;
     options.dryRun = line.dryRun;
     options.listSize = static_cast<int>(sources.size());
-    // Composed by the workers: a template may read each photo's metadata.
-    options.textFor = [&texts](const Source& source) { return texts.For(source); };
+    // Composed by the workers from the facts each source's road read.
+    options.textFor = [&texts](const Source& source, const PhotoFacts* facts) {
+        return texts.For(source, facts);
+    };
     if (!line.dryRun) {
         try {
             options.workFolder = MakeWorkFolder();
@@ -348,8 +360,8 @@ int RunStampCommand(int argc, char* argv[]) {
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     QGuiApplication app(qtArgc, qtArgv);
-    // Also sets exiv2 up for the templates' photo facts, before any thread reads one.
-    PrepareStampingThreads();
+    // Before any worker starts: the picture limit and the metadata library's set-up.
+    StartEngine();
     try {
         return Run(line);
     } catch (const UsageError& e) {

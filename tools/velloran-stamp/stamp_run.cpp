@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -70,14 +71,14 @@ void RunPlannedSources(const std::vector<PlannedSource>& planned, const StampSet
         }
         switch (item.copy.action) {
             case CopyAction::SkipExisting:
-                finish(item, options.textFor(item.source), SourceStatus::Skipped, item.note, 0, 0);
+                finish(item, options.textFor(item.source, nullptr), SourceStatus::Skipped, item.note, 0, 0);
                 break;
             case CopyAction::Clash:
-                finish(item, options.textFor(item.source), SourceStatus::Skipped, item.note, 0, 0);
+                finish(item, options.textFor(item.source, nullptr), SourceStatus::Skipped, item.note, 0, 0);
                 break;
             case CopyAction::Stamp:
                 if (options.dryRun) {
-                    finish(item, options.textFor(item.source), SourceStatus::Ok, QString(), 0, 0);
+                    finish(item, options.textFor(item.source, nullptr), SourceStatus::Ok, QString(), 0, 0);
                 } else {
                     toStamp.push_back(&item);
                 }
@@ -109,18 +110,25 @@ void RunPlannedSources(const std::vector<PlannedSource>& planned, const StampSet
             const PlannedSource& item = *toStamp[index];
             QElapsedTimer timer;
             timer.start();
-            const QString text = options.textFor(item.source);
+            std::optional<QString> text;
+            const SourceTextFunction textOf = [&](const PhotoFacts& facts) {
+                text = options.textFor(item.source, &facts);
+                return *text;
+            };
             StampSettings one = settings;
-            one.text = text;
             one.outputFolder = FolderOf(item.copy.output);
             QList<StepFailure> failures;
             try {
-                failures = stamper.Stamp(item.source.run.path, one, options.listSize);
+                failures = stamper.Stamp(item.source.run.path, one, options.listSize, textOf);
             } catch (const std::exception& e) {
                 failures << StepFailure{QString(), QString(), 0, 0,
                                         QString::fromLocal8Bit(e.what())};
             }
-            finish(item, text, failures.isEmpty() ? SourceStatus::Ok : SourceStatus::Error,
+            if (!text) {
+                // The road ended before it read the source.
+                text = options.textFor(item.source, nullptr);
+            }
+            finish(item, *text, failures.isEmpty() ? SourceStatus::Ok : SourceStatus::Error,
                    FailureText(failures), FailureCode(failures), timer.elapsed());
         }
     };

@@ -11,6 +11,8 @@
 #include <functional>
 #include <vector>
 
+class PhotoFacts;
+
 // One source of the run with the engine's plan for it.
 struct PlannedSource {
     Source source;
@@ -23,8 +25,9 @@ struct RunOptions {
     bool dryRun = false;
     QString workFolder;  // private to this run; the stampers' temporary folders go here
     int listSize = 0;    // the whole list's size, for the converter's progress share
-    // The stamp text of a source; called from several threads at once.
-    std::function<QString(const Source&)> textFor;
+    // The stamp text of a source from the facts its road read (null when it is not
+    // stamped); called from several threads at once.
+    std::function<QString(const Source&, const PhotoFacts*)> textFor;
 };
 
 // Stamps the planned sources on `jobs` threads, each with a stamper of its own, and hands

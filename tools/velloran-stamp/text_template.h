@@ -1,40 +1,14 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <QDateTime>
-#include <QList>
+#include "engine/stamp_template.h"
+
 #include <QString>
 
-#include <functional>
-#include <optional>
-
-// A stamp text with placeholders, checked once before anything is written and expanded
-// for each source.
-class TextTemplate {
+// The engine's stamp-text template as --template gives it: a refused template is a
+// usage error naming the option.
+class TextTemplate : public StampTemplate {
 public:
-    // Throws UsageError for an unknown placeholder, an empty {exif:} or {taken:}, or a
-    // brace without its partner ("{{" and "}}" stand for one brace).
+    // Throws UsageError for what StampTemplate refuses.
     explicit TextTemplate(const QString& text);
-
-    // What a placeholder may need of one source. The photo's facts are read only when
-    // the template asks for them.
-    struct Source {
-        QString path;      // the full path, as the file-name modes stamp it
-        int position = 0;  // 1-based place in the whole source list
-        QString date;      // the run's date and time texts
-        QString time;
-        std::function<QDateTime()> taken;
-        std::function<QString(const QString& tag)> exif;
-        std::function<QString(const QDateTime&)> dateTimeText;
-    };
-
-    QString Expand(const Source& source) const;
-
-private:
-    enum class Kind { Literal, Name, Stem, Ext, Path, Folder, Position, Date, Time, Taken, Exif };
-    struct Piece {
-        Kind kind;
-        QString text;  // the literal, the {taken:} format or the {exif:} tag
-    };
-    QList<Piece> pieces_;
 };
