@@ -3,6 +3,7 @@
 // by this program started again in an address space of that size, so that overcommit
 // cannot hide a peak, and the copy must come out whole.
 #include "engine/modern_writers.h"
+#include "engine/photo_metadata.h"
 #include "engine/picture_loader.h"
 #include "engine/save_modern_picture.h"
 #include "imageio/image_limits.h"
@@ -92,7 +93,8 @@ int CopyWithin(const char* source, const char* copy, int quality) {
     RaiseImageAllocationLimit();
     try {
         const QString path = QString::fromLocal8Bit(source);
-        SaveModernPicture(LoadPicture(path), path, QString::fromLocal8Bit(copy), quality);
+        SaveModernPicture(LoadPicture(path), ReadSourceMetadata(path), QString::fromLocal8Bit(copy),
+                          quality);
     } catch (const VbError& error) {
         std::fprintf(stderr, "%s\n", error.what());
         return 1;

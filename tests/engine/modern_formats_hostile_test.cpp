@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Damaged, cut and oversized files of today's formats: each is reported with the
 // loader's error numbers before the memory its header asks for is taken.
+#include "engine/photo_metadata.h"
 #include "engine/picture_loader.h"
 #include "engine/save_modern_picture.h"
 #include "engine/reference_tools.h"
@@ -334,7 +335,7 @@ private slots:
         const QString copy = dir.filePath("copy-" + name);
         QVERIFY(WithinCpuSeconds(10, [&] {
             const VbError error = Raised([&] {
-                SaveModernPicture(LoadPicture(path), path, copy, 80);
+                SaveModernPicture(LoadPicture(path), ReadSourceMetadata(path), copy, 80);
             });
             return number == 0 ? error.number() == -1 && QFileInfo(copy).size() > 0
                                : error.number() == number && error.description().contains(
