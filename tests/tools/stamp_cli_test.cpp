@@ -118,6 +118,9 @@ public:
         for (const char* sub : {"config/Tellwick", "temp", "home/Desktop", "in", "out"}) {
             root.mkpath(sub);
         }
+        // As after the window's first start, which stores its mode: a run that names no
+        // text stamps the window's own (a fresh account is refused, see nothingChosen).
+        store({{"Combo1", "Stamp your text on all images"}});
     }
     QString path(const QString& sub) const { return dir.path() + '/' + sub; }
     QByteArray bytes(const QByteArray& sub) const {
@@ -496,7 +499,8 @@ private slots:
         p.setProcessEnvironment(s.environment());
         p.setWorkingDirectory(s.path(""));
         p.setChildProcessModifier([] { ::setpgid(0, 0); });
-        p.start(VELLORAN_STAMP_PATH, {"-Q", "-j", "2", "--json", "--ext", "png", "-o", "out", "in"});
+        // Without -Q: the run ends with how far it got and how to finish the job.
+        p.start(VELLORAN_STAMP_PATH, {"-j", "2", "--json", "--ext", "png", "-o", "out", "in"});
         QVERIFY(p.waitForStarted());
         QVERIFY(p.waitForReadyRead(120000));
         ::kill(-static_cast<pid_t>(p.processId()), SIGINT);
@@ -509,6 +513,13 @@ private slots:
             QVERIFY2(entry["status"].toString() == "ok", line.constData());
         }
         QCOMPARE(Names(s.path("out")).size(), lines.size());
+        const QByteArray err = p.readAllStandardError();
+        QVERIFY2(err.contains(QByteArray("interrupted: ") + QByteArray::number(lines.size()) +
+                              " of 8 done"),
+                 err.constData());
+        QVERIFY2(err.contains("to finish the job: velloran-stamp --skip-existing -j 2 --json "
+                              "--ext png -o out in"),
+                 err.constData());
     }
 
     void templatesWithAndWithoutExif() {
@@ -690,23 +701,93 @@ private slots:
     }
 
     // Two sources of one name have one copy, the later one's, as in the window; the
-    // earlier is reported as skipped, so no run depends on which finished first.
+    // earlier is an error naming both (a photo left out is never silent), so the run ends
+    // with 1 and no run depends on which finished first. --mirror keeps both.
     void sameNameTwiceKeepsTheLater() {
         Scene s;
         s.picture("a.jpg");
         QDir().mkpath(s.path("in/sub"));
         s.picture("sub/a.jpg", "JPEG", 200, 120);
         const Result r = s.run({"-Q", "--json", "-m", "path", "-o", "out", "in"});
-        QCOMPARE(r.exit, 0);
+        QCOMPARE(r.exit, 1);
         QCOMPARE(r.lines.size(), 2);
         for (const QJsonObject& line : r.lines) {
             const bool later = line["source"].toString() == "in/sub/a.jpg";
-            QCOMPARE(line["status"].toString(), QString(later ? "ok" : "skipped"));
-            QCOMPARE(line["error"].toString().contains("in/sub/a.jpg, later in the list"), !later);
+            QCOMPARE(line["status"].toString(), QString(later ? "ok" : "error"));
+            QCOMPARE(line["error"].toString().contains("in/a.jpg and in/sub/a.jpg make the same copy"),
+                     !later);
         }
         QDir().mkpath(s.path("alone"));
         QCOMPARE(s.run({"-Q", "-m", "path", "-o", "alone", "in/sub/a.jpg"}).exit, 0);
         QCOMPARE(ReadFile(s.path("out/a.jpg")), ReadFile(s.path("alone/a.jpg")));
+    }
+
+    // A card's tree kept below the output folder: repeated camera names, blanks, umlauts
+    // and a folder whose name is not UTF-8 each get their own folder, made as needed.
+    void mirrorKeepsTheCardsTree() {
+        Scene s;
+        const QByteArray image = ReadFile(s.picture("seed.jpg"));
+        QFile::remove(s.path("in/seed.jpg"));
+        const QByteArrayList files = {"card/100CANON/IMG_0001.JPG", "card/101CANON/IMG_0001.JPG",
+                                      "card/two words/M\xc3\xbcnchen.jpg", "card/raw\xff/a.jpg"};
+        for (const QByteArray& file : files) {
+            const QByteArray path = s.bytes("in/" + file);
+            QDir().mkpath(QFile::decodeName(path.left(path.lastIndexOf('/'))));
+            ::mkdir(path.left(path.lastIndexOf('/')).constData(), 0755);
+            FILE* f = ::fopen(path.constData(), "wb");
+            QVERIFY(f != nullptr);
+            ::fwrite(image.constData(), 1, size_t(image.size()), f);
+            ::fclose(f);
+        }
+        const Result r = s.run({"--mirror", "--ext", "pictures", "-t", "x", "-o", "out", "in/card"});
+        QVERIFY2(r.exit == 0, r.err.constData());
+        for (const QByteArray& file : files) {
+            QVERIFY2(QFile::exists(QFile::decodeName(s.bytes("out/" + file.mid(5)))) ||
+                         ::access(s.bytes("out/" + file.mid(5)).constData(), F_OK) == 0,
+                     file.constData());
+        }
+        QVERIFY2(r.err.contains("4 stamped"), r.err.constData());
+    }
+
+    // What a new user meets: no -o, nothing chosen on a fresh account, a summary at the end.
+    void noSurprisesByDefault() {
+        Scene s;
+        s.picture("a.jpg");
+        s.picture("b.png", "PNG");
+        s.picture("c.bmp", "BMP");
+        Result r = s.run({"in"});
+        QCOMPARE(r.exit, 2);
+        QVERIFY2(r.err.contains("no output folder"), r.err.constData());
+        QFile::remove(s.path("config/Tellwick/Tellwick.ini"));
+        r = s.run({"-o", "out", "in"});
+        QCOMPARE(r.exit, 2);
+        QVERIFY2(r.err.contains("nothing to stamp"), r.err.constData());
+        QCOMPARE(Names(s.path("out")), QStringList());
+        QCOMPARE(s.run({"-o", "missing", "-t", "x", "in"}).exit, 2);
+
+        r = s.run({"-t", "x", "--ext", "jpg,PNG", "-o", "out", "in"});
+        QCOMPARE(r.exit, 0);
+        QCOMPARE(Names(s.path("out")), (QStringList{"a.jpg", "b.png"}));
+        QVERIFY2(r.err.contains("2 stamped, 1 left out by --ext"), r.err.constData());
+        r = s.run({"-t", "x", "--skip-existing", "--ext", "pictures", "-o", "out", "in"});
+        QVERIFY2(r.err.contains("1 stamped, 2 skipped"), r.err.constData());
+        QCOMPARE(s.run({"-Q", "-t", "x", "--ext", "j*g", "-o", "out", "in"}).exit, 2);
+    }
+
+    // --keep-time gives each copy its source's time, or the date the photo was taken.
+    void keepTimeBothWays() {
+        Scene s;
+        s.picture("camera.jpg");
+        AddExif(s.path("in/camera.jpg"), "Cam 7", "2021:05:04 13:02:03");
+        const QDateTime modified(QDate(2019, 2, 3), QTime(4, 5, 6));
+        SetModified(s.bytes("in/camera.jpg"), modified);
+        QCOMPARE(s.run({"-Q", "-t", "x", "--keep-time", "-o", "out", "in/camera.jpg"}).exit, 0);
+        QCOMPARE(QFileInfo(s.path("out/camera.jpg")).lastModified(), modified);
+        QCOMPARE(s.run({"-Q", "-t", "x", "--keep-time=taken", "-o", "out", "in/camera.jpg"}).exit,
+                 0);
+        QCOMPARE(QFileInfo(s.path("out/camera.jpg")).lastModified(),
+                 QDateTime(QDate(2021, 5, 4), QTime(13, 2, 3)));
+        QCOMPARE(s.run({"-Q", "-t", "x", "--keep-time=now", "-o", "out", "in/camera.jpg"}).exit, 2);
     }
 
     // The bar shows on a terminal only; --quiet silences it there too.
@@ -728,8 +809,14 @@ private slots:
         quiet.start("script", {"-q", "-e", "-c", command + " --quiet", "/dev/null"});
         QVERIFY(quiet.waitForFinished(120000));
         QVERIFY(!quiet.readAllStandardOutput().contains("100%"));
-        // Not a terminal: nothing at all on standard error.
-        QCOMPARE(s.run({"-o", "out", "in"}).err, QByteArray());
+        // Not a terminal: no bar, only the summary at the end (with an installed font, no
+        // warning either); --quiet leaves even that out.
+        s.store({{"FontName", "DejaVu Sans"}});
+        QCOMPARE(s.run({"-o", "out", "in"}).err, QByteArray("velloran-stamp: 3 stamped\n"));
+        QCOMPARE(s.run({"-Q", "-o", "out", "in"}).err, QByteArray());
+        s.store({{"FontName", "No Such Font 7"}});
+        QVERIFY(s.run({"-o", "out", "in"}).err.contains(
+            "warning: the font \"No Such Font 7\" is not installed; \""));
     }
 };
 

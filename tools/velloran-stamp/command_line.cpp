@@ -23,6 +23,9 @@ enum LongOnly {
     kReplaceOriginals,
     kHelp,
     kVersion,
+    kMirror,
+    kKeepTime,
+    kWatch,
     kSettingOption = 512,
 };
 
@@ -39,6 +42,9 @@ const option kRunOptions[] = {
     {"json", no_argument, nullptr, kJson},
     {"quiet", no_argument, nullptr, 'Q'},
     {"replace-originals", no_argument, nullptr, kReplaceOriginals},
+    {"mirror", no_argument, nullptr, kMirror},
+    {"keep-time", optional_argument, nullptr, kKeepTime},
+    {"watch", no_argument, nullptr, kWatch},
     {"help", no_argument, nullptr, kHelp},
     {"version", no_argument, nullptr, kVersion},
 };
@@ -183,8 +189,8 @@ QByteArray BuildHelpText() {
            "Sources:\n"
            "  -0, --null                 paths on standard input are NUL-separated, not one per "
            "line\n"
-           "      --ext EXT              extension a folder scan takes (default jpg; '*' for every "
-           "file)\n"
+           "      --ext EXT[,EXT...]     extensions a folder scan takes (default jpg; 'pictures' for\n"
+           "                             every kind this program stamps, '*' for every file)\n"
            "Settings:\n" +
            settings.toUtf8() +
            "      --no-settings          start from the built-in defaults, not the stored "
@@ -198,13 +204,20 @@ QByteArray BuildHelpText() {
            "      --json                 one JSON object per source on standard output\n"
            "  -Q, --quiet                no progress bar\n"
            "      --replace-originals    allow copies that replace their own source files\n"
+           "      --mirror               keep each copy in its source's folders below the FOLDER\n"
+           "                             it was found in\n"
+           "      --keep-time[=WHICH]    give each copy its source's time: modified (default) or\n"
+           "                             taken (the date the photo was taken)\n"
+           "      --watch                after the pictures there are, stamp each new one in the\n"
+           "                             FOLDERs once it is complete, until interrupted\n"
            "      --help                 print this help and exit\n"
            "      --version              print the version and exit\n"
            "\n"
            "Placeholders of --template: {name} {stem} {ext} {path} {folder} {n} {date} {time}\n"
            "{taken} {taken:FORMAT} {exif:Tag}; {{ and }} stand for braces.\n"
            "Exit status: 0 all stamped or skipped, 1 some failed, 2 usage error or nothing could\n"
-           "start, 130 interrupted. See velloran-stamp(1).\n";
+           "start (no -o, no such output folder, nothing to stamp), 130 interrupted.\n"
+           "See velloran-stamp(1).\n";
 }
 
 }  // namespace
@@ -256,6 +269,15 @@ CommandLine ParseCommandLine(int argc, char* argv[]) {
                 break;
             case 'Q':
                 line.quiet = true;
+                break;
+            case kMirror:
+                line.mirror = true;
+                break;
+            case kKeepTime:
+                line.keepTime = optarg != nullptr ? Text(optarg) : QStringLiteral("modified");
+                break;
+            case kWatch:
+                line.watch = true;
                 break;
             case kReplaceOriginals:
                 line.replaceOriginals = true;

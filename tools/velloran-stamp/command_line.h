@@ -50,6 +50,9 @@ struct CommandLine {
     bool json = false;
     bool quiet = false;
     bool replaceOriginals = false;
+    bool mirror = false;              // copies keep their folders below the folder argument
+    std::optional<QString> keepTime;  // "modified" or "taken"
+    bool watch = false;
 };
 
 // Reads argv with GNU-style long options and their short forms; options and operands

@@ -7,14 +7,20 @@
 #include "engine/engine_start.h"
 #include "engine/entry_stamp_text.h"
 #include "engine/folder_tree_files.h"
+#include "engine/folder_watch.h"
+#include "engine/font_check.h"
 #include "engine/photo_facts.h"
 #include "engine/run_plan.h"
 #include "engine/stamp_source.h"
+#include "imageio/result_file.h"
 #include "interruption.h"
 #include "json_line.h"
 #include "progress_meter.h"
+#include "run_summary.h"
+#include "settings/settings_keys.h"
 #include "settings/settings_store.h"
 #include "shard.h"
+#include "source_extensions.h"
 #include "source_list.h"
 #include "stamp_choices.h"
 #include "stamp_run.h"
@@ -24,7 +30,6 @@
 #include "util/temp_folder.h"
 #include "util/vb_error.h"
 
-#include <QDir>
 #include <QFont>
 #include <QGuiApplication>
 
@@ -78,21 +83,6 @@ int Jobs(const CommandLine& line) {
                              .arg(kMostJobs));
     }
     return jobs;
-}
-
-QString Extension(const CommandLine& line) {
-    QString extension = line.extension.trimmed();
-    // "*.jpg" and ".jpg" say the same as "jpg".
-    if (extension.startsWith(QLatin1String("*.")) && extension.size() > 2) {
-        extension = extension.mid(2);
-    } else if (extension.startsWith(QLatin1Char('.'))) {
-        extension = extension.mid(1);
-    }
-    if (extension.isEmpty() || extension.contains(QLatin1Char('/'))) {
-        throw UsageError(
-            QStringLiteral("--ext \"%1\": an extension such as jpg, or '*'").arg(line.extension));
-    }
-    return extension;
 }
 
 bool IsFolder(const QByteArray& path) {
@@ -179,27 +169,177 @@ void QtMessage(QtMsgType type, const QMessageLogContext&, const QString& message
     }
 }
 
-// The run's private work folder inside the user's private temporary folder.
-QString MakeWorkFolder() {
-    QByteArray pattern = PathBytes(PrivateTempFolder() + QStringLiteral("/stamp-XXXXXX"));
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        Raise(vberr::kPathFileAccess,
-              QStringLiteral("cannot make a work folder in %1").arg(PrivateTempFolder()));
+// The stored settings the window left, if it ever stored any.
+bool HasStoredSettings(const Environment& env) {
+    const SettingsStore store(env.settingsFile);
+    return !store.GetSetting(QString::fromLatin1(key::kCombo1)).isEmpty();
+}
+
+// The companion's words for a failure whose code says what it is; the engine's own text
+// for the rest. The window's messages name what the window reads through its loader.
+QString ReportText(const SourceReport& report) {
+    if (report.code == vberr::kInvalidPicture) {
+        return QStringLiteral("not a picture this program reads (JPEG, PNG, TIFF, BMP, GIF, "
+                              "icon, HEIC/HEIF, AVIF, WebP or JPEG XL), or a damaged one: %1")
+            .arg(*report.error);
     }
-    return PathText(pattern);
+    return *report.error;
+}
+
+// Prints each report as it comes: a line per failure, the JSON line or the dry run's line,
+// the progress bar; counts it for the summary.
+class Reporter {
+public:
+    Reporter(const CommandLine& line, int planned)
+        : line_(line), meter_(stderr, planned, !line.quiet) {
+        summary_.planned = planned;
+        // Shown at once: the first picture of a camera may take a second.
+        meter_.Update(0, QString());
+    }
+
+    void operator()(const SourceReport& report) {
+        summary_.Count(report);
+        if (report.error) {
+            meter_.Clear();
+            PrintError(PathText(report.source), ReportText(report));
+        }
+        bool written = true;
+        if (line_.json) {
+            written = WriteOut(JsonLine(report));
+        } else if (line_.dryRun) {
+            written = WriteOut(report.source + " -> " + report.output + "\n");
+        }
+        if (!written && !outputFailed_) {
+            // Nobody reads the reports any more: stamping on would go unseen.
+            outputFailed_ = true;
+            StopStarting();
+            PrintMessage(QStringLiteral("standard output: %1").arg(qt_error_string(errno)));
+        }
+        meter_.Update(summary_.done(), PathForPeople(PathText(report.source)));
+    }
+
+    void Finish() { meter_.Clear(); }
+    RunSummary& summary() { return summary_; }
+    bool outputFailed() const { return outputFailed_; }
+
+private:
+    const CommandLine& line_;
+    ProgressMeter meter_;
+    RunSummary summary_;
+    bool outputFailed_ = false;
+};
+
+// The sources of the operands, folders walked once and filtered by --ext.
+std::vector<Source> SourcesOf(const CommandLine& line, const SourceExtensions& extensions,
+                              QList<StepFailure>* problems, int* leftOut) {
+    return CollectSources(line.operands, line.nulSeparated, stdin, [&](const QString& folder) {
+        QStringList taken;
+        for (const QString& path :
+             FolderTreeFiles(folder, QStringLiteral("*.*"), NameBytes::Any, problems)) {
+            if (extensions.Takes(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1))) {
+                taken << path;
+            } else {
+                ++*leftOut;
+            }
+        }
+        return taken;
+    });
+}
+
+// The plan's copies of this shard, with the reason for each one not stamped. Returns false
+// when a copy would replace its source and that is not allowed (the run must not start).
+bool PlanSources(const std::vector<Source>& sources, const RunPlanChoices& choices,
+                 const CommandLine& line, const Shard& shard,
+                 std::vector<PlannedSource>* planned) {
+    std::vector<RunSource> listed;
+    listed.reserve(sources.size());
+    for (const Source& source : sources) {
+        listed.push_back(source.run);
+    }
+    bool allowed = true;
+    for (const PlannedCopy& copy : PlanRun(listed, choices)) {
+        const Source& source = sources[size_t(copy.index)];
+        if (!shard.Holds(source.position)) {
+            continue;
+        }
+        PlannedSource item{source, copy, choices.mirror ? MirroredFolder(source.run) : QString(),
+                           QString()};
+        if (copy.action == CopyAction::Clash) {
+            const Source& later = sources[size_t(copy.clashWith)];
+            item.note = QStringLiteral("%1 and %2 make the same copy %3; nothing of the earlier "
+                                       "is written (--mirror keeps their folders apart)")
+                            .arg(source.given, later.given, copy.output);
+        } else if (copy.action == CopyAction::Stamp && copy.replacesSource &&
+                   !line.replaceOriginals) {
+            PrintError(source.given,
+                       QStringLiteral("the copy would replace the original "
+                                      "(choose another --output, or --replace-originals)"));
+            allowed = false;
+        }
+        planned->push_back(std::move(item));
+    }
+    return allowed;
+}
+
+KeepTime KeepTimeOf(const CommandLine& line) {
+    if (!line.keepTime) {
+        return KeepTime::No;
+    }
+    const QString which = line.keepTime->trimmed().toLower();
+    if (which == QLatin1String("modified")) {
+        return KeepTime::Modified;
+    }
+    if (which == QLatin1String("taken")) {
+        return KeepTime::Taken;
+    }
+    throw UsageError(QStringLiteral("--keep-time=%1: choose modified or taken").arg(*line.keepTime));
+}
+
+// After the pictures that are there, each new one in the folder arguments, until an
+// interruption. A picture handed again (written anew) replaces its earlier copy.
+void WatchFolders(const CommandLine& line, FolderWatch& watch, const SourceExtensions& extensions,
+                  const RunPlanChoices& choices, const StampSettings& settings,
+                  const RunOptions& options, Reporter& report) {
+    QStringList roots;
+    for (const QByteArray& operand : line.operands) {
+        roots << PathText(AbsolutePath(operand));
+    }
+    RunPlanChoices each = choices;
+    each.skipExisting = false;
+    while (!StopRequested()) {
+        for (const FolderWatchProblem& problem : watch.TakeProblems()) {
+            PrintError(problem.path, problem.message);
+        }
+        const std::optional<QString> path = watch.Next(150);
+        if (!path || !extensions.Takes(path->mid(path->lastIndexOf(QLatin1Char('/')) + 1))) {
+            continue;
+        }
+        Source source{*path, {PathText(AbsolutePath(PathBytes(*path))), QString()}, 0};
+        for (const QString& root : roots) {
+            if (source.run.path.startsWith(root + QLatin1Char('/'))) {
+                source.run.root = root;
+            }
+        }
+        std::vector<PlannedSource> planned;
+        if (PlanSources({source}, each, line, Shard{}, &planned)) {
+            RunPlannedSources(planned, settings, options, std::ref(report));
+        }
+    }
 }
 
 // Settles everything a run needs; returns the exit status when the program ends here.
-int Run(const CommandLine& line) {
+int Run(const CommandLine& line, int argc, char* argv[]) {
     const Shard shard = line.shard ? ParseShard(*line.shard) : Shard{};
     const int jobs = Jobs(line);
-    const QString extension = Extension(line);
+    const SourceExtensions extensions(line.extension);
+    const KeepTime keepTime = KeepTimeOf(line);
 
     const Environment env = Environment::System();
     // The font size of the window's stamp-text box before a stored size replaces it.
     const double designFontSize = QGuiApplication::font().pointSizeF();
     SettingsWarnings warnings;
     StampChoices choices;
+    const bool stored = !line.noSettings && HasStoredSettings(env);
     if (line.noSettings) {
         choices = BuiltinChoices(env);
     } else {
@@ -220,8 +360,15 @@ int Run(const CommandLine& line) {
         throw UsageError(
             QStringLiteral("no pictures named (FILE, FOLDER or - for standard input)"));
     }
-    if (choices.outputFolder.isEmpty()) {
-        throw UsageError(QStringLiteral("no output folder: name one with --output"));
+    // The window's stored folder (or the desktop) is never taken silently: copies must go
+    // where the command line says.
+    if (!line.output) {
+        throw UsageError(QStringLiteral("no output folder: name one with -o DIR"));
+    }
+    if (!line.text && !line.templateText && !line.mode && !stored) {
+        throw UsageError(QStringLiteral(
+            "nothing to stamp: give a text (-t TEXT or --template TEXT) or a --mode "
+            "(time, date, datetime, name, stem or path)"));
     }
     if (!IsFolder(choices.outputFolder)) {
         PrintError(PathText(choices.outputFolder),
@@ -229,53 +376,56 @@ int Run(const CommandLine& line) {
         return kExitUsage;
     }
     const QString outputFolder = PathText(AbsolutePath(choices.outputFolder));
-
-    QList<StepFailure> scanProblems;
-    const QString pattern = QStringLiteral("*.") + extension;
-    const std::vector<Source> sources =
-        CollectSources(line.operands, line.nulSeparated, stdin, [&](const QString& folder) {
-            return FolderTreeFiles(folder, pattern, NameBytes::Any, &scanProblems);
-        });
-    for (const StepFailure& problem : scanProblems) {
-        PrintMessage(problem.description.simplified());
+    try {
+        CheckResultFolder(outputFolder);
+    } catch (const ResultFileError& e) {
+        PrintError(outputFolder, e.reason());
+        return kExitUsage;
+    }
+    const FontCheck font = CheckFont(choices.fontFamily, choices.fontBold, choices.fontItalic);
+    if (!font.installed && !line.quiet) {
+        PrintMessage(QStringLiteral("warning: the font \"%1\" is not installed; \"%2\" is used "
+                                    "instead")
+                         .arg(font.family, font.drawnWith));
     }
 
-    std::vector<RunSource> listed;
-    listed.reserve(sources.size());
-    for (const Source& source : sources) {
-        listed.push_back(source.run);
+    // Watched before the pictures there are stamped: nothing written meanwhile is missed.
+    std::unique_ptr<FolderWatch> watch;
+    if (line.watch) {
+        QStringList folders;
+        for (const QByteArray& operand : line.operands) {
+            if (IsFolder(operand)) {
+                folders << PathText(AbsolutePath(operand));
+            }
+        }
+        if (folders.isEmpty()) {
+            throw UsageError(QStringLiteral("--watch needs a FOLDER to watch"));
+        }
+        FolderWatchOptions watchOptions;
+        watchOptions.skipFolders = {outputFolder};
+        watch = std::make_unique<FolderWatch>(folders, watchOptions);
+    }
+
+    QList<StepFailure> scanProblems;
+    int leftOut = 0;
+    const std::vector<Source> sources = SourcesOf(line, extensions, &scanProblems, &leftOut);
+    for (const StepFailure& problem : scanProblems) {
+        PrintMessage(problem.description.simplified());
     }
     RunPlanChoices planChoices;
     planChoices.outputFolder = outputFolder;
     planChoices.skipExisting = line.skipExisting;
-    const std::vector<PlannedCopy> plan = PlanRun(listed, planChoices);
-
+    planChoices.mirror = line.mirror;
     std::vector<PlannedSource> planned;
-    bool refused = false;
-    for (const PlannedCopy& copy : plan) {
-        const Source& source = sources[size_t(copy.index)];
-        if (!shard.Holds(source.position)) {
-            continue;
-        }
-        PlannedSource item{source, copy, QString()};
-        if (copy.action == CopyAction::Clash) {
-            item.note = QStringLiteral("skipped: %1, later in the list, has the same name")
-                            .arg(sources[size_t(copy.clashWith)].given);
-        } else if (copy.action == CopyAction::Stamp && copy.replacesSource &&
-                   !line.replaceOriginals) {
-            PrintError(source.given,
-                       QStringLiteral("the copy would replace the original "
-                                      "(choose another --output, or --replace-originals)"));
-            refused = true;
-        }
-        planned.push_back(std::move(item));
-    }
-    if (refused) {
+    if (!PlanSources(sources, planChoices, line, shard, &planned)) {
         return kExitUsage;
     }
+
     RunOptions options;
     options.jobs = jobs;
     options.dryRun = line.dryRun;
+    options.keepTime = keepTime;
+    options.outputFolder = outputFolder;
     options.listSize = static_cast<int>(sources.size());
     // Composed by the workers from the facts each source's road read.
     options.textFor = [&texts](const Source& source, const PhotoFacts* facts) {
@@ -283,7 +433,9 @@ int Run(const CommandLine& line) {
     };
     if (!line.dryRun) {
         try {
-            options.workFolder = MakeWorkFolder();
+            const QString temp = PrivateTempFolder();
+            SweepEndedWorkFolders(temp, "stamp");
+            options.workFolder = MakeWorkFolder(temp, "stamp");
         } catch (const VbError& e) {
             PrintMessage(e.description());
             return kExitUsage;
@@ -292,44 +444,35 @@ int Run(const CommandLine& line) {
 
     // From here on files are written: an interruption lets the pictures in progress end.
     CatchInterruptions();
-    ProgressMeter meter(stderr, static_cast<int>(planned.size()), !line.quiet);
-    // Shown at once: the first picture of a camera may take a second.
-    meter.Update(0, QString());
-    bool outputFailed = false;
-    int done = 0;
-    int failed = 0;
-    RunPlannedSources(planned, EngineSettings(choices), options, [&](const SourceReport& report) {
-        ++done;
-        if (report.status == SourceStatus::Error) {
-            ++failed;
+    Reporter report(line, static_cast<int>(planned.size()));
+    report.summary().leftOut = leftOut;
+    const StampSettings settings = EngineSettings(choices);
+    RunPlannedSources(planned, settings, options, std::ref(report));
+    if (watch && !line.dryRun) {
+        report.Finish();
+        if (!line.quiet) {
+            PrintMessage(report.summary().Text(false) +
+                         QStringLiteral("; watching for new pictures (Ctrl-C ends)"));
         }
-        if (report.error) {
-            meter.Clear();
-            PrintError(PathText(report.source), *report.error);
-        }
-        bool written = true;
-        if (line.json) {
-            written = WriteOut(JsonLine(report));
-        } else if (line.dryRun) {
-            written = WriteOut(report.source + " -> " + report.output + "\n");
-        }
-        if (!written && !outputFailed) {
-            // Nobody reads the reports any more: stamping on would go unseen.
-            outputFailed = true;
-            StopStarting();
-            PrintMessage(QStringLiteral("standard output: %1").arg(qt_error_string(errno)));
-        }
-        meter.Update(done, PathForPeople(PathText(report.source)));
-    });
-    meter.Clear();
+        WatchFolders(line, *watch, extensions, planChoices, settings, options, report);
+    }
+    report.Finish();
     if (!options.workFolder.isEmpty()) {
-        QDir(options.workFolder).removeRecursively();
+        RemoveWorkFolder(options.workFolder);
     }
     if (Interrupted()) {
+        if (!line.quiet) {
+            PrintMessage(PathText(report.summary().InterruptedText(argc, argv)));
+        }
         return kExitInterrupted;
     }
+    if (!line.quiet) {
+        PrintMessage(report.summary().Text(line.dryRun));
+    }
     // A folder the scan could not read is a failure too: what it holds went unstamped.
-    return failed > 0 || outputFailed || !scanProblems.isEmpty() ? kExitFailed : kExitOk;
+    return report.summary().failed > 0 || report.outputFailed() || !scanProblems.isEmpty()
+               ? kExitFailed
+               : kExitOk;
 }
 
 }  // namespace
@@ -363,7 +506,7 @@ int RunStampCommand(int argc, char* argv[]) {
     // Before any worker starts: the picture limit and the metadata library's set-up.
     StartEngine();
     try {
-        return Run(line);
+        return Run(line, argc, argv);
     } catch (const UsageError& e) {
         PrintMessage(e.message());
         PrintMessage(QStringLiteral("try 'velloran-stamp --help'"));

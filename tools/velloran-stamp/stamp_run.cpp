@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "stamp_run.h"
 
+#include "engine/copy_folders.h"
+#include "engine/copy_time.h"
+#include "engine/photo_facts.h"
 #include "engine/stamp_source.h"
 #include "interruption.h"
 #include "util/path_bytes.h"
+#include "util/vb_error.h"
 
 #include <QElapsedTimer>
 #include <QStringList>
@@ -74,7 +78,7 @@ void RunPlannedSources(const std::vector<PlannedSource>& planned, const StampSet
                 finish(item, options.textFor(item.source, nullptr), SourceStatus::Skipped, item.note, 0, 0);
                 break;
             case CopyAction::Clash:
-                finish(item, options.textFor(item.source, nullptr), SourceStatus::Skipped, item.note, 0, 0);
+                finish(item, options.textFor(item.source, nullptr), SourceStatus::Error, item.note, 0, 0);
                 break;
             case CopyAction::Stamp:
                 if (options.dryRun) {
@@ -111,18 +115,36 @@ void RunPlannedSources(const std::vector<PlannedSource>& planned, const StampSet
             QElapsedTimer timer;
             timer.start();
             std::optional<QString> text;
+            QDateTime taken;
             const SourceTextFunction textOf = [&](const PhotoFacts& facts) {
                 text = options.textFor(item.source, &facts);
+                if (options.keepTime == KeepTime::Taken) {
+                    taken = facts.Taken();
+                }
                 return *text;
             };
             StampSettings one = settings;
             one.outputFolder = FolderOf(item.copy.output);
             QList<StepFailure> failures;
             try {
+                if (!item.mirroredFolder.isEmpty()) {
+                    MakeCopyFolders(options.outputFolder, item.mirroredFolder);
+                }
                 failures = stamper.Stamp(item.source.run.path, one, options.listSize, textOf);
+            } catch (const VbError& e) {
+                failures << StepFailure{QString(), QString(), 0, e.number(), e.description()};
             } catch (const std::exception& e) {
                 failures << StepFailure{QString(), QString(), 0, 0,
                                         QString::fromLocal8Bit(e.what())};
+            }
+            if (failures.isEmpty() && options.keepTime != KeepTime::No) {
+                const QString why =
+                    options.keepTime == KeepTime::Modified
+                        ? KeepSourceTime(item.source.run.path, item.copy.output)
+                        : SetCopyTime(item.copy.output, taken);
+                if (!why.isEmpty()) {
+                    failures << StepFailure{QString(), QString(), 0, 0, why};
+                }
             }
             if (!text) {
                 // The road ended before it read the source.

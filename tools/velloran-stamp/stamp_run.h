@@ -17,12 +17,19 @@ class PhotoFacts;
 struct PlannedSource {
     Source source;
     PlannedCopy copy;
+    QString mirroredFolder;  // the folders below the output folder its copy goes into
     QString note;  // why a source is not stamped, for standard error and the JSON record
 };
+
+// Which time a finished copy is given: the time of its writing, its source's modification
+// time or the date the photo was taken.
+enum class KeepTime { No, Modified, Taken };
 
 struct RunOptions {
     int jobs = 1;
     bool dryRun = false;
+    KeepTime keepTime = KeepTime::No;
+    QString outputFolder;  // the folder the mirrored folders are made in
     QString workFolder;  // private to this run; the stampers' temporary folders go here
     int listSize = 0;    // the whole list's size, for the converter's progress share
     // The stamp text of a source from the facts its road read (null when it is not
