@@ -2,6 +2,7 @@
 #include "command_line.h"
 
 #include "engine/stamp_setting_table.h"
+#include "engine/stamp_style_parsing.h"
 #include "velloran_version.h"
 
 #include <iterator>
@@ -61,11 +62,11 @@ const GetoptTables& Tables() {
         t.shortOptions = ":0";
         for (const StampSettingDeclaration& setting : StampSettingTable()) {
             for (const StampOptionWord& word : setting.options) {
-                t.longOptions.push_back({word.longName, required_argument, nullptr,
-                                         OptionValue(word)});
+                const int argument = word.optionalArgument ? optional_argument
+                                                           : required_argument;
+                t.longOptions.push_back({word.longName, argument, nullptr, OptionValue(word)});
                 if (word.alias != nullptr) {
-                    t.longOptions.push_back({word.alias, required_argument, nullptr,
-                                             OptionValue(word)});
+                    t.longOptions.push_back({word.alias, argument, nullptr, OptionValue(word)});
                 }
                 if (word.shortName != '\0') {
                     t.shortOptions += word.shortName;
@@ -123,7 +124,40 @@ void SetSettingOption(CommandLine& line, StampOption id, const char* argument) {
         case StampOption::Quality:
             line.quality = Text(argument);
             return;
+        case StampOption::Size:
+            line.size = Text(argument);
+            return;
+        case StampOption::Margin:
+            line.margin = Text(argument);
+            return;
+        case StampOption::Outline:
+            line.outline = Text(argument);
+            return;
+        case StampOption::Shadow:
+            line.shadow = Text(argument);
+            return;
+        case StampOption::Box:
+            line.box = Text(argument);
+            return;
     }
+}
+
+// The argument of an option whose argument may be left out. getopt takes it only as
+// "--outline=2px"; a user types "--outline 2px" as well, so the next word is the argument
+// when it is a value the option takes. Any other word ("photo.jpg", "-p") is left for
+// getopt, and the option keeps its defaults (an empty argument).
+const char* OptionalArgument(int argc, char* argv[]) {
+    if (optarg != nullptr) {
+        return optarg;
+    }
+    if (optind < argc && argv[optind][0] != '\0' &&
+        ParseStampDecoration(Text(argv[optind])).value) {
+        // glibc's getopt reads optind afresh on each call and moves operands before the
+        // options it skips past, so stepping over the word is what a separate required
+        // argument does.
+        return argv[optind++];
+    }
+    return "";
 }
 
 // The name of the option getopt stopped at, for a message: the long option as typed
@@ -147,22 +181,25 @@ QString OptionColumn(const StampOptionWord& word) {
         .arg(shortName, QString::fromLatin1(word.longName), QString::fromLatin1(word.argument));
 }
 
-// One option's help, its text broken at blanks to fit beside the first column.
+// One option's help, its text broken at blanks to fit beside the first column; a column
+// wider than its place pushes the first line's text to its right.
 QString HelpLines(const QString& column, const QString& help) {
     constexpr int kTextColumn = 29;
     constexpr int kWidth = 90;
     QString lines = column.leftJustified(kTextColumn - 1) + QLatin1Char(' ');
-    int used = kTextColumn;
+    int used = static_cast<int>(lines.size());
+    bool lineHasText = false;
     for (const QString& word : help.split(QLatin1Char(' '))) {
-        if (used > kTextColumn && used + 1 + word.size() > kWidth) {
+        if (lineHasText && used + 1 + word.size() > kWidth) {
             lines += QLatin1Char('\n') + QString(kTextColumn, QLatin1Char(' '));
             used = kTextColumn;
-        } else if (used > kTextColumn) {
+        } else if (lineHasText) {
             lines += QLatin1Char(' ');
             ++used;
         }
         lines += word;
         used += static_cast<int>(word.size());
+        lineHasText = true;
     }
     return lines + QLatin1Char('\n');
 }
@@ -223,7 +260,8 @@ CommandLine ParseCommandLine(int argc, char* argv[]) {
             break;
         }
         if (const StampOptionWord* setting = SettingOption(c)) {
-            SetSettingOption(line, setting->id, optarg);
+            SetSettingOption(line, setting->id,
+                             setting->optionalArgument ? OptionalArgument(argc, argv) : optarg);
             continue;
         }
         switch (c) {
