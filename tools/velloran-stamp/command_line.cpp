@@ -5,10 +5,12 @@
 #include "engine/stamp_style_parsing.h"
 #include "velloran_version.h"
 
+#include <cstring>
 #include <iterator>
 #include <string>
 
 #include <getopt.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -142,16 +144,30 @@ void SetSettingOption(CommandLine& line, StampOption id, const char* argument) {
     }
 }
 
+// Whether the word after an option whose argument may be left out is its argument: a
+// value the option takes, or a word meant as one ("2pz", "0.4em,#00000080": a digit, a
+// dot or a comma first) that names no file, so that a mistyped value is reported as such
+// rather than looked for as a source.
+bool IsOptionalArgument(const char* word) {
+    if (word[0] == '\0') {
+        return false;
+    }
+    if (ParseStampDecoration(Text(word)).value) {
+        return true;
+    }
+    struct stat st {};
+    return std::strchr("0123456789.,", word[0]) != nullptr && ::lstat(word, &st) != 0;
+}
+
 // The argument of an option whose argument may be left out. getopt takes it only as
-// "--outline=2px"; a user types "--outline 2px" as well, so the next word is the argument
-// when it is a value the option takes. Any other word ("photo.jpg", "-p") is left for
-// getopt, and the option keeps its defaults (an empty argument).
+// "--outline=2px"; a user types "--outline 2px" as well, so the next word is taken when it
+// is meant as the argument. Any other word ("photo.jpg", "-p") is left for getopt, and the
+// option keeps its defaults (an empty argument).
 const char* OptionalArgument(int argc, char* argv[]) {
     if (optarg != nullptr) {
         return optarg;
     }
-    if (optind < argc && argv[optind][0] != '\0' &&
-        ParseStampDecoration(Text(argv[optind])).value) {
+    if (optind < argc && IsOptionalArgument(argv[optind])) {
         // glibc's getopt reads optind afresh on each call and moves operands before the
         // options it skips past, so stepping over the word is what a separate required
         // argument does.
