@@ -69,7 +69,38 @@ constexpr std::array kFontOptions{
 };
 constexpr std::array kColorOptions{
     StampOptionWord{StampOption::Color, "color", 'c', "colour", "COLOR",
-                    "text colour: #RRGGBB or a colour name"},
+                    "text colour: #RRGGBB, #AARRGGBB (alpha first: #80FFFFFF is half-transparent "
+                    "white), a colour name, or auto (white or black, whichever reads better on "
+                    "each picture) or auto:COLOR,COLOR"},
+};
+constexpr std::array kSizeOptions{
+    StampOptionWord{StampOption::Size, "size", '\0', nullptr, "SIZE",
+                    "the text's cap height as a share of the picture's shorter side (3%) or in "
+                    "pixels (48px), so every picture of a set gets text of the same look; "
+                    "without it the font's point size"},
+};
+constexpr std::array kMarginOptions{
+    StampOptionWord{StampOption::Margin, "margin", '\0', nullptr, "MARGIN",
+                    "the stamp's distance from the picture's edges: a share of the shorter side "
+                    "(2%), pixels (20px) or the text's size (1em)"},
+};
+constexpr std::array kOutlineOptions{
+    StampOptionWord{StampOption::Outline, "outline", '\0', nullptr, "[WIDTH][,COLOR]",
+                    "a stroke around every glyph; WIDTH in em (default 0.06em), px or % of the "
+                    "shorter side, COLOR by default the one opposite the text",
+                    true},
+};
+constexpr std::array kShadowOptions{
+    StampOptionWord{StampOption::Shadow, "shadow", '\0', nullptr, "[OFFSET][,COLOR]",
+                    "a soft drop shadow; OFFSET in em (default 0.06em), px or %, COLOR by default "
+                    "the one opposite the text at 70 %",
+                    true},
+};
+constexpr std::array kBoxOptions{
+    StampOptionWord{StampOption::Box, "box", '\0', nullptr, "[PADDING][,COLOR]",
+                    "a filled rectangle behind the text, e.g. 0.4em,#80000000; PADDING in em "
+                    "(default 0.3em), px or %, COLOR by default the one opposite the text at 60 %",
+                    true},
 };
 constexpr std::array kQualityOptions{
     StampOptionWord{StampOption::Quality, "quality", 'q', nullptr, "N", "JPEG quality, {range}"},
@@ -98,6 +129,11 @@ constexpr std::array kTable{
                             kPositionOptions, {}, &StampPositionTexts, &PositionWords},
     StampSettingDeclaration{StampSettingId::Font, "font", kFontKeys, kFontOptions, kFontPoints},
     StampSettingDeclaration{StampSettingId::Color, "color", kColorKeys, kColorOptions, {}},
+    StampSettingDeclaration{StampSettingId::Size, "size", {}, kSizeOptions, {}},
+    StampSettingDeclaration{StampSettingId::Margin, "margin", {}, kMarginOptions, {}},
+    StampSettingDeclaration{StampSettingId::Outline, "outline", {}, kOutlineOptions, {}},
+    StampSettingDeclaration{StampSettingId::Shadow, "shadow", {}, kShadowOptions, {}},
+    StampSettingDeclaration{StampSettingId::Box, "box", {}, kBoxOptions, {}},
     StampSettingDeclaration{StampSettingId::Quality, "quality", kQualityKeys, kQualityOptions,
                             kQuality},
 };

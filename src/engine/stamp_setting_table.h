@@ -43,7 +43,21 @@ struct StampStoredKey {
 };
 
 // The options of the companion that set stamp settings, in --help order.
-enum class StampOption { Output, Mode, Text, Template, Position, Font, Color, Quality };
+enum class StampOption {
+    Output,
+    Mode,
+    Text,
+    Template,
+    Position,
+    Font,
+    Color,
+    Quality,
+    Size,
+    Margin,
+    Outline,
+    Shadow,
+    Box,
+};
 
 // One option of the companion.
 struct StampOptionWord {
@@ -55,10 +69,28 @@ struct StampOptionWord {
     // The --help line. "{range}" stands for the setting's range in words, "{words}" for
     // its choice words ("a, b or c").
     const char* help;
+    // The argument may be left out ("--outline" alone): it is then given as
+    // "--outline=VALUE", or as the next word when that word is such a value.
+    bool optionalArgument = false;
 };
 
 // The stamp settings, in --print-settings order.
-enum class StampSettingId { Output, Mode, Text, Position, Font, Color, Quality };
+// Size, Margin, Outline, Shadow and Box are the companion's own: the window keeps none of
+// them, and a setting left unset draws that aspect as the window does.
+enum class StampSettingId {
+    Output,
+    Mode,
+    Text,
+    Position,
+    Font,
+    Color,
+    Quality,
+    Size,
+    Margin,
+    Outline,
+    Shadow,
+    Box,
+};
 
 // One stamp setting: everything the window's restore and write-back, the companion's
 // reading of the stored settings, its options, --help, --print-settings and the manual

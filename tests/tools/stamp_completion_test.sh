@@ -53,6 +53,13 @@ expect 'velloran-stamp --ext=h' 'heic'
 expect 'velloran-stamp --ext q' ''
 expect 'velloran-stamp --position upper-' 'upper-left upper-right'
 expect 'velloran-stamp --mode d' 'date datetime'
+expect 'velloran-stamp --col' '--color'
+expect 'velloran-stamp --color a' 'auto'
+expect 'velloran-stamp --size 4' '4% 48px'
+expect 'velloran-stamp --box 0.4' '0.4em,#80000000 0.4em,#80FFFFFF'
+expect 'velloran-stamp --outline=' '0.06em 0.1em 2px'
+# Left without a value, an outline is followed by the sources.
+expect 'velloran-stamp --outline IMG_0001' 'IMG_0001.JPG'
 
 if [[ $failures -ne 0 ]]; then
     exit 1

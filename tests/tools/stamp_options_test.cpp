@@ -70,6 +70,15 @@ QString GoodValue(StampOption id) {
             return "#102030";
         case StampOption::Quality:
             return "7";
+        case StampOption::Size:
+            return "3%";
+        case StampOption::Margin:
+            return "20px";
+        case StampOption::Outline:
+        case StampOption::Shadow:
+            return "0.1em";
+        case StampOption::Box:
+            return "0.4em,#80000000";
     }
     return QString();
 }

@@ -2,12 +2,15 @@
 #include "command_line.h"
 
 #include "engine/stamp_setting_table.h"
+#include "engine/stamp_style_parsing.h"
 #include "velloran_version.h"
 
+#include <cstring>
 #include <iterator>
 #include <string>
 
 #include <getopt.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -67,11 +70,11 @@ const GetoptTables& Tables() {
         t.shortOptions = ":0";
         for (const StampSettingDeclaration& setting : StampSettingTable()) {
             for (const StampOptionWord& word : setting.options) {
-                t.longOptions.push_back({word.longName, required_argument, nullptr,
-                                         OptionValue(word)});
+                const int argument = word.optionalArgument ? optional_argument
+                                                           : required_argument;
+                t.longOptions.push_back({word.longName, argument, nullptr, OptionValue(word)});
                 if (word.alias != nullptr) {
-                    t.longOptions.push_back({word.alias, required_argument, nullptr,
-                                             OptionValue(word)});
+                    t.longOptions.push_back({word.alias, argument, nullptr, OptionValue(word)});
                 }
                 if (word.shortName != '\0') {
                     t.shortOptions += word.shortName;
@@ -129,7 +132,54 @@ void SetSettingOption(CommandLine& line, StampOption id, const char* argument) {
         case StampOption::Quality:
             line.quality = Text(argument);
             return;
+        case StampOption::Size:
+            line.size = Text(argument);
+            return;
+        case StampOption::Margin:
+            line.margin = Text(argument);
+            return;
+        case StampOption::Outline:
+            line.outline = Text(argument);
+            return;
+        case StampOption::Shadow:
+            line.shadow = Text(argument);
+            return;
+        case StampOption::Box:
+            line.box = Text(argument);
+            return;
     }
+}
+
+// Whether the word after an option whose argument may be left out is its argument: a
+// value the option takes, or a word meant as one ("2pz", "0.4em,#00000080": a digit, a
+// dot or a comma first) that names no file, so that a mistyped value is reported as such
+// rather than looked for as a source.
+bool IsOptionalArgument(const char* word) {
+    if (word[0] == '\0') {
+        return false;
+    }
+    if (ParseStampDecoration(Text(word)).value) {
+        return true;
+    }
+    struct stat st {};
+    return std::strchr("0123456789.,", word[0]) != nullptr && ::lstat(word, &st) != 0;
+}
+
+// The argument of an option whose argument may be left out. getopt takes it only as
+// "--outline=2px"; a user types "--outline 2px" as well, so the next word is taken when it
+// is meant as the argument. Any other word ("photo.jpg", "-p") is left for getopt, and the
+// option keeps its defaults (an empty argument).
+const char* OptionalArgument(int argc, char* argv[]) {
+    if (optarg != nullptr) {
+        return optarg;
+    }
+    if (optind < argc && IsOptionalArgument(argv[optind])) {
+        // glibc's getopt reads optind afresh on each call and moves operands before the
+        // options it skips past, so stepping over the word is what a separate required
+        // argument does.
+        return argv[optind++];
+    }
+    return "";
 }
 
 // The name of the option getopt stopped at, for a message: the long option as typed
@@ -153,22 +203,25 @@ QString OptionColumn(const StampOptionWord& word) {
         .arg(shortName, QString::fromLatin1(word.longName), QString::fromLatin1(word.argument));
 }
 
-// One option's help, its text broken at blanks to fit beside the first column.
+// One option's help, its text broken at blanks to fit beside the first column; a column
+// wider than its place pushes the first line's text to its right.
 QString HelpLines(const QString& column, const QString& help) {
     constexpr int kTextColumn = 29;
     constexpr int kWidth = 90;
     QString lines = column.leftJustified(kTextColumn - 1) + QLatin1Char(' ');
-    int used = kTextColumn;
+    int used = static_cast<int>(lines.size());
+    bool lineHasText = false;
     for (const QString& word : help.split(QLatin1Char(' '))) {
-        if (used > kTextColumn && used + 1 + word.size() > kWidth) {
+        if (lineHasText && used + 1 + word.size() > kWidth) {
             lines += QLatin1Char('\n') + QString(kTextColumn, QLatin1Char(' '));
             used = kTextColumn;
-        } else if (used > kTextColumn) {
+        } else if (lineHasText) {
             lines += QLatin1Char(' ');
             ++used;
         }
         lines += word;
         used += static_cast<int>(word.size());
+        lineHasText = true;
     }
     return lines + QLatin1Char('\n');
 }
@@ -236,7 +289,8 @@ CommandLine ParseCommandLine(int argc, char* argv[]) {
             break;
         }
         if (const StampOptionWord* setting = SettingOption(c)) {
-            SetSettingOption(line, setting->id, optarg);
+            SetSettingOption(line, setting->id,
+                             setting->optionalArgument ? OptionalArgument(argc, argv) : optarg);
             continue;
         }
         switch (c) {

@@ -40,6 +40,12 @@ struct CommandLine {
     std::optional<QString> font;
     std::optional<QString> color;
     std::optional<QString> quality;
+    // The style options; an empty text for --outline, --shadow or --box given alone.
+    std::optional<QString> size;
+    std::optional<QString> margin;
+    std::optional<QString> outline;
+    std::optional<QString> shadow;
+    std::optional<QString> box;
     bool noSettings = false;
     bool printSettings = false;
 

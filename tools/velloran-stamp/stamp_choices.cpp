@@ -6,6 +6,7 @@
 #include "core/stamp_modes.h"
 #include "core/stamp_text.h"
 #include "engine/stamp_setting_table.h"
+#include "engine/stamp_style_parsing.h"
 #include "engine/stored_stamp_settings.h"
 #include "settings/settings_keys.h"
 #include "util/environment.h"
@@ -191,6 +192,41 @@ QString BoxLines(QString text) {
     return text;
 }
 
+// The value a style parser read, or a usage error with its message after the option.
+template <typename T>
+T StyleValue(StampOption option, const QString& text, const StyleParse<T>& parsed) {
+    if (!parsed.value) {
+        throw UsageError(
+            QStringLiteral("%1 %2: %3").arg(OptionName(option), Quoted(text), parsed.error));
+    }
+    return *parsed.value;
+}
+
+// The style, set up on first use: any style option makes the stamp a styled one.
+StampStyle& Style(StampChoices& choices) {
+    return choices.style ? *choices.style : choices.style.emplace();
+}
+
+// -c: an opaque colour goes where the window keeps it, so a copy made without the style
+// options stays the window's own; a colour with alpha or "auto" needs the styled drawing,
+// which keeps the alpha instead of dropping it.
+void ApplyColor(StampChoices& choices, const QString& text) {
+    StyleParse<StampTextColor> parsed = ParseStampTextColor(text);
+    // A colour that names nothing visible ("#00000080", alpha written last) is told why.
+    if (!parsed.value && QColor::fromString(text.trimmed()).isValid()) {
+        parsed.error = ParseStampColor(text).error;
+    }
+    const StampTextColor color = StyleValue(StampOption::Color, text, parsed);
+    if (color.automatic || qAlpha(color.fixed) < 255) {
+        Style(choices).color = color;
+        return;
+    }
+    choices.color = ParseColor(text);
+    if (choices.style) {
+        choices.style->color.reset();
+    }
+}
+
 int ParseQuality(const QString& text) {
     const StampValueRange range = StampSetting(StampSettingId::Quality).range;
     bool ok = false;
@@ -235,8 +271,24 @@ void ApplyOverrides(StampChoices& choices, const CommandLine& line, const Enviro
         ApplyFontText(choices, *line.font);
     }
     if (line.color) {
-        choices.color = ParseColor(*line.color);
+        ApplyColor(choices, *line.color);
     }
+    if (line.size) {
+        Style(choices).size = StyleValue(StampOption::Size, *line.size, ParseStampSize(*line.size));
+    }
+    if (line.margin) {
+        Style(choices).margin =
+            StyleValue(StampOption::Margin, *line.margin, ParseStampMargin(*line.margin));
+    }
+    const auto decoration = [&](StampOption option, const std::optional<QString>& text,
+                                std::optional<StampDecoration> StampStyle::*member) {
+        if (text) {
+            Style(choices).*member = StyleValue(option, *text, ParseStampDecoration(*text));
+        }
+    };
+    decoration(StampOption::Outline, line.outline, &StampStyle::outline);
+    decoration(StampOption::Shadow, line.shadow, &StampStyle::shadow);
+    decoration(StampOption::Box, line.box, &StampStyle::box);
     if (line.quality) {
         choices.quality = ParseQuality(*line.quality);
     }
@@ -250,6 +302,85 @@ void ApplyOverrides(StampChoices& choices, const CommandLine& line, const Enviro
 }
 
 namespace {
+
+// A colour as the options take it: "#RRGGBB" when opaque, else "#AARRGGBB".
+QString ColorWord(QRgb rgba) {
+    const QColor color = QColor::fromRgba(rgba);
+    return color.name(color.alpha() == 255 ? QColor::HexRgb : QColor::HexArgb).toUpper();
+}
+
+QString LengthWord(const StampLength& length) {
+    switch (length.unit) {
+        case StampLength::Unit::ShorterSide:
+            return QString::number(length.value * 100, 'g', 6) + QLatin1Char('%');
+        case StampLength::Unit::Em:
+            return QString::number(length.value, 'g', 6) + QStringLiteral("em");
+        case StampLength::Unit::Pixels:
+            break;
+    }
+    return QString::number(length.value, 'g', 6) + QStringLiteral("px");
+}
+
+// "[LENGTH][,COLOR]" as the option takes it; "default" when both are the defaults.
+QString DecorationWord(const StampDecoration& decoration) {
+    if (!decoration.length && !decoration.color) {
+        return QStringLiteral("default");
+    }
+    QString word = decoration.length ? LengthWord(*decoration.length) : QString();
+    if (decoration.color) {
+        word += QLatin1Char(',') + ColorWord(*decoration.color);
+    }
+    return word;
+}
+
+QString TextColorWord(const StampTextColor& color) {
+    if (!color.automatic) {
+        return ColorWord(color.fixed);
+    }
+    if (color == StampTextColor{true}) {
+        return QStringLiteral("auto");
+    }
+    return QStringLiteral("auto:%1,%2").arg(ColorWord(color.first), ColorWord(color.second));
+}
+
+bool IsStyleSetting(StampSettingId id) {
+    switch (id) {
+        case StampSettingId::Size:
+        case StampSettingId::Margin:
+        case StampSettingId::Outline:
+        case StampSettingId::Shadow:
+        case StampSettingId::Box:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// A style setting's value in the words of its option; no value when it is unset and so
+// drawn as the window draws it.
+std::optional<QString> StyleSettingValue(StampSettingId id, const StampChoices& choices) {
+    if (!choices.style) {
+        return std::nullopt;
+    }
+    const StampStyle& style = *choices.style;
+    const auto decoration = [](const std::optional<StampDecoration>& d) {
+        return d ? std::optional(DecorationWord(*d)) : std::nullopt;
+    };
+    switch (id) {
+        case StampSettingId::Size:
+            return style.size ? std::optional(LengthWord(*style.size)) : std::nullopt;
+        case StampSettingId::Margin:
+            return style.margin ? std::optional(LengthWord(*style.margin)) : std::nullopt;
+        case StampSettingId::Outline:
+            return decoration(style.outline);
+        case StampSettingId::Shadow:
+            return decoration(style.shadow);
+        case StampSettingId::Box:
+            return decoration(style.box);
+        default:
+            return std::nullopt;
+    }
+}
 
 // A setting's value in the words of its option.
 QString SettingValue(StampSettingId id, const StampChoices& choices) {
@@ -272,9 +403,18 @@ QString SettingValue(StampSettingId id, const StampChoices& choices) {
         case StampSettingId::Font:
             return FontText(choices);
         case StampSettingId::Color:
+            if (choices.style && choices.style->color) {
+                return TextColorWord(*choices.style->color);
+            }
             return ColorFromBgr(choices.color).name().toUpper();
         case StampSettingId::Quality:
             return QString::number(ClampQuality(choices.quality));
+        case StampSettingId::Size:
+        case StampSettingId::Margin:
+        case StampSettingId::Outline:
+        case StampSettingId::Shadow:
+        case StampSettingId::Box:
+            return StyleSettingValue(id, choices).value_or(QString());
     }
     return QString();
 }
@@ -284,6 +424,11 @@ QString SettingValue(StampSettingId id, const StampChoices& choices) {
 QString SettingsText(const StampChoices& choices) {
     QString lines;
     for (const StampSettingDeclaration& setting : StampSettingTable()) {
+        // A style setting is printed only when set: unset, the stamp is drawn as the
+        // window draws it, and the lines of such a run stay the ones they always were.
+        if (IsStyleSetting(setting.id) && !StyleSettingValue(setting.id, choices)) {
+            continue;
+        }
         // A template is printed under the word of its own option.
         const char* name = setting.id == StampSettingId::Text && choices.isTemplate
                                ? StampOptionOf(StampOption::Template).longName

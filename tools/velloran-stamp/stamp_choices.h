@@ -51,8 +51,10 @@ StampChoices StoredChoices(const SettingsStore& store, const Environment& env,
 // The choices of a first start, with an empty store.
 StampChoices BuiltinChoices(const Environment& env);
 
-// Applies the command line's settings options (-o -m -t --template -p -f -c -q). Throws
-// UsageError for a value it cannot take.
+// Applies the command line's settings options (-o -m -t --template -p -f -c -q, and the
+// style options --size --margin --outline --shadow --box). Any style option, and a colour
+// with alpha or "auto", gives the choices a style; without them the choices hold none, and
+// the copies are the window's own. Throws UsageError for a value it cannot take.
 void ApplyOverrides(StampChoices& choices, const CommandLine& line, const Environment& env);
 
 // The --mode and --position words, in list order, as the settings' declaration gives them.
@@ -69,5 +71,6 @@ QString FontText(const StampChoices& choices);
 quint32 ParseColor(const QString& text);
 
 // The effective settings, one "name: value" line each in the declaration's order, in the
-// words of the options; the quality as the writers take it (ClampQuality).
+// words of the options; the quality as the writers take it (ClampQuality). The style
+// settings only when set.
 QString SettingsText(const StampChoices& choices);

@@ -102,6 +102,7 @@ StampSettings EngineSettings(const StampChoices& choices) {
     settings.fontStrikeout = choices.strikeout;
     settings.fontUnderline = choices.underline;
     settings.color = choices.color;
+    settings.style = choices.style;
     settings.quality = choices.quality;
     return settings;
 }
