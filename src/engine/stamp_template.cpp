@@ -36,7 +36,6 @@ QString FolderOf(const QString& path) {
     return slash == 0 ? QStringLiteral("/") : path.left(slash);
 }
 
-
 // The % forms of strftime a {taken:} format may use.
 constexpr QLatin1StringView kPercentForms("YmdHMSybBaAjeIpFTD%");
 
@@ -78,9 +77,7 @@ bool HasPercentOutsideQuotes(const QString& format) {
 // What to write instead of a run of one letter that QDateTime::toString would not take
 // as the field it looks like; "" when the run is a field it formats.
 QString QtLetterFault(QChar letter, qsizetype run) {
-    const auto within = [run](qsizetype low, qsizetype high) {
-        return run >= low && run <= high;
-    };
+    const auto within = [run](qsizetype low, qsizetype high) { return run >= low && run <= high; };
     switch (letter.toLatin1()) {
         case 'd':
             return within(1, 4) ? QString() : QStringLiteral("use d, dd, ddd or dddd for the day");
@@ -129,7 +126,8 @@ QString TakenFormatFault(const QString& format, bool percentStyle) {
         if (c == QLatin1Char('\'')) {
             const qsizetype end = QuoteEnd(format, i);
             if (end < 0) {
-                faults << QStringLiteral("a \"'\" without its closing \"'\" (write '' for a quote)");
+                faults << QStringLiteral(
+                    "a \"'\" without its closing \"'\" (write '' for a quote)");
                 break;
             }
             i = end + 1;
@@ -138,8 +136,9 @@ QString TakenFormatFault(const QString& format, bool percentStyle) {
         if (percentStyle && c == QLatin1Char('%')) {
             const QChar form = i + 1 < format.size() ? format.at(i + 1) : QChar();
             if (form.isNull() || !kPercentForms.contains(form)) {
-                faults << QStringLiteral("\"%1\" is not a %-form we stamp (write %% for a "
-                                         "percent sign)")
+                faults << QStringLiteral(
+                              "\"%1\" is not a %-form we stamp (write %% for a "
+                              "percent sign)")
                               .arg(format.mid(i, 2));
             }
             i += 2;
@@ -161,8 +160,9 @@ QString TakenFormatFault(const QString& format, bool percentStyle) {
         }
         const QString letters = format.mid(i, run);
         if (percentStyle) {
-            faults << QStringLiteral("\"%1\" beside %-forms (use one style; put text in "
-                                     "quotes, such as 'T')")
+            faults << QStringLiteral(
+                          "\"%1\" beside %-forms (use one style; put text in "
+                          "quotes, such as 'T')")
                           .arg(letters);
         } else if (const QString fault = QtLetterFault(c, run); !fault.isEmpty()) {
             faults << QStringLiteral("\"%1\": %2").arg(letters, fault);
@@ -197,25 +197,63 @@ QString PercentText(const QDateTime& when, const QString& format) {
             continue;
         }
         switch (format.at(++i).toLatin1()) {
-            case 'Y': out += QString::number(date.year()); break;
-            case 'y': out += TwoDigits(date.year() % 100); break;
-            case 'm': out += TwoDigits(date.month()); break;
-            case 'd': out += TwoDigits(date.day()); break;
-            case 'e': out += QStringLiteral("%1").arg(date.day(), 2); break;
-            case 'j': out += QStringLiteral("%1").arg(date.dayOfYear(), 3, 10, QLatin1Char('0')); break;
-            case 'b': out += c.monthName(date.month(), QLocale::ShortFormat); break;
-            case 'B': out += c.monthName(date.month(), QLocale::LongFormat); break;
-            case 'a': out += c.dayName(date.dayOfWeek(), QLocale::ShortFormat); break;
-            case 'A': out += c.dayName(date.dayOfWeek(), QLocale::LongFormat); break;
-            case 'H': out += TwoDigits(time.hour()); break;
-            case 'I': out += TwoDigits(hour12); break;
-            case 'M': out += TwoDigits(time.minute()); break;
-            case 'S': out += TwoDigits(time.second()); break;
-            case 'p': out += time.hour() < 12 ? QStringLiteral("AM") : QStringLiteral("PM"); break;
-            case 'F': out += PercentText(when, QStringLiteral("%Y-%m-%d")); break;
-            case 'T': out += PercentText(when, QStringLiteral("%H:%M:%S")); break;
-            case 'D': out += PercentText(when, QStringLiteral("%m/%d/%y")); break;
-            default: out += QLatin1Char('%'); break;
+            case 'Y':
+                out += QString::number(date.year());
+                break;
+            case 'y':
+                out += TwoDigits(date.year() % 100);
+                break;
+            case 'm':
+                out += TwoDigits(date.month());
+                break;
+            case 'd':
+                out += TwoDigits(date.day());
+                break;
+            case 'e':
+                out += QStringLiteral("%1").arg(date.day(), 2);
+                break;
+            case 'j':
+                out += QStringLiteral("%1").arg(date.dayOfYear(), 3, 10, QLatin1Char('0'));
+                break;
+            case 'b':
+                out += c.monthName(date.month(), QLocale::ShortFormat);
+                break;
+            case 'B':
+                out += c.monthName(date.month(), QLocale::LongFormat);
+                break;
+            case 'a':
+                out += c.dayName(date.dayOfWeek(), QLocale::ShortFormat);
+                break;
+            case 'A':
+                out += c.dayName(date.dayOfWeek(), QLocale::LongFormat);
+                break;
+            case 'H':
+                out += TwoDigits(time.hour());
+                break;
+            case 'I':
+                out += TwoDigits(hour12);
+                break;
+            case 'M':
+                out += TwoDigits(time.minute());
+                break;
+            case 'S':
+                out += TwoDigits(time.second());
+                break;
+            case 'p':
+                out += time.hour() < 12 ? QStringLiteral("AM") : QStringLiteral("PM");
+                break;
+            case 'F':
+                out += PercentText(when, QStringLiteral("%Y-%m-%d"));
+                break;
+            case 'T':
+                out += PercentText(when, QStringLiteral("%H:%M:%S"));
+                break;
+            case 'D':
+                out += PercentText(when, QStringLiteral("%m/%d/%y"));
+                break;
+            default:
+                out += QLatin1Char('%');
+                break;
         }
     }
     return out;
@@ -223,12 +261,41 @@ QString PercentText(const QDateTime& when, const QString& format) {
 
 // exiv2's namespaces that come with property tables; a short name may be any of their
 // properties ("creator", "Rating").
-constexpr std::array<const char*, 35> kXmpPrefixes = {
-    "GPano", "Iptc4xmpCore", "Iptc4xmpExt", "MP", "MPRI", "MPReg", "MicrosoftPhoto",
-    "acdsee", "audio", "aux", "crs", "crss", "dc", "dcterms", "digiKam", "dwc", "exif",
-    "exifEX", "expressionmedia", "kipi", "lr", "mediapro", "mwg-kw", "mwg-rs", "pdf",
-    "photoshop", "plus", "tiff", "video", "xmp", "xmpBJ", "xmpDM", "xmpMM", "xmpRights",
-    "xmpTPg"};
+constexpr std::array<const char*, 35> kXmpPrefixes = {"GPano",
+                                                      "Iptc4xmpCore",
+                                                      "Iptc4xmpExt",
+                                                      "MP",
+                                                      "MPRI",
+                                                      "MPReg",
+                                                      "MicrosoftPhoto",
+                                                      "acdsee",
+                                                      "audio",
+                                                      "aux",
+                                                      "crs",
+                                                      "crss",
+                                                      "dc",
+                                                      "dcterms",
+                                                      "digiKam",
+                                                      "dwc",
+                                                      "exif",
+                                                      "exifEX",
+                                                      "expressionmedia",
+                                                      "kipi",
+                                                      "lr",
+                                                      "mediapro",
+                                                      "mwg-kw",
+                                                      "mwg-rs",
+                                                      "pdf",
+                                                      "photoshop",
+                                                      "plus",
+                                                      "tiff",
+                                                      "video",
+                                                      "xmp",
+                                                      "xmpBJ",
+                                                      "xmpDM",
+                                                      "xmpMM",
+                                                      "xmpRights",
+                                                      "xmpTPg"};
 
 // Every short name exiv2 gives a tag: those of each EXIF group (makers' notes included,
 // as a photo's tags are matched by that name) and of the XMP properties it knows.

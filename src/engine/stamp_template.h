@@ -46,7 +46,18 @@ public:
 
 private:
     enum class Kind {
-        Literal, Name, Stem, Ext, Path, Folder, Position, Date, Time, Taken, TakenPercent, Exif
+        Literal,
+        Name,
+        Stem,
+        Ext,
+        Path,
+        Folder,
+        Position,
+        Date,
+        Time,
+        Taken,
+        TakenPercent,
+        Exif
     };
     struct Piece {
         Kind kind;

@@ -537,9 +537,9 @@ private slots:
         QCOMPARE(ReadFile(s.path("out/camera.jpg")), ReadFile(s.path("literal/camera.jpg")));
 
         // strftime's forms, as date(1) takes them, give the same date.
-        const Result percent = s.run({"-Q", "-n", "--json", "--template",
-                                      "{taken:%Y-%m-%d %H:%M}|{exif:LensModel}", "-o", "out",
-                                      "in/camera.jpg"});
+        const Result percent =
+            s.run({"-Q", "-n", "--json", "--template", "{taken:%Y-%m-%d %H:%M}|{exif:LensModel}",
+                   "-o", "out", "in/camera.jpg"});
         QCOMPARE(percent.exit, 0);
         QCOMPARE(percent.lines.size(), 1);
         QCOMPARE(percent.lines[0]["text"].toString(), QString("2021-05-04 13:02|"));

@@ -229,8 +229,9 @@ private slots:
         QTest::newRow("taken letters as date(1) writes them")
             << "{taken:YYYY-MM-DD hh:mm}"
             << "!\"YYYY\": use yyyy for the year; \"DD\": use dd for the day";
-        QTest::newRow("taken letter meant as text") << "{taken:yyyy-MM-ddTHH}"
-                                                    << "!\"T\": not a date letter; put text in quotes";
+        QTest::newRow("taken letter meant as text")
+            << "{taken:yyyy-MM-ddTHH}"
+            << "!\"T\": not a date letter; put text in quotes";
         QTest::newRow("taken three y") << "{taken:yyy}"
                                        << "!\"yyy\": use yyyy or yy";
         QTest::newRow("taken five d") << "{taken:ddddd}"
@@ -245,8 +246,9 @@ private slots:
                                               << "!\"%Q\" is not a %-form";
         QTest::newRow("taken trailing %") << "{taken:%d%}"
                                           << "!\"%\" is not a %-form";
-        QTest::newRow("exif misspelt") << "{exif:Modle}"
-                                       << "!\"Modle\" is not a tag exiv2 knows (did you mean Mode or Model?)";
+        QTest::newRow("exif misspelt")
+            << "{exif:Modle}"
+            << "!\"Modle\" is not a tag exiv2 knows (did you mean Mode or Model?)";
         QTest::newRow("exif key misspelt") << "{exif:Exif.Image.Modle}"
                                            << "!not an EXIF key exiv2 knows";
         QTest::newRow("exif unknown group") << "{exif:Exif.Camera.Model}"
