@@ -25,7 +25,9 @@ private:
 class StampTemplate {
 public:
     // Throws StampTemplateError for an unknown placeholder, an empty {exif:} or {taken:},
-    // or a brace without its partner.
+    // a brace without its partner, a {taken:} format with a letter or % form that is not a
+    // date field (or that mixes Qt's letters with strftime's % forms), or an {exif:} tag
+    // exiv2 does not know.
     explicit StampTemplate(const QString& text);
 
     // What a placeholder may need of one source. The photo's facts are read only when
@@ -43,10 +45,23 @@ public:
     QString Expand(const Source& source) const;
 
 private:
-    enum class Kind { Literal, Name, Stem, Ext, Path, Folder, Position, Date, Time, Taken, Exif };
+    enum class Kind {
+        Literal,
+        Name,
+        Stem,
+        Ext,
+        Path,
+        Folder,
+        Position,
+        Date,
+        Time,
+        Taken,
+        TakenPercent,
+        Exif
+    };
     struct Piece {
         Kind kind;
-        QString text;  // the literal, the {taken:} format or the {exif:} tag
+        QString text;  // the literal, the {taken:} format (Qt's or % forms) or the {exif:} tag
     };
     QList<Piece> pieces_;
 };

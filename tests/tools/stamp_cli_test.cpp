@@ -546,6 +546,14 @@ private slots:
         QDir().mkpath(s.path("literal"));
         QCOMPARE(s.run({"-Q", "-t", "Cam 7", "-o", "literal", "in/camera.jpg"}).exit, 0);
         QCOMPARE(ReadFile(s.path("out/camera.jpg")), ReadFile(s.path("literal/camera.jpg")));
+
+        // strftime's forms, as date(1) takes them, give the same date.
+        const Result percent =
+            s.run({"-Q", "-n", "--json", "--template", "{taken:%Y-%m-%d %H:%M}|{exif:LensModel}",
+                   "-o", "out", "in/camera.jpg"});
+        QCOMPARE(percent.exit, 0);
+        QCOMPARE(percent.lines.size(), 1);
+        QCOMPARE(percent.lines[0]["text"].toString(), QString("2021-05-04 13:02|"));
     }
 
     void replaceRefusedThenAllowed() {
@@ -586,6 +594,15 @@ private slots:
         QTest::newRow("ext") << QStringList{"--ext", "", "-o", "out", "in"} << QByteArray("--ext");
         QTest::newRow("template") << QStringList{"--template", "{nam}", "-o", "out", "in"}
                                   << QByteArray("unknown placeholder {nam}");
+        QTest::newRow("template date letters")
+            << QStringList{"--template", "{taken:YYYY-MM-DD hh:mm}", "-o", "out", "in"}
+            << QByteArray("\"YYYY\": use yyyy for the year; \"DD\": use dd for the day");
+        QTest::newRow("template date styles mixed")
+            << QStringList{"--template", "{taken:%Y-MM}", "-o", "out", "in"}
+            << QByteArray("\"MM\" beside %-forms");
+        QTest::newRow("template exif tag")
+            << QStringList{"--template", "{exif:Modle}", "-o", "out", "in"}
+            << QByteArray("\"Modle\" is not a tag exiv2 knows");
         QTest::newRow("mode") << QStringList{"-m", "clock", "-o", "out", "in"}
                               << QByteArray("--mode");
         QTest::newRow("quality") << QStringList{"-q", "0", "-o", "out", "in"}

@@ -207,8 +207,56 @@ private slots:
                                        << "5/4/2021 1:02:03 PM";
         QTest::newRow("taken format") << "{taken:yyyy-MM-dd HH.mm}"
                                       << "2021-05-04 13.02";
-        QTest::newRow("exif tag") << "{exif:Model}/{exif:Nothing}"
+        QTest::newRow("exif tag") << "{exif:Model}/{exif:LensModel}"
                                   << "Cam 5/";
+        // Each date field of both styles for a Tuesday afternoon, the 124th day.
+        QTest::newRow("taken date letters") << "{taken:d dd ddd dddd M MM MMM MMMM yy yyyy}"
+                                            << "4 04 Tue Tuesday 5 05 May May 21 2021";
+        QTest::newRow("taken time letters") << "{taken:h hh H HH m mm s ss z zzz AP ap}"
+                                            << "1 01 13 13 2 02 3 03 0 000 PM pm";
+        QTest::newRow("taken quoted text") << "{taken:yyyy-MM-dd'T'HH:mm 'o''clock' '100%'}"
+                                           << "2021-05-04T13:02 o'clock 100%";
+        QTest::newRow("taken % numbers") << "{taken:%Y-%m-%d %H:%M:%S %y}"
+                                         << "2021-05-04 13:02:03 21";
+        QTest::newRow("taken % names") << "{taken:%a %A %b %B %j [%e] %I %p %%}"
+                                       << "Tue Tuesday May May 124 [ 4] 01 PM %";
+        QTest::newRow("taken % composites") << "{taken:%F'T'%T %D}"
+                                            << "2021-05-04T13:02:03 05/04/21";
+        QTest::newRow("known tags a photo lacks")
+            << "[{exif:FNumber}{exif:DateTimeOriginal}{exif:Exif.Photo.LensModel}"
+               "{exif:creator}{exif:Xmp.dc.title}{exif:Exif.Image.0x9999}]"
+            << "[]";
+        QTest::newRow("taken letters as date(1) writes them")
+            << "{taken:YYYY-MM-DD hh:mm}"
+            << "!\"YYYY\": use yyyy for the year; \"DD\": use dd for the day";
+        QTest::newRow("taken letter meant as text")
+            << "{taken:yyyy-MM-ddTHH}"
+            << "!\"T\": not a date letter; put text in quotes";
+        QTest::newRow("taken three y") << "{taken:yyy}"
+                                       << "!\"yyy\": use yyyy or yy";
+        QTest::newRow("taken five d") << "{taken:ddddd}"
+                                      << "!\"ddddd\": use d, dd";
+        QTest::newRow("taken lone p") << "{taken:hh p}"
+                                      << "!\"p\": use AP or ap";
+        QTest::newRow("taken open quote") << "{taken:dd 'MM}"
+                                          << "!without its closing";
+        QTest::newRow("taken styles mixed") << "{taken:%Y-MM}"
+                                            << "!\"MM\" beside %-forms";
+        QTest::newRow("taken unknown % form") << "{taken:%Y %Q}"
+                                              << "!\"%Q\" is not a %-form";
+        QTest::newRow("taken trailing %") << "{taken:%d%}"
+                                          << "!\"%\" is not a %-form";
+        QTest::newRow("exif misspelt")
+            << "{exif:Modle}"
+            << "!\"Modle\" is not a tag exiv2 knows (did you mean Mode or Model?)";
+        QTest::newRow("exif key misspelt") << "{exif:Exif.Image.Modle}"
+                                           << "!not an EXIF key exiv2 knows";
+        QTest::newRow("exif unknown group") << "{exif:Exif.Camera.Model}"
+                                            << "!not an EXIF key exiv2 knows";
+        QTest::newRow("xmp property misspelt") << "{exif:Xmp.dc.creatr}"
+                                               << "!not an XMP key exiv2 knows";
+        QTest::newRow("xmp unknown namespace") << "{exif:Xmp.zz.creator}"
+                                               << "!not an XMP key exiv2 knows";
         QTest::newRow("unknown") << "{size}"
                                  << "!unknown placeholder {size}";
         QTest::newRow("case matters") << "{Name}"
