@@ -791,6 +791,46 @@ private slots:
         QCOMPARE(s.run({"-Q", "-t", "x", "--ext", "j*g", "-o", "out", "in"}).exit, 2);
     }
 
+    // A hot folder: what is there is stamped, then a picture written slowly in chunks is
+    // stamped once it is complete, a picture renamed in too; SIGTERM ends the watch.
+    void watchStampsWhatArrives() {
+        Scene s;
+        s.picture("first.jpg");
+        const QByteArray photo = ReadFile(s.picture("seed.jpg"));
+        QFile::remove(s.path("in/seed.jpg"));
+        QProcess p;
+        p.setProcessEnvironment(s.environment());
+        p.setWorkingDirectory(s.path(""));
+        p.start(VELLORAN_STAMP_PATH, {"--watch", "--json", "-t", "x", "-o", "out", "in"});
+        QVERIFY(p.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(s.path("out/first.jpg")), 60000);
+        {
+            QFile slow(s.path("in/slow.jpg"));
+            QVERIFY(slow.open(QIODevice::WriteOnly));
+            for (qsizetype at = 0; at < photo.size(); at += 4096) {
+                slow.write(photo.mid(at, 4096));
+                slow.flush();
+                QTest::qWait(20);
+            }
+        }
+        QFile moved(s.path("moved.tmp"));
+        QVERIFY(moved.open(QIODevice::WriteOnly) && moved.write(photo) == photo.size());
+        moved.close();
+        QVERIFY(QFile::rename(s.path("moved.tmp"), s.path("in/moved.jpg")));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(s.path("out/slow.jpg")) &&
+                                     QFile::exists(s.path("out/moved.jpg")),
+                                 60000);
+        ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 130);
+        QVERIFY(DecodesFully(s.path("out/slow.jpg")));
+        int slowCopies = 0;
+        for (const QByteArray& line : p.readAllStandardOutput().split('\n')) {
+            slowCopies += line.contains("/in/slow.jpg\",\"output") ? 1 : 0;
+        }
+        QCOMPARE(slowCopies, 1);
+    }
+
     // --keep-time gives each copy its source's time, or the date the photo was taken.
     void keepTimeBothWays() {
         Scene s;

@@ -44,12 +44,12 @@ expect() {
     fi
 }
 
-expect 'velloran-stamp --ext ' 'jpg jpeg png gif tif bmp ico heic avif webp jxl \*'
+expect 'velloran-stamp --ext ' 'pictures jpg jpeg png gif tif bmp ico heic heif avif webp jxl \*'
 expect 'velloran-stamp --ext j' 'jpg jpeg jxl'
 expect 'velloran-stamp --ext *' '\*'
 expect 'velloran-stamp --ext \*' '\*'
-expect 'velloran-stamp --ext=' 'jpg jpeg png gif tif bmp ico heic avif webp jxl \*'
-expect 'velloran-stamp --ext=h' 'heic'
+expect 'velloran-stamp --ext=' 'pictures jpg jpeg png gif tif bmp ico heic heif avif webp jxl \*'
+expect 'velloran-stamp --ext=h' 'heic heif'
 expect 'velloran-stamp --ext q' ''
 expect 'velloran-stamp --position upper-' 'upper-left upper-right'
 expect 'velloran-stamp --mode d' 'date datetime'

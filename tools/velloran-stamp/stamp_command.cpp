@@ -415,7 +415,8 @@ int Run(const CommandLine& line, int argc, char* argv[]) {
     }
     RunPlanChoices planChoices;
     planChoices.outputFolder = outputFolder;
-    planChoices.skipExisting = line.skipExisting;
+    // A watch started again stamps only what arrived meanwhile.
+    planChoices.skipExisting = line.skipExisting || line.watch;
     planChoices.mirror = line.mirror;
     std::vector<PlannedSource> planned;
     if (!PlanSources(sources, planChoices, line, shard, &planned)) {
