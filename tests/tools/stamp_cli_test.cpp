@@ -829,6 +829,36 @@ private slots:
             slowCopies += line.contains("/in/slow.jpg\",\"output") ? 1 : 0;
         }
         QCOMPARE(slowCopies, 1);
+
+        // Started again, the watch stamps only what arrived meanwhile.
+        s.picture("meanwhile.jpg");
+        QProcess again;
+        again.setProcessEnvironment(s.environment());
+        again.setWorkingDirectory(s.path(""));
+        again.start(VELLORAN_STAMP_PATH, {"--watch", "--json", "-t", "x", "-o", "out", "in"});
+        QVERIFY(again.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(s.path("out/meanwhile.jpg")), 60000);
+        ::kill(static_cast<pid_t>(again.processId()), SIGTERM);
+        QVERIFY(again.waitForFinished(60000));
+        QCOMPARE(again.exitCode(), 130);
+        const QByteArray restarted = again.readAllStandardOutput();
+        QCOMPARE(restarted.count("\"status\":\"ok\""), 1);
+        QCOMPARE(restarted.count("\"status\":\"skipped\""), 3);
+    }
+
+    // A picture the program cannot read is refused in the companion's words, which name
+    // what it reads; the JSON record carries the error number.
+    void refusalNamesWhatItReads() {
+        Scene s;
+        s.picture("real.png", "PNG");
+        QVERIFY(QFile::rename(s.path("in/real.png"), s.path("in/named.jpg")));
+        const Result r = s.run({"-Q", "--json", "-t", "x", "-o", "out", "in/named.jpg"});
+        QCOMPARE(r.exit, 1);
+        QVERIFY2(r.err.contains("not a picture this program reads (JPEG, PNG, TIFF, BMP, GIF, "
+                                "icon, HEIC/HEIF, AVIF, WebP or JPEG XL)"),
+                 r.err.constData());
+        QCOMPARE(r.lines.size(), 1);
+        QCOMPARE(r.lines.first()["code"].toInt(), 481);
     }
 
     // --keep-time gives each copy its source's time, or the date the photo was taken.
