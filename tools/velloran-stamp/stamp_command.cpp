@@ -181,8 +181,7 @@ bool HasStoredSettings(const Environment& env) {
 QString ReportText(const SourceReport& report) {
     if (report.code == vberr::kInvalidPicture) {
         return QStringLiteral("not a picture this program reads (JPEG, PNG, TIFF, BMP, GIF, "
-                              "icon, HEIC/HEIF, AVIF, WebP or JPEG XL), or a damaged one: %1")
-            .arg(*report.error);
+                              "icon, HEIC/HEIF, AVIF, WebP or JPEG XL), or a damaged one");
     }
     return *report.error;
 }
