@@ -178,9 +178,10 @@ QByteArray LayeredJxl(int layers, int side) {
     return file;
 }
 
-void AppendLe(QByteArray& data, quint32 value, int bytes) {
+// `bytes` may be wider than the value (a 48-bit field): its upper bytes are 0.
+void AppendLe(QByteArray& data, quint64 value, int bytes) {
     for (int i = 0; i < bytes; ++i) {
-        data.append(char(value >> (8 * i) & 0xFF));
+        data.append(char(i < 8 ? (value >> (8 * i)) & 0xFF : 0));
     }
 }
 
