@@ -8,43 +8,27 @@
 #include "util/file_ops.h"
 #include "util/path_bytes.h"
 #include "util/paths.h"
+#include "util/unique_fd.h"
 #include "util/vb_error.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <memory>
-
 namespace {
 
 // The source opened for the converter to read through: a name that is not UTF-8 cannot
-// travel on its command line, and a descriptor leaves nothing to swap in between. -1 when
-// it is not a regular file that can be opened; the converter is then given the name and
-// reports what it finds there.
-class SourceDescriptor {
-public:
-    explicit SourceDescriptor(const QString& source)
-        : fd_(::open(PathBytes(source).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)) {
-        struct stat st {};
-        if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
-            ::close(fd_);
-            fd_ = -1;
-        }
+// travel on its command line, and a descriptor leaves nothing to swap in between. Not
+// valid when it is not a regular file that can be opened; the converter is then given
+// the name and reports what it finds there.
+UniqueFd OpenSourceForConverter(const QString& source) {
+    UniqueFd fd(::open(PathBytes(source).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat st {};
+    if (fd.valid() && (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))) {
+        fd.Reset();
     }
-    ~SourceDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    SourceDescriptor(const SourceDescriptor&) = delete;
-    SourceDescriptor& operator=(const SourceDescriptor&) = delete;
-
-    int fd() const { return fd_; }
-
-private:
-    int fd_;
-};
+    return fd;
+}
 
 }  // namespace
 
@@ -76,19 +60,19 @@ QString ConvertForLoading(ConverterProgress& progress, const std::function<int()
     if (!trap.Do(firstLabel + 4, [&] { PrepareConverter(bytes, tempFolder); })) {
         return QString();
     }
-    std::unique_ptr<SourceDescriptor> opened;
+    UniqueFd opened;
     trap.Do(firstLabel + 8, [&] {
-        opened = std::make_unique<SourceDescriptor>(source);
+        opened = OpenSourceForConverter(source);
         command = InputConversionCommand(tempFolder,
-                                         opened->fd() >= 0 ? DescriptorPath(opened->fd()) : source);
+                                         opened.valid() ? DescriptorPath(opened.get()) : source);
     });
     trap.Do(firstLabel + 10, [&] {
         QString why;
         const int code = RunConverter(command, tempFolder, progress, progress.Text(),
                                       progress.Value(), fileCount(), &why);
-        if (opened && opened->fd() >= 0) {
+        if (opened.valid()) {
             // The user knows the file by its name.
-            why.replace(Quoted(DescriptorPath(opened->fd())), Quoted(source));
+            why.replace(Quoted(DescriptorPath(opened.get())), Quoted(source));
         }
         if (code != 0 || !FileExists(StampTmpPath(tempFolder))) {
             Raise(vberr::kConverterFailed,

@@ -2,8 +2,8 @@
 #include "source_list.h"
 
 #include "util/path_bytes.h"
+#include "util/paths.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -32,11 +32,6 @@ std::vector<QByteArray> ReadEntries(std::FILE* input, char separator) {
         entries.push_back(entry);
     }
     return entries;
-}
-
-bool IsDirectory(const QByteArray& path) {
-    struct stat st {};
-    return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 }  // namespace
@@ -70,7 +65,7 @@ std::vector<Source> CollectSources(const std::vector<QByteArray>& operands, bool
                                    std::FILE* input, const FolderScan& scan) {
     std::vector<Source> sources;
     auto add = [&](const QByteArray& path) {
-        if (IsDirectory(path)) {
+        if (IsFolder(PathText(path))) {
             const QString root = PathText(AbsolutePath(path));
             for (const QString& found : scan(PathText(path))) {
                 sources.push_back({found, {PathText(AbsolutePath(PathBytes(found))), root}, 0});

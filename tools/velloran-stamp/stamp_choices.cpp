@@ -10,9 +10,9 @@
 #include "engine/stored_stamp_settings.h"
 #include "settings/settings_keys.h"
 #include "util/environment.h"
+#include "util/path_bytes.h"
 
 #include <QColor>
-#include <QFile>
 
 #include <algorithm>
 
@@ -81,7 +81,7 @@ StampChoices ChoicesFrom(const StoredStampSettings& stored, const Environment& e
     fallBack(stored.quality, key::kSlider1, QStringLiteral("quality %1").arg(kSliderDesignQuality));
     c.quality = stored.quality.Or(kSliderDesignQuality);
     // Without a desktop folder the window's output-folder box stays empty.
-    c.outputFolder = QFile::encodeName(stored.outputFolder.Or(QString()));
+    c.outputFolder = stored.outputFolder.Or(QString());
     return c;
 }
 
@@ -297,7 +297,7 @@ void ApplyOverrides(StampChoices& choices, const CommandLine& line, const Enviro
             throw UsageError(
                 QStringLiteral("%1: the folder name is empty").arg(OptionName(StampOption::Output)));
         }
-        choices.outputFolder = *line.output;
+        choices.outputFolder = PathText(*line.output);
     }
 }
 
@@ -386,7 +386,7 @@ std::optional<QString> StyleSettingValue(StampSettingId id, const StampChoices& 
 QString SettingValue(StampSettingId id, const StampChoices& choices) {
     switch (id) {
         case StampSettingId::Output:
-            return QFile::decodeName(choices.outputFolder);
+            return PathForPeople(choices.outputFolder);
         case StampSettingId::Mode:
             return ModeWords().at(choices.mode);
         case StampSettingId::Text: {

@@ -15,28 +15,10 @@ class SettingsStore;
 
 // Every stamping choice of one run, as the window's controls hold them after start-up:
 // the engine's StampSettings, one spelling of each choice, and what only a command line
-// adds. The engine's own `outputFolder` stays empty here; a run puts its folder in.
+// adds. The output folder is PathText: a folder named on the command line need not be
+// UTF-8.
 struct StampChoices : StampSettings {
-    StampChoices() = default;
-    StampChoices(const StampChoices& other)
-        : StampSettings(other), isTemplate(other.isTemplate), outputFolder(other.outputFolder) {}
-    StampChoices& operator=(const StampChoices& other) {
-        StampSettings::operator=(other);
-        isTemplate = other.isTemplate;
-        outputFolder = other.outputFolder;
-        return *this;
-    }
-
     bool isTemplate = false;  // text holds placeholders to expand per source
-    // In its own bytes: a folder named on the command line need not be UTF-8.
-    QByteArray outputFolder;
-
-    // The companion's earlier names of the font fields: the same fields, not copies.
-    QString& fontName = fontFamily;
-    bool& bold = fontBold;
-    bool& italic = fontItalic;
-    bool& strikeout = fontStrikeout;
-    bool& underline = fontUnderline;
 };
 
 // Where a stored value could not be used, one line each, for warnings on standard error.

@@ -27,13 +27,13 @@
 #include "text_template.h"
 #include "util/environment.h"
 #include "util/path_bytes.h"
+#include "util/paths.h"
 #include "util/temp_folder.h"
 #include "util/vb_error.h"
 
 #include <QFont>
 #include <QGuiApplication>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -83,28 +83,6 @@ int Jobs(const CommandLine& line) {
                              .arg(kMostJobs));
     }
     return jobs;
-}
-
-bool IsFolder(const QByteArray& path) {
-    struct stat st {};
-    return !path.isEmpty() && ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-StampSettings EngineSettings(const StampChoices& choices) {
-    StampSettings settings;
-    settings.mode = choices.mode;
-    settings.text = choices.text;
-    settings.position = choices.position;
-    settings.fontFamily = choices.fontName;
-    settings.fontSize = choices.fontSize;
-    settings.fontBold = choices.bold;
-    settings.fontItalic = choices.italic;
-    settings.fontStrikeout = choices.strikeout;
-    settings.fontUnderline = choices.underline;
-    settings.color = choices.color;
-    settings.style = choices.style;
-    settings.quality = choices.quality;
-    return settings;
 }
 
 // The stamp text of each source, as the window puts it into its stamp-text box; a
@@ -168,12 +146,6 @@ void QtMessage(QtMsgType type, const QMessageLogContext&, const QString& message
     if (type == QtCriticalMsg || type == QtFatalMsg) {
         PrintMessage(message);
     }
-}
-
-// The stored settings the window left, if it ever stored any.
-bool HasStoredSettings(const Environment& env) {
-    const SettingsStore store(env.settingsFile);
-    return !store.GetSetting(QString::fromLatin1(key::kCombo1)).isEmpty();
 }
 
 // The companion's words for a failure whose code says what it is; the engine's own text
@@ -339,13 +311,13 @@ int Run(const CommandLine& line, int argc, char* argv[]) {
     const double designFontSize = QGuiApplication::font().pointSizeF();
     SettingsWarnings warnings;
     StampChoices choices;
-    const bool stored = !line.noSettings && HasStoredSettings(env);
-    if (line.noSettings) {
-        choices = BuiltinChoices(env);
-    } else {
-        const SettingsStore store(env.settingsFile);
-        choices = StoredChoices(store, env, designFontSize, &warnings);
-    }
+    const SettingsStore store(env.settingsFile);
+    // The window stores its mode at its first start: an account that never ran it has
+    // chosen nothing to stamp.
+    const bool stored =
+        !line.noSettings && !store.GetSetting(QString::fromLatin1(key::kCombo1)).isEmpty();
+    choices = line.noSettings ? BuiltinChoices(env)
+                              : StoredChoices(store, env, designFontSize, &warnings);
     ApplyOverrides(choices, line, env);
     // A template is checked before anything is read or written.
     const SourceTexts texts(choices, env);
@@ -371,11 +343,10 @@ int Run(const CommandLine& line, int argc, char* argv[]) {
             "(time, date, datetime, name, stem or path)"));
     }
     if (!IsFolder(choices.outputFolder)) {
-        PrintError(PathText(choices.outputFolder),
-                   QStringLiteral("the output folder does not exist"));
+        PrintError(choices.outputFolder, QStringLiteral("the output folder does not exist"));
         return kExitUsage;
     }
-    const QString outputFolder = PathText(AbsolutePath(choices.outputFolder));
+    const QString outputFolder = PathText(AbsolutePath(PathBytes(choices.outputFolder)));
     try {
         CheckResultFolder(outputFolder);
     } catch (const ResultFileError& e) {
@@ -394,7 +365,7 @@ int Run(const CommandLine& line, int argc, char* argv[]) {
     if (line.watch) {
         QStringList folders;
         for (const QByteArray& operand : line.operands) {
-            if (IsFolder(operand)) {
+            if (IsFolder(PathText(operand))) {
                 folders << PathText(AbsolutePath(operand));
             }
         }
@@ -447,7 +418,7 @@ int Run(const CommandLine& line, int argc, char* argv[]) {
     CatchInterruptions();
     Reporter report(line, static_cast<int>(planned.size()));
     report.summary().leftOut = leftOut;
-    const StampSettings settings = EngineSettings(choices);
+    const StampSettings& settings = choices;
     RunPlannedSources(planned, settings, options, std::ref(report));
     if (watch && !line.dryRun) {
         report.Finish();
