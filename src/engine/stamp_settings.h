@@ -21,6 +21,9 @@ struct StampSettings {
     // The stamp mode: the index in StampModeTexts() (0 your text ... 6 full path). With
     // `text` it gives each entry's text (EntryStampText).
     int mode = 0;
+    // In mode 0, `text` holds placeholders ({name}, {taken} ...; see StampTemplate) that
+    // each source's text is expanded from. The window never sets it.
+    bool isTemplate = false;
     // One of StampPositionTexts(), compared exactly; an unknown one draws nothing.
     QString position = QStringLiteral("Lower-right");
 

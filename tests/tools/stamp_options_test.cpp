@@ -4,7 +4,7 @@
 // the manual page give it with its argument, range and words.
 #include "command_line.h"
 #include "engine/stamp_setting_table.h"
-#include "stamp_choices.h"
+#include "engine/starting_stamp_settings.h"
 #include "support/form_fixture.h"
 
 #include <QRegularExpression>
@@ -27,9 +27,9 @@ QString SettingsWith(const QStringList& words) {
         argv.push_back(word.data());
     }
     argv.push_back(nullptr);
-    StampChoices choices = BuiltinChoices(t.env);
+    StampSettings choices = BuiltinStartSettings(t.env);
     ApplyOverrides(choices, ParseCommandLine(int(bytes.size()), argv.data()), t.env);
-    return SettingsText(choices);
+    return StampSettingsText(choices);
 }
 
 // The manual page's paragraph of one option: from its tag line to the next tag, with

@@ -7,9 +7,9 @@
 #include "settings/settings_store.h"
 #include "shard.h"
 #include "source_list.h"
-#include "stamp_choices.h"
+#include "engine/starting_stamp_settings.h"
 #include "support/form_fixture.h"
-#include "text_template.h"
+#include "engine/stamp_template.h"
 #include "util/path_bytes.h"
 
 #include <QtTest>
@@ -36,7 +36,7 @@ CommandLine Parse(const QStringList& words) {
 QString OverrideError(const QStringList& words) {
     TestEnvironment t;
     try {
-        StampChoices choices = BuiltinChoices(t.env);
+        StampSettings choices = BuiltinStartSettings(t.env);
         ApplyOverrides(choices, Parse(words), t.env);
     } catch (const UsageError& e) {
         return e.message();
@@ -84,7 +84,7 @@ private slots:
         // The companion reads the same file after the window has started from it.
         const SettingsStore store(f.t.env.settingsFile);
         SettingsWarnings warnings;
-        const StampChoices c = StoredChoices(store, f.t.env, f.form.Text4->FontSize(), &warnings);
+        const StampSettings c = StoredStartSettings(store, f.t.env, f.form.Text4->FontSize(), &warnings);
 
         QCOMPARE(c.mode, std::max(0, f.form.Combo1->currentIndex()));
         if (c.mode < 4) {
@@ -142,7 +142,7 @@ private slots:
 
     void overridesLandInTheChoices() {
         TestEnvironment t;
-        StampChoices c = BuiltinChoices(t.env);
+        StampSettings c = BuiltinStartSettings(t.env);
         ApplyOverrides(c,
                        Parse({"-t", "one\ntwo", "-p", "center", "-f", "Liberation Mono,30,bold",
                               "-c", "#102030", "-q", "7", "-o", "/x"}),
@@ -155,7 +155,7 @@ private slots:
         QCOMPARE(c.quality, 7);
         QCOMPARE(c.outputFolder, QString("/x"));
         // A font text without a size keeps the size; left-out styles are off.
-        ApplyFontText(c, "Liberation Sans,italic");
+        QCOMPARE(ApplyFontText(c, "Liberation Sans,italic"), QString());
         QCOMPARE(FontText(c), QString("Liberation Sans,30,italic"));
     }
 
@@ -274,8 +274,8 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, expected);
         try {
-            const TextTemplate tpl(text);
-            TextTemplate::Source s;
+            const StampTemplate tpl(text);
+            StampTemplate::Source s;
             s.path = "/p/q/a.b.JPG";
             s.position = 7;
             s.date = "12/6/2026";
@@ -290,9 +290,9 @@ private slots:
             };
             QVERIFY2(!expected.startsWith('!'), "accepted");
             QCOMPARE(tpl.Expand(s), expected);
-        } catch (const UsageError& e) {
-            QVERIFY2(expected.startsWith('!') && e.message().contains(expected.mid(1)),
-                     qPrintable(e.message()));
+        } catch (const StampTemplateError& e) {
+            QVERIFY2(expected.startsWith('!') && e.why().contains(expected.mid(1)),
+                     qPrintable(e.why()));
         }
     }
 

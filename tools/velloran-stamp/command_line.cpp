@@ -3,8 +3,10 @@
 
 #include "engine/stamp_setting_table.h"
 #include "engine/stamp_style_parsing.h"
+#include "util/path_bytes.h"
 #include "velloran_version.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 #include <string>
@@ -106,50 +108,6 @@ QString Text(const char* argument) {
     return QString::fromLocal8Bit(argument);
 }
 
-void SetSettingOption(CommandLine& line, StampOption id, const char* argument) {
-    switch (id) {
-        case StampOption::Output:
-            line.output = QByteArray(argument);
-            return;
-        case StampOption::Mode:
-            line.mode = Text(argument);
-            return;
-        case StampOption::Text:
-            line.text = Text(argument);
-            return;
-        case StampOption::Template:
-            line.templateText = Text(argument);
-            return;
-        case StampOption::Position:
-            line.position = Text(argument);
-            return;
-        case StampOption::Font:
-            line.font = Text(argument);
-            return;
-        case StampOption::Color:
-            line.color = Text(argument);
-            return;
-        case StampOption::Quality:
-            line.quality = Text(argument);
-            return;
-        case StampOption::Size:
-            line.size = Text(argument);
-            return;
-        case StampOption::Margin:
-            line.margin = Text(argument);
-            return;
-        case StampOption::Outline:
-            line.outline = Text(argument);
-            return;
-        case StampOption::Shadow:
-            line.shadow = Text(argument);
-            return;
-        case StampOption::Box:
-            line.box = Text(argument);
-            return;
-    }
-}
-
 // Whether the word after an option whose argument may be left out is its argument: a
 // value the option takes, or a word meant as one ("2pz", "0.4em,#00000080": a digit, a
 // dot or a comma first) that names no file, so that a mistyped value is reported as such
@@ -194,45 +152,7 @@ QString OffendingOption(int argc, char* argv[], int shortOption) {
     return QStringLiteral("-") + QChar(shortOption > 0 && shortOption < 256 ? shortOption : '?');
 }
 
-// An option's first help column: "  -q, --quality N".
-QString OptionColumn(const StampOptionWord& word) {
-    const QString shortName = word.shortName != '\0'
-                                  ? QStringLiteral("-%1, ").arg(QChar::fromLatin1(word.shortName))
-                                  : QStringLiteral("    ");
-    return QStringLiteral("  %1--%2 %3")
-        .arg(shortName, QString::fromLatin1(word.longName), QString::fromLatin1(word.argument));
-}
-
-// One option's help, its text broken at blanks to fit beside the first column; a column
-// wider than its place pushes the first line's text to its right.
-QString HelpLines(const QString& column, const QString& help) {
-    constexpr int kTextColumn = 29;
-    constexpr int kWidth = 90;
-    QString lines = column.leftJustified(kTextColumn - 1) + QLatin1Char(' ');
-    int used = static_cast<int>(lines.size());
-    bool lineHasText = false;
-    for (const QString& word : help.split(QLatin1Char(' '))) {
-        if (lineHasText && used + 1 + word.size() > kWidth) {
-            lines += QLatin1Char('\n') + QString(kTextColumn, QLatin1Char(' '));
-            used = kTextColumn;
-        } else if (lineHasText) {
-            lines += QLatin1Char(' ');
-            ++used;
-        }
-        lines += word;
-        used += static_cast<int>(word.size());
-        lineHasText = true;
-    }
-    return lines + QLatin1Char('\n');
-}
-
 QByteArray BuildHelpText() {
-    QString settings;
-    for (const StampSettingDeclaration& setting : StampSettingTable()) {
-        for (const StampOptionWord& word : setting.options) {
-            settings += HelpLines(OptionColumn(word), StampOptionHelp(setting, word));
-        }
-    }
     return "Usage: velloran-stamp [OPTIONS] [FILE|FOLDER|-]...\n"
            "Stamps a text onto each picture and writes the stamped copy, under the source's\n"
            "name and in its format, into the output folder, as the window's \"Start Stamping\"\n"
@@ -245,7 +165,7 @@ QByteArray BuildHelpText() {
            "      --ext EXT[,EXT...]     extensions a folder scan takes (default jpg; 'pictures' for\n"
            "                             every kind this program stamps, '*' for every file)\n"
            "Settings:\n" +
-           settings.toUtf8() +
+           StampOptionsHelpText().toUtf8() +
            "      --no-settings          start from the built-in defaults, not the stored "
            "settings\n"
            "      --print-settings       print the settings a run would use and exit\n"
@@ -289,8 +209,11 @@ CommandLine ParseCommandLine(int argc, char* argv[]) {
             break;
         }
         if (const StampOptionWord* setting = SettingOption(c)) {
-            SetSettingOption(line, setting->id,
-                             setting->optionalArgument ? OptionalArgument(argc, argv) : optarg);
+            const char* argument =
+                setting->optionalArgument ? OptionalArgument(argc, argv) : optarg;
+            line.settingWords.push_back(
+                {setting->id, setting->id == StampOption::Output ? PathText(QByteArray(argument))
+                                                                 : Text(argument)});
             continue;
         }
         switch (c) {
@@ -355,6 +278,18 @@ CommandLine ParseCommandLine(int argc, char* argv[]) {
         line.operands.emplace_back(argv[i]);
     }
     return line;
+}
+
+void ApplyOverrides(StampSettings& settings, const CommandLine& line, const Environment& env) {
+    const QString why = ApplyStampSettingWords(settings, line.settingWords, env);
+    if (!why.isEmpty()) {
+        throw UsageError(why);
+    }
+}
+
+bool CommandLine::Gave(StampOption option) const {
+    return std::any_of(settingWords.begin(), settingWords.end(),
+                       [option](const StampSettingWord& word) { return word.option == option; });
 }
 
 const char* HelpText() {

@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "engine/stamp_setting_words.h"
+
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <optional>
 #include <stdexcept>
 #include <vector>
+
+struct Environment;
 
 // A command line the program cannot run: printed as "velloran-stamp: <message>" with a
 // hint to --help, exit status 2, before any file is read or written.
@@ -31,21 +36,9 @@ struct CommandLine {
     bool nulSeparated = false;  // -0: standard input holds NUL-separated paths
     QString extension = QStringLiteral("jpg");
 
-    // Overrides of the stored settings.
-    std::optional<QByteArray> output;
-    std::optional<QString> mode;
-    std::optional<QString> text;
-    std::optional<QString> templateText;
-    std::optional<QString> position;
-    std::optional<QString> font;
-    std::optional<QString> color;
-    std::optional<QString> quality;
-    // The style options; an empty text for --outline, --shadow or --box given alone.
-    std::optional<QString> size;
-    std::optional<QString> margin;
-    std::optional<QString> outline;
-    std::optional<QString> shadow;
-    std::optional<QString> box;
+    // The settings options, in the order given: overrides of the stored settings. The
+    // output folder's text is PathText, any other value's the locale's reading.
+    QList<StampSettingWord> settingWords;
     bool noSettings = false;
     bool printSettings = false;
 
@@ -59,12 +52,18 @@ struct CommandLine {
     bool mirror = false;              // copies keep their folders below the folder argument
     std::optional<QString> keepTime;  // "modified" or "taken"
     bool watch = false;
+
+    bool Gave(StampOption option) const;
 };
 
 // Reads argv with GNU-style long options and their short forms; options and operands
 // may be mixed, "--" ends the options, and an option given twice keeps its last value.
 // Throws UsageError for an unknown option or a missing argument.
 CommandLine ParseCommandLine(int argc, char* argv[]);
+
+// Reads the command line's settings options onto the settings (ApplyStampSettingWords).
+// Throws UsageError for a value it cannot take.
+void ApplyOverrides(StampSettings& settings, const CommandLine& line, const Environment& env);
 
 // The --help text: one line per option.
 const char* HelpText();

@@ -61,9 +61,9 @@ QByteArray AbsolutePath(const QByteArray& path) {
     return clean.isEmpty() ? QByteArray("/") : clean;
 }
 
-std::vector<Source> CollectSources(const std::vector<QByteArray>& operands, bool nulSeparated,
+std::vector<ListedSource> CollectSources(const std::vector<QByteArray>& operands, bool nulSeparated,
                                    std::FILE* input, const FolderScan& scan) {
-    std::vector<Source> sources;
+    std::vector<ListedSource> sources;
     auto add = [&](const QByteArray& path) {
         if (IsFolder(PathText(path))) {
             const QString root = PathText(AbsolutePath(path));

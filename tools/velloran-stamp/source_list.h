@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "engine/run_plan.h"
+#include "engine/run_planned_sources.h"
 
 #include <QByteArray>
 #include <QString>
@@ -11,14 +11,6 @@
 #include <functional>
 #include <vector>
 
-// One picture to stamp. Paths are PathText: a Linux file name need not be UTF-8, and its
-// bytes travel unchanged to the engine and back onto the terminal.
-struct Source {
-    QString given;     // as named on the command line, on standard input or by a scan
-    RunSource run;     // the full path (which the file-name modes stamp) and its folder argument
-    int position = 0;  // 1-based place in the whole list, before sharding
-};
-
 // Scans a folder and its subfolders the way the window's "Add All File(s) In Folder" does;
 // returns the paths in the window's order.
 using FolderScan = std::function<QStringList(const QString& folder)>;
@@ -27,7 +19,7 @@ using FolderScan = std::function<QStringList(const QString& folder)>;
 // read from `input` (one per line, or NUL-separated with `nulSeparated`; empty entries
 // are left out; a folder among them is scanned too), anything else is one source, even
 // when it does not exist (the run reports it).
-std::vector<Source> CollectSources(const std::vector<QByteArray>& operands, bool nulSeparated,
+std::vector<ListedSource> CollectSources(const std::vector<QByteArray>& operands, bool nulSeparated,
                                    std::FILE* input, const FolderScan& scan);
 
 // The full path of a path named relative to the working folder, with "." parts and

@@ -2,16 +2,15 @@
 #include "stamp_command.h"
 
 #include "command_line.h"
-#include "core/stamp_modes.h"
-#include "core/stamp_text.h"
 #include "engine/engine_start.h"
-#include "engine/entry_stamp_text.h"
 #include "engine/folder_tree_files.h"
 #include "engine/folder_watch.h"
 #include "engine/font_check.h"
-#include "engine/photo_facts.h"
+#include "engine/picture_extensions.h"
 #include "engine/run_plan.h"
-#include "engine/stamp_source.h"
+#include "engine/run_planned_sources.h"
+#include "engine/source_stamp_texts.h"
+#include "engine/starting_stamp_settings.h"
 #include "imageio/result_file.h"
 #include "interruption.h"
 #include "json_line.h"
@@ -20,11 +19,7 @@
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
 #include "shard.h"
-#include "source_extensions.h"
 #include "source_list.h"
-#include "stamp_choices.h"
-#include "stamp_run.h"
-#include "text_template.h"
 #include "util/environment.h"
 #include "util/path_bytes.h"
 #include "util/paths.h"
@@ -84,60 +79,6 @@ int Jobs(const CommandLine& line) {
     }
     return jobs;
 }
-
-// The stamp text of each source, as the window puts it into its stamp-text box; a
-// template's facts come from the engine's one reading of the source's metadata.
-class SourceTexts {
-public:
-    SourceTexts(const StampChoices& choices, const Environment& env)
-        : SourceTexts(choices, env, env.now()) {}
-
-    // One moment for {date} and {time}: two readings could straddle midnight.
-    SourceTexts(const StampChoices& choices, const Environment& env, const QDateTime& now)
-        : choices_(choices),
-          env_(env),
-          date_(DateText(now, env.locale)),
-          time_(TimeText(now, env.locale)) {
-        if (choices.isTemplate) {
-            template_.emplace(choices.text);
-        }
-    }
-
-    // `facts`: what the source's road read; null for a source that is not stamped, whose
-    // metadata is then read here if the template asks for it.
-    QString For(const Source& source, const PhotoFacts* facts) const {
-        // A name that is not UTF-8 is stamped as people see it, not as its kept bytes.
-        const QString path = PathForPeople(source.run.path);
-        if (!template_ || choices_.mode != 0) {
-            return EntryStampText(choices_.mode, path, choices_.text);
-        }
-        std::optional<PhotoFacts> own;
-        auto photo = [&]() -> const PhotoFacts& {
-            if (facts == nullptr && !own) {
-                own.emplace(ReadSourceMetadata(source.run.path));
-            }
-            return facts != nullptr ? *facts : *own;
-        };
-        TextTemplate::Source parts;
-        parts.path = path;
-        parts.position = source.position;
-        parts.date = date_;
-        parts.time = time_;
-        parts.taken = [&] { return photo().Taken(); };
-        parts.exif = [&](const QString& tag) { return photo().Tag(tag); };
-        parts.dateTimeText = [this](const QDateTime& when) {
-            return DateTimeText(when, env_.locale);
-        };
-        return template_->Expand(parts);
-    }
-
-private:
-    const StampChoices& choices_;
-    const Environment& env_;
-    QString date_;
-    QString time_;
-    std::optional<TextTemplate> template_;
-};
 
 // Qt's own notes ("XDG_RUNTIME_DIR not set", font fallbacks) are not the user's business
 // on a command line whose standard error holds one line per failed source; only Qt's
@@ -202,7 +143,7 @@ private:
 };
 
 // The sources of the operands, folders walked once and filtered by --ext.
-std::vector<Source> SourcesOf(const CommandLine& line, const SourceExtensions& extensions,
+std::vector<ListedSource> SourcesOf(const CommandLine& line, const PictureExtensions& extensions,
                               QList<StepFailure>* problems, int* leftOut) {
     return CollectSources(line.operands, line.nulSeparated, stdin, [&](const QString& folder) {
         QStringList taken;
@@ -220,24 +161,24 @@ std::vector<Source> SourcesOf(const CommandLine& line, const SourceExtensions& e
 
 // The plan's copies of this shard, with the reason for each one not stamped. Returns false
 // when a copy would replace its source and that is not allowed (the run must not start).
-bool PlanSources(const std::vector<Source>& sources, const RunPlanChoices& choices,
+bool PlanSources(const std::vector<ListedSource>& sources, const RunPlanChoices& choices,
                  const CommandLine& line, const Shard& shard,
                  std::vector<PlannedSource>* planned) {
     std::vector<RunSource> listed;
     listed.reserve(sources.size());
-    for (const Source& source : sources) {
+    for (const ListedSource& source : sources) {
         listed.push_back(source.run);
     }
     bool allowed = true;
     for (const PlannedCopy& copy : PlanRun(listed, choices)) {
-        const Source& source = sources[size_t(copy.index)];
+        const ListedSource& source = sources[size_t(copy.index)];
         if (!shard.Holds(source.position)) {
             continue;
         }
         PlannedSource item{source, copy, choices.mirror ? MirroredFolder(source.run) : QString(),
                            QString()};
         if (copy.action == CopyAction::Clash) {
-            const Source& later = sources[size_t(copy.clashWith)];
+            const ListedSource& later = sources[size_t(copy.clashWith)];
             item.note = QStringLiteral("%1 and %2 make the same copy %3; nothing of the earlier "
                                        "is written (--mirror keeps their folders apart)")
                             .arg(source.given, later.given, copy.output);
@@ -269,7 +210,7 @@ KeepTime KeepTimeOf(const CommandLine& line) {
 
 // After the pictures that are there, each new one in the folder arguments, until an
 // interruption. A picture handed again (written anew) replaces its earlier copy.
-void WatchFolders(const CommandLine& line, FolderWatch& watch, const SourceExtensions& extensions,
+void WatchFolders(const CommandLine& line, FolderWatch& watch, const PictureExtensions& extensions,
                   const RunPlanChoices& choices, const StampSettings& settings,
                   const RunOptions& options, Reporter& report) {
     QStringList roots;
@@ -286,7 +227,7 @@ void WatchFolders(const CommandLine& line, FolderWatch& watch, const SourceExten
         if (!path || !extensions.Takes(path->mid(path->lastIndexOf(QLatin1Char('/')) + 1))) {
             continue;
         }
-        Source source{*path, {PathText(AbsolutePath(PathBytes(*path))), QString()}, 0};
+        ListedSource source{*path, {PathText(AbsolutePath(PathBytes(*path))), QString()}, 0};
         for (const QString& root : roots) {
             if (source.run.path.startsWith(root + QLatin1Char('/'))) {
                 source.run.root = root;
@@ -303,30 +244,34 @@ void WatchFolders(const CommandLine& line, FolderWatch& watch, const SourceExten
 int Run(const CommandLine& line, int argc, char* argv[]) {
     const Shard shard = line.shard ? ParseShard(*line.shard) : Shard{};
     const int jobs = Jobs(line);
-    const SourceExtensions extensions(line.extension);
+    const std::optional<PictureExtensions> extensions = PictureExtensions::Parse(line.extension);
+    if (!extensions) {
+        throw UsageError(QStringLiteral("--ext \"%1\": extensions such as jpg or jpg,png, "
+                                        "'pictures' or '*'")
+                             .arg(line.extension));
+    }
     const KeepTime keepTime = KeepTimeOf(line);
 
     const Environment env = Environment::System();
     // The font size of the window's stamp-text box before a stored size replaces it.
     const double designFontSize = QGuiApplication::font().pointSizeF();
     SettingsWarnings warnings;
-    StampChoices choices;
     const SettingsStore store(env.settingsFile);
     // The window stores its mode at its first start: an account that never ran it has
     // chosen nothing to stamp.
     const bool stored =
         !line.noSettings && !store.GetSetting(QString::fromLatin1(key::kCombo1)).isEmpty();
-    choices = line.noSettings ? BuiltinChoices(env)
-                              : StoredChoices(store, env, designFontSize, &warnings);
-    ApplyOverrides(choices, line, env);
-    // A template is checked before anything is read or written.
-    const SourceTexts texts(choices, env);
+    StampSettings settings = line.noSettings
+                                 ? BuiltinStartSettings(env)
+                                 : StoredStartSettings(store, env, designFontSize, &warnings);
+    ApplyOverrides(settings, line, env);
+    const SourceStampTexts texts(settings, env, env.now());
     for (const QString& warning : warnings) {
         PrintMessage(QStringLiteral("warning: ") + warning);
     }
 
     if (line.printSettings) {
-        return WriteOut(SettingsText(choices).toUtf8()) ? kExitOk : kExitFailed;
+        return WriteOut(StampSettingsText(settings).toUtf8()) ? kExitOk : kExitFailed;
     }
     if (line.operands.empty()) {
         throw UsageError(
@@ -334,26 +279,27 @@ int Run(const CommandLine& line, int argc, char* argv[]) {
     }
     // The window's stored folder (or the desktop) is never taken silently: copies must go
     // where the command line says.
-    if (!line.output) {
+    if (!line.Gave(StampOption::Output)) {
         throw UsageError(QStringLiteral("no output folder: name one with -o DIR"));
     }
-    if (!line.text && !line.templateText && !line.mode && !stored) {
+    if (!line.Gave(StampOption::Text) && !line.Gave(StampOption::Template) &&
+        !line.Gave(StampOption::Mode) && !stored) {
         throw UsageError(QStringLiteral(
             "nothing to stamp: give a text (-t TEXT or --template TEXT) or a --mode "
             "(time, date, datetime, name, stem or path)"));
     }
-    if (!IsFolder(choices.outputFolder)) {
-        PrintError(choices.outputFolder, QStringLiteral("the output folder does not exist"));
+    if (!IsFolder(settings.outputFolder)) {
+        PrintError(settings.outputFolder, QStringLiteral("the output folder does not exist"));
         return kExitUsage;
     }
-    const QString outputFolder = PathText(AbsolutePath(PathBytes(choices.outputFolder)));
+    const QString outputFolder = PathText(AbsolutePath(PathBytes(settings.outputFolder)));
     try {
         CheckResultFolder(outputFolder);
     } catch (const ResultFileError& e) {
         PrintError(outputFolder, e.reason());
         return kExitUsage;
     }
-    const FontCheck font = CheckFont(choices.fontFamily, choices.fontBold, choices.fontItalic);
+    const FontCheck font = CheckFont(settings.fontFamily, settings.fontBold, settings.fontItalic);
     if (!font.installed && !line.quiet) {
         PrintMessage(QStringLiteral("warning: the font \"%1\" is not installed; \"%2\" is used "
                                     "instead")
@@ -379,7 +325,7 @@ int Run(const CommandLine& line, int argc, char* argv[]) {
 
     QList<StepFailure> scanProblems;
     int leftOut = 0;
-    const std::vector<Source> sources = SourcesOf(line, extensions, &scanProblems, &leftOut);
+    const std::vector<ListedSource> sources = SourcesOf(line, *extensions, &scanProblems, &leftOut);
     for (const StepFailure& problem : scanProblems) {
         PrintMessage(problem.description.simplified());
     }
@@ -400,7 +346,8 @@ int Run(const CommandLine& line, int argc, char* argv[]) {
     options.outputFolder = outputFolder;
     options.listSize = static_cast<int>(sources.size());
     // Composed by the workers from the facts each source's road read.
-    options.textFor = [&texts](const Source& source, const PhotoFacts* facts) {
+    options.stopRequested = StopRequested;
+    options.textFor = [&texts](const ListedSource& source, const PhotoFacts* facts) {
         return texts.For(source, facts);
     };
     if (!line.dryRun) {
@@ -418,7 +365,6 @@ int Run(const CommandLine& line, int argc, char* argv[]) {
     CatchInterruptions();
     Reporter report(line, static_cast<int>(planned.size()));
     report.summary().leftOut = leftOut;
-    const StampSettings& settings = choices;
     RunPlannedSources(planned, settings, options, std::ref(report));
     if (watch && !line.dryRun) {
         report.Finish();
@@ -426,7 +372,7 @@ int Run(const CommandLine& line, int argc, char* argv[]) {
             PrintMessage(report.summary().Text(false) +
                          QStringLiteral("; watching for new pictures (Ctrl-C ends)"));
         }
-        WatchFolders(line, *watch, extensions, planChoices, settings, options, report);
+        WatchFolders(line, *watch, *extensions, planChoices, settings, options, report);
     }
     report.Finish();
     if (!options.workFolder.isEmpty()) {

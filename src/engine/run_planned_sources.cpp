@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: MIT
-#include "stamp_run.h"
+#include "engine/run_planned_sources.h"
 
 #include "engine/copy_folders.h"
 #include "engine/copy_time.h"
 #include "engine/photo_facts.h"
 #include "engine/stamp_source.h"
-#include "interruption.h"
 #include "util/path_bytes.h"
 #include "util/vb_error.h"
 
@@ -70,19 +69,22 @@ void RunPlannedSources(const std::vector<PlannedSource>& planned, const StampSet
     // Sources the plan leaves alone and a dry run need no stamper.
     std::vector<const PlannedSource*> toStamp;
     for (const PlannedSource& item : planned) {
-        if (StopRequested()) {
+        if (options.stopRequested()) {
             return;
         }
         switch (item.copy.action) {
             case CopyAction::SkipExisting:
-                finish(item, options.textFor(item.source, nullptr), SourceStatus::Skipped, item.note, 0, 0);
+                finish(item, options.textFor(item.source, nullptr), SourceStatus::Skipped,
+                       item.note, 0, 0);
                 break;
             case CopyAction::Clash:
-                finish(item, options.textFor(item.source, nullptr), SourceStatus::Error, item.note, 0, 0);
+                finish(item, options.textFor(item.source, nullptr), SourceStatus::Error,
+                       item.note, 0, 0);
                 break;
             case CopyAction::Stamp:
                 if (options.dryRun) {
-                    finish(item, options.textFor(item.source, nullptr), SourceStatus::Ok, QString(), 0, 0);
+                    finish(item, options.textFor(item.source, nullptr), SourceStatus::Ok,
+                           QString(), 0, 0);
                 } else {
                     toStamp.push_back(&item);
                 }
@@ -104,7 +106,7 @@ void RunPlannedSources(const std::vector<PlannedSource>& planned, const StampSet
         ::mkdir(PathBytes(temp).constData(), 0700);
         SourceStamper stamper(temp);
         for (;;) {
-            if (StopRequested()) {
+            if (options.stopRequested()) {
                 return;
             }
             const size_t index = next.fetch_add(1);

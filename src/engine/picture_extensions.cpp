@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "source_extensions.h"
+#include "engine/picture_extensions.h"
 
-#include "command_line.h"
-
-QStringList SourceExtensions::Pictures() {
+QStringList PictureExtensions::Pictures() {
     // The kinds the road writes back in their own format (.tiff is not among them: the
     // converter takes .tif only).
     return {QStringLiteral("jpg"),  QStringLiteral("jpeg"), QStringLiteral("png"),
@@ -12,8 +10,9 @@ QStringList SourceExtensions::Pictures() {
             QStringLiteral("avif"), QStringLiteral("webp"), QStringLiteral("jxl")};
 }
 
-SourceExtensions::SourceExtensions(const QString& option) {
-    for (QString extension : option.split(QLatin1Char(','))) {
+std::optional<PictureExtensions> PictureExtensions::Parse(const QString& text) {
+    PictureExtensions taken;
+    for (QString extension : text.split(QLatin1Char(','))) {
         extension = extension.trimmed();
         // "*.jpg" and ".jpg" say the same as "jpg".
         if (extension.startsWith(QLatin1String("*.")) && extension.size() > 2) {
@@ -22,24 +21,22 @@ SourceExtensions::SourceExtensions(const QString& option) {
             extension = extension.mid(1);
         }
         if (extension == QLatin1String("*")) {
-            extensions_.clear();
-            return;
+            return PictureExtensions();
         }
         if (extension == QLatin1String("pictures")) {
-            extensions_ << Pictures();
+            taken.extensions_ << Pictures();
             continue;
         }
         if (extension.isEmpty() || extension.contains(QLatin1Char('/')) ||
             extension.contains(QLatin1Char('*')) || extension.contains(QLatin1Char('?'))) {
-            throw UsageError(QStringLiteral("--ext \"%1\": extensions such as jpg or jpg,png, "
-                                            "'pictures' or '*'")
-                                 .arg(option));
+            return std::nullopt;
         }
-        extensions_ << extension.toLower();
+        taken.extensions_ << extension.toLower();
     }
+    return taken;
 }
 
-bool SourceExtensions::Takes(const QString& fileName) const {
+bool PictureExtensions::Takes(const QString& fileName) const {
     if (extensions_.isEmpty()) {
         return true;
     }

@@ -4,12 +4,14 @@
 #include <QString>
 #include <QStringList>
 
-// Which files a folder scan takes, from --ext: one extension ("jpg"), a list
-// ("jpg,jpeg,png,heic"), "pictures" (every kind the program stamps) or "*" (every file).
-class SourceExtensions {
+#include <optional>
+
+// Which files a folder scan takes: one extension ("jpg"), a list ("jpg,jpeg,png,heic"),
+// "pictures" (every kind the road stamps) or "*" (every file).
+class PictureExtensions {
 public:
-    // Throws UsageError for an empty or impossible extension.
-    explicit SourceExtensions(const QString& option);
+    // None for an empty or impossible extension ("a/b", "j*g").
+    static std::optional<PictureExtensions> Parse(const QString& text);
 
     // True when a file of this name is taken.
     bool Takes(const QString& fileName) const;

@@ -3,22 +3,45 @@
 
 #include "engine/run_plan.h"
 #include "engine/stamp_settings.h"
-#include "json_line.h"
-#include "source_list.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 class PhotoFacts;
 
+// One picture of a run's list. Paths are PathText: a Linux file name need not be UTF-8,
+// and its bytes travel unchanged through the engine and back into reports.
+struct ListedSource {
+    QString given;     // as the user named it, or as a folder scan found it
+    RunSource run;     // the full path (which the file-name modes stamp) and its folder
+    int position = 0;  // 1-based place in the whole list
+};
+
 // One source of the run with the engine's plan for it.
 struct PlannedSource {
-    Source source;
+    ListedSource source;
     PlannedCopy copy;
     QString mirroredFolder;  // the folders below the output folder its copy goes into
-    QString note;  // why a source is not stamped, for standard error and the JSON record
+    QString note;  // why a source is not stamped, for the report
+};
+
+enum class SourceStatus { Ok, Error, Skipped };
+
+// What became of one source: a program's reports (a line, a JSON record, counts) are
+// written from this value, never from a message box's text.
+struct SourceReport {
+    QByteArray source;  // a path in its own bytes
+    QByteArray output;
+    SourceStatus status = SourceStatus::Ok;
+    std::optional<QString> error;  // the engine's own text
+    int code = 0;                  // the error number of the first failure, 0 for none
+    QString text;                  // the stamp text for this source
+    qint64 ms = 0;
+    bool dryRun = false;
 };
 
 // Which time a finished copy is given: the time of its writing, its source's modification
@@ -34,12 +57,14 @@ struct RunOptions {
     int listSize = 0;    // the whole list's size, for the converter's progress share
     // The stamp text of a source from the facts its road read (null when it is not
     // stamped); called from several threads at once.
-    std::function<QString(const Source&, const PhotoFacts*)> textFor;
+    std::function<QString(const ListedSource&, const PhotoFacts*)> textFor;
+    // Read before each source: once true, no source starts.
+    std::function<bool()> stopRequested = [] { return false; };
 };
 
 // Stamps the planned sources on `jobs` threads, each with a stamper of its own, and hands
 // every finished source to `report` (called on one thread at a time, in the order the
-// sources finish). No source starts once StopRequested() is true.
+// sources finish).
 void RunPlannedSources(const std::vector<PlannedSource>& planned, const StampSettings& settings,
                        const RunOptions& options,
                        const std::function<void(const SourceReport&)>& report);
