@@ -45,6 +45,32 @@ QString FolderOf(const QString& path) {
 
 }  // namespace
 
+std::vector<PlannedSource> PlanListedSources(const std::vector<ListedSource>& sources,
+                                             const RunPlanChoices& choices,
+                                             const std::function<bool(const ListedSource&)>& keep) {
+    std::vector<RunSource> listed;
+    listed.reserve(sources.size());
+    for (const ListedSource& source : sources) {
+        listed.push_back(source.run);
+    }
+    std::vector<PlannedSource> planned;
+    for (const PlannedCopy& copy : PlanRun(listed, choices)) {
+        const ListedSource& source = sources[size_t(copy.index)];
+        if (!keep(source)) {
+            continue;
+        }
+        PlannedSource item{source, copy, choices.mirror ? MirroredFolder(source.run) : QString(),
+                           QString()};
+        if (copy.action == CopyAction::Clash) {
+            item.note = QStringLiteral("%1 and %2 make the same copy %3; nothing of the earlier "
+                                       "is written")
+                            .arg(source.given, sources[size_t(copy.clashWith)].given, copy.output);
+        }
+        planned.push_back(std::move(item));
+    }
+    return planned;
+}
+
 void RunPlannedSources(const std::vector<PlannedSource>& planned, const StampSettings& settings,
                        const RunOptions& options,
                        const std::function<void(const SourceReport&)>& report) {

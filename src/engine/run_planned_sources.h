@@ -29,6 +29,13 @@ struct PlannedSource {
     QString note;  // why a source is not stamped, for the report
 };
 
+// The plan of a listed run: PlanRun's copy for each source that `keep` holds, with the
+// mirrored folders it needs and, for a clash, a note that says which source makes the same
+// copy. A copy that would replace its source is planned as any other; the caller decides.
+std::vector<PlannedSource> PlanListedSources(const std::vector<ListedSource>& sources,
+                                             const RunPlanChoices& choices,
+                                             const std::function<bool(const ListedSource&)>& keep);
+
 enum class SourceStatus { Ok, Error, Skipped };
 
 // What became of one source: a program's reports (a line, a JSON record, counts) are

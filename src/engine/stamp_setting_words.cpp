@@ -393,18 +393,13 @@ QString SettingValue(StampSettingId id, const StampSettings& settings) {
     return QString();
 }
 
-// An option's first help column: "  -q, --quality N".
-QString OptionColumn(const StampOptionWord& word) {
-    const QString shortName = word.shortName != '\0'
-                                  ? QStringLiteral("-%1, ").arg(QChar::fromLatin1(word.shortName))
-                                  : QStringLiteral("    ");
-    return QStringLiteral("  %1--%2 %3")
-        .arg(shortName, QString::fromLatin1(word.longName), QString::fromLatin1(word.argument));
-}
+}  // namespace
 
-// One option's help, its text broken at blanks to fit beside the first column; a column
-// wider than its place pushes the first line's text to its right.
-QString HelpLines(const QString& column, const QString& help) {
+QString OptionHelpLines(char shortName, const QString& nameAndArgument, const QString& help) {
+    const QString column = QStringLiteral("  %1--%2").arg(
+        shortName != '\0' ? QStringLiteral("-%1, ").arg(QChar::fromLatin1(shortName))
+                           : QStringLiteral("    "),
+        nameAndArgument);
     constexpr int kTextColumn = 29;
     constexpr int kWidth = 90;
     QString lines = column.leftJustified(kTextColumn - 1) + QLatin1Char(' ');
@@ -424,8 +419,6 @@ QString HelpLines(const QString& column, const QString& help) {
     }
     return lines + QLatin1Char('\n');
 }
-
-}  // namespace
 
 QString StampSettingsText(const StampSettings& settings) {
     QString lines;
@@ -449,7 +442,10 @@ QString StampOptionsHelpText() {
     QString lines;
     for (const StampSettingDeclaration& setting : StampSettingTable()) {
         for (const StampOptionWord& word : setting.options) {
-            lines += HelpLines(OptionColumn(word), StampOptionHelp(setting, word));
+            lines += OptionHelpLines(word.shortName,
+                                     QStringLiteral("%1 %2").arg(QString::fromLatin1(word.longName),
+                                                                 QString::fromLatin1(word.argument)),
+                                     StampOptionHelp(setting, word));
         }
     }
     return lines;

@@ -42,6 +42,11 @@ QStringList PositionWords();
 // settings only when set.
 QString StampSettingsText(const StampSettings& settings);
 
+// One option's --help lines: "  -q, --quality N" (`nameAndArgument` is "quality N"), then
+// its help text broken at blanks to fit 90 columns beside that; a first column wider than
+// its place pushes the first line's text to its right.
+QString OptionHelpLines(char shortName, const QString& nameAndArgument, const QString& help);
+
 // The help lines of every settings option, in declaration order: "  -q, --quality N" and
 // its help text, broken to fit a terminal of 90 columns.
 QString StampOptionsHelpText();

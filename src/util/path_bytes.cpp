@@ -1,6 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "util/path_bytes.h"
 
+#include <QList>
+
+#include <unistd.h>
+
+#include <cerrno>
+
 namespace {
 
 constexpr char16_t kKeptByteBase = 0xDC00;
@@ -107,4 +113,29 @@ QString PathForPeople(const QString& text) {
         }
     }
     return shown;
+}
+
+QByteArray AbsolutePath(const QByteArray& path) {
+    QByteArray full = path;
+    if (!path.startsWith('/')) {
+        QByteArray cwd(4096, '\0');
+        while (::getcwd(cwd.data(), static_cast<size_t>(cwd.size())) == nullptr) {
+            if (errno != ERANGE || cwd.size() > (1 << 20)) {
+                return path;
+            }
+            cwd.resize(cwd.size() * 2);
+        }
+        full = QByteArray(cwd.constData()) + '/' + path;
+    }
+    QByteArray clean;
+    clean.reserve(full.size());
+    const QList<QByteArray> parts = full.split('/');
+    for (const QByteArray& part : parts) {
+        if (part.isEmpty() || part == ".") {
+            continue;
+        }
+        clean += '/';
+        clean += part;
+    }
+    return clean.isEmpty() ? QByteArray("/") : clean;
 }

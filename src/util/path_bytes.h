@@ -20,3 +20,7 @@ bool HoldsKeptBytes(const QString& text);
 
 // The path for people: kept bytes shown as U+FFFD, as a terminal or a file manager would.
 QString PathForPeople(const QString& text);
+
+// The full path of a path named relative to the working folder, with "." parts and
+// doubled separators removed (".." is kept: it may cross a symbolic link).
+QByteArray AbsolutePath(const QByteArray& path);

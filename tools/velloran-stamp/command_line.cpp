@@ -16,47 +16,76 @@
 
 namespace {
 
-// Long options without a short form. A settings option without one is
-// kSettingOption + its StampOption.
-enum LongOnly {
-    kExt = 256,
-    kNoSettings,
-    kPrintSettings,
-    kShard,
-    kSkipExisting,
-    kJson,
-    kReplaceOriginals,
-    kHelp,
-    kVersion,
-    kMirror,
-    kKeepTime,
-    kWatch,
-    kSettingOption = 512,
+// The options that are not stamp settings, in --help order: each sets one field of the
+// command line. The settings' own options come from their declaration.
+enum class RunGroup { Sources, Settings, Running };
+
+struct RunOption {
+    RunGroup group;
+    const char* longName;
+    char shortName;        // '\0' when there is none
+    const char* argument;  // the argument's name in --help; nullptr for a flag
+    const char* help;
+    bool CommandLine::*flag = nullptr;
+    std::optional<QString> CommandLine::*value = nullptr;
+    // The value of an option whose argument may be left out, when it is; nullptr when the
+    // argument is required.
+    const char* absentArgument = nullptr;
 };
 
-// The options that are not stamp settings; the settings' own come from their declaration.
-const option kRunOptions[] = {
-    {"null", no_argument, nullptr, '0'},
-    {"ext", required_argument, nullptr, kExt},
-    {"no-settings", no_argument, nullptr, kNoSettings},
-    {"print-settings", no_argument, nullptr, kPrintSettings},
-    {"jobs", required_argument, nullptr, 'j'},
-    {"shard", required_argument, nullptr, kShard},
-    {"skip-existing", no_argument, nullptr, kSkipExisting},
-    {"dry-run", no_argument, nullptr, 'n'},
-    {"json", no_argument, nullptr, kJson},
-    {"quiet", no_argument, nullptr, 'Q'},
-    {"replace-originals", no_argument, nullptr, kReplaceOriginals},
-    {"mirror", no_argument, nullptr, kMirror},
-    {"keep-time", optional_argument, nullptr, kKeepTime},
-    {"watch", no_argument, nullptr, kWatch},
-    {"help", no_argument, nullptr, kHelp},
-    {"version", no_argument, nullptr, kVersion},
+const RunOption kRunOptions[] = {
+    {RunGroup::Sources, "null", '0', nullptr,
+     "paths on standard input are NUL-separated, not one per line", &CommandLine::nulSeparated},
+    {RunGroup::Sources, "ext", '\0', "EXT[,EXT...]",
+     "extensions a folder scan takes (default jpg; 'pictures' for every kind this program "
+     "stamps, '*' for every file)",
+     nullptr, &CommandLine::extension},
+    {RunGroup::Settings, "no-settings", '\0', nullptr,
+     "start from the built-in defaults, not the stored settings", &CommandLine::noSettings},
+    {RunGroup::Settings, "print-settings", '\0', nullptr,
+     "print the settings a run would use and exit", &CommandLine::printSettings},
+    {RunGroup::Running, "jobs", 'j', "N", "stamp N pictures at a time (default: one per core)",
+     nullptr, &CommandLine::jobs},
+    {RunGroup::Running, "shard", '\0', "K/N",
+     "take only the K-th of N equal parts of the source list", nullptr, &CommandLine::shard},
+    {RunGroup::Running, "skip-existing", '\0', nullptr,
+     "leave copies that already exist in the output folder", &CommandLine::skipExisting},
+    {RunGroup::Running, "dry-run", 'n', nullptr, "report what would be done, write nothing",
+     &CommandLine::dryRun},
+    {RunGroup::Running, "json", '\0', nullptr, "one JSON object per source on standard output",
+     &CommandLine::json},
+    {RunGroup::Running, "quiet", 'Q', nullptr, "no progress bar", &CommandLine::quiet},
+    {RunGroup::Running, "replace-originals", '\0', nullptr,
+     "allow copies that replace their own source files", &CommandLine::replaceOriginals},
+    {RunGroup::Running, "mirror", '\0', nullptr,
+     "keep each copy in its source's folders below the FOLDER it was found in",
+     &CommandLine::mirror},
+    {RunGroup::Running, "keep-time", '\0', "[=WHICH]",
+     "give each copy its source's time: modified (default) or taken (the date the photo was "
+     "taken)",
+     nullptr, &CommandLine::keepTime, "modified"},
+    {RunGroup::Running, "watch", '\0', nullptr,
+     "after the pictures there are, stamp each new one in the FOLDERs once it is complete, "
+     "until interrupted",
+     &CommandLine::watch},
+    {RunGroup::Running, "help", '\0', nullptr, "print this help and exit", &CommandLine::help},
+    {RunGroup::Running, "version", '\0', nullptr, "print the version and exit",
+     &CommandLine::version},
 };
+
+// getopt's value for an option without a short form: a settings option's is
+// kSettingOption + its StampOption, a run option's kRunOption + its place in kRunOptions.
+constexpr int kSettingOption = 256;
+constexpr int kRunOption = 512;
 
 int OptionValue(const StampOptionWord& word) {
     return word.shortName != '\0' ? word.shortName
                                    : kSettingOption + static_cast<int>(word.id);
+}
+
+int OptionValue(const RunOption& run) {
+    return run.shortName != '\0' ? run.shortName
+                                  : kRunOption + static_cast<int>(&run - std::begin(kRunOptions));
 }
 
 // getopt's tables: the settings' options in declaration order, then the others.
@@ -69,7 +98,7 @@ const GetoptTables& Tables() {
     static const GetoptTables tables = [] {
         GetoptTables t;
         // The leading ":" makes a missing argument distinguishable from an unknown option.
-        t.shortOptions = ":0";
+        t.shortOptions = ":";
         for (const StampSettingDeclaration& setting : StampSettingTable()) {
             for (const StampOptionWord& word : setting.options) {
                 const int argument = word.optionalArgument ? optional_argument
@@ -84,8 +113,16 @@ const GetoptTables& Tables() {
                 }
             }
         }
-        t.shortOptions += "j:nQ";
-        t.longOptions.insert(t.longOptions.end(), std::begin(kRunOptions), std::end(kRunOptions));
+        for (const RunOption& run : kRunOptions) {
+            const int argument = run.argument == nullptr ? no_argument
+                                 : run.absentArgument != nullptr ? optional_argument
+                                                                 : required_argument;
+            t.longOptions.push_back({run.longName, argument, nullptr, OptionValue(run)});
+            if (run.shortName != '\0') {
+                t.shortOptions += run.shortName;
+                t.shortOptions += argument == required_argument ? ":" : "";
+            }
+        }
         t.longOptions.push_back({nullptr, 0, nullptr, 0});
         return t;
     }();
@@ -152,6 +189,22 @@ QString OffendingOption(int argc, char* argv[], int shortOption) {
     return QStringLiteral("-") + QChar(shortOption > 0 && shortOption < 256 ? shortOption : '?');
 }
 
+// The help lines of the run options of one group.
+QString RunHelp(RunGroup group) {
+    QString lines;
+    for (const RunOption& run : kRunOptions) {
+        if (run.group == group) {
+            const bool attached = run.argument != nullptr && run.argument[0] == '[';
+            const QString argument = run.argument == nullptr ? QString()
+                                     : attached ? QString::fromLatin1(run.argument)
+                                                : QLatin1Char(' ') + QString::fromLatin1(run.argument);
+            lines += OptionHelpLines(run.shortName, QString::fromLatin1(run.longName) + argument,
+                                     QString::fromLatin1(run.help));
+        }
+    }
+    return lines;
+}
+
 QByteArray BuildHelpText() {
     return "Usage: velloran-stamp [OPTIONS] [FILE|FOLDER|-]...\n"
            "Stamps a text onto each picture and writes the stamped copy, under the source's\n"
@@ -159,38 +212,26 @@ QByteArray BuildHelpText() {
            "does. The window's stored settings are the defaults; this program never changes\n"
            "them. A FOLDER is scanned with its subfolders; - reads paths from standard input.\n"
            "\n"
-           "Sources:\n"
-           "  -0, --null                 paths on standard input are NUL-separated, not one per "
-           "line\n"
-           "      --ext EXT[,EXT...]     extensions a folder scan takes (default jpg; 'pictures' for\n"
-           "                             every kind this program stamps, '*' for every file)\n"
-           "Settings:\n" +
-           StampOptionsHelpText().toUtf8() +
-           "      --no-settings          start from the built-in defaults, not the stored "
-           "settings\n"
-           "      --print-settings       print the settings a run would use and exit\n"
-           "Running:\n"
-           "  -j, --jobs N               stamp N pictures at a time (default: one per core)\n"
-           "      --shard K/N            take only the K-th of N equal parts of the source list\n"
-           "      --skip-existing        leave copies that already exist in the output folder\n"
-           "  -n, --dry-run              report what would be done, write nothing\n"
-           "      --json                 one JSON object per source on standard output\n"
-           "  -Q, --quiet                no progress bar\n"
-           "      --replace-originals    allow copies that replace their own source files\n"
-           "      --mirror               keep each copy in its source's folders below the FOLDER\n"
-           "                             it was found in\n"
-           "      --keep-time[=WHICH]    give each copy its source's time: modified (default) or\n"
-           "                             taken (the date the photo was taken)\n"
-           "      --watch                after the pictures there are, stamp each new one in the\n"
-           "                             FOLDERs once it is complete, until interrupted\n"
-           "      --help                 print this help and exit\n"
-           "      --version              print the version and exit\n"
+           "Sources:\n" +
+           RunHelp(RunGroup::Sources).toUtf8() + "Settings:\n" +
+           StampOptionsHelpText().toUtf8() + RunHelp(RunGroup::Settings).toUtf8() +
+           "Running:\n" + RunHelp(RunGroup::Running).toUtf8() +
            "\n"
            "Placeholders of --template: {name} {stem} {ext} {path} {folder} {n} {date} {time}\n"
            "{taken} {taken:FORMAT} {exif:Tag}; {{ and }} stand for braces.\n"
            "Exit status: 0 all stamped or skipped, 1 some failed, 2 usage error or nothing could\n"
            "start (no -o, no such output folder, nothing to stamp), 130 interrupted.\n"
            "See velloran-stamp(1).\n";
+}
+
+// The run option getopt returned `value` for, if it is one.
+const RunOption* RunOptionOf(int value) {
+    for (const RunOption& run : kRunOptions) {
+        if (OptionValue(run) == value) {
+            return &run;
+        }
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -216,55 +257,15 @@ CommandLine ParseCommandLine(int argc, char* argv[]) {
                                                                  : Text(argument)});
             continue;
         }
+        if (const RunOption* run = RunOptionOf(c)) {
+            if (run->flag != nullptr) {
+                line.*run->flag = true;
+            } else {
+                line.*run->value = Text(optarg != nullptr ? optarg : run->absentArgument);
+            }
+            continue;
+        }
         switch (c) {
-            case '0':
-                line.nulSeparated = true;
-                break;
-            case kExt:
-                line.extension = Text(optarg);
-                break;
-            case kNoSettings:
-                line.noSettings = true;
-                break;
-            case kPrintSettings:
-                line.printSettings = true;
-                break;
-            case 'j':
-                line.jobs = Text(optarg);
-                break;
-            case kShard:
-                line.shard = Text(optarg);
-                break;
-            case kSkipExisting:
-                line.skipExisting = true;
-                break;
-            case 'n':
-                line.dryRun = true;
-                break;
-            case kJson:
-                line.json = true;
-                break;
-            case 'Q':
-                line.quiet = true;
-                break;
-            case kMirror:
-                line.mirror = true;
-                break;
-            case kKeepTime:
-                line.keepTime = optarg != nullptr ? Text(optarg) : QStringLiteral("modified");
-                break;
-            case kWatch:
-                line.watch = true;
-                break;
-            case kReplaceOriginals:
-                line.replaceOriginals = true;
-                break;
-            case kHelp:
-                line.help = true;
-                break;
-            case kVersion:
-                line.version = true;
-                break;
             case ':':
                 throw UsageError(QStringLiteral("option '%1' needs an argument")
                                      .arg(OffendingOption(argc, argv, optopt)));

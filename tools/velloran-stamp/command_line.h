@@ -34,7 +34,7 @@ struct CommandLine {
     // Operands in their own bytes: a file name need not be UTF-8.
     std::vector<QByteArray> operands;
     bool nulSeparated = false;  // -0: standard input holds NUL-separated paths
-    QString extension = QStringLiteral("jpg");
+    std::optional<QString> extension;  // --ext; jpg when not given
 
     // The settings options, in the order given: overrides of the stored settings. The
     // output folder's text is PathText, any other value's the locale's reading.

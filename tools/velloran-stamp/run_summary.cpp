@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "run_summary.h"
 
+#include "util/shell_word.h"
+
 #include <QStringList>
 
 #include <cstring>
@@ -33,23 +35,6 @@ QString RunSummary::Text(bool dryRun) const {
         parts << QStringLiteral("%1 left out by --ext").arg(leftOut);
     }
     return parts.join(QStringLiteral(", "));
-}
-
-QByteArray ShellWord(const QByteArray& word) {
-    static constexpr char kSafe[] = "%+,-./0123456789:=@ABCDEFGHIJKLMNOPQRSTUVWXYZ_"
-                                    "abcdefghijklmnopqrstuvwxyz";
-    bool safe = !word.isEmpty();
-    for (const char c : word) {
-        safe = safe && c != '\0' && std::strchr(kSafe, c) != nullptr;
-    }
-    if (safe) {
-        return word;
-    }
-    QByteArray quoted = "'";
-    for (const char c : word) {
-        quoted += c == '\'' ? QByteArray("'\\''") : QByteArray(1, c);
-    }
-    return quoted + "'";
 }
 
 QByteArray RunSummary::InterruptedText(int argc, char* argv[]) const {

@@ -24,7 +24,3 @@ struct RunSummary {
     // (`argv` with --skip-existing added once), quoted for a POSIX shell.
     QByteArray InterruptedText(int argc, char* argv[]) const;
 };
-
-// One word for a POSIX shell: as it is when it holds only safe characters, else in single
-// quotes.
-QByteArray ShellWord(const QByteArray& word);

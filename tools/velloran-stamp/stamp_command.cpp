@@ -159,37 +159,25 @@ std::vector<ListedSource> SourcesOf(const CommandLine& line, const PictureExtens
     });
 }
 
-// The plan's copies of this shard, with the reason for each one not stamped. Returns false
-// when a copy would replace its source and that is not allowed (the run must not start).
+// The plan's copies of this shard. Returns false when a copy would replace its source and
+// that is not allowed (the run must not start).
 bool PlanSources(const std::vector<ListedSource>& sources, const RunPlanChoices& choices,
                  const CommandLine& line, const Shard& shard,
                  std::vector<PlannedSource>* planned) {
-    std::vector<RunSource> listed;
-    listed.reserve(sources.size());
-    for (const ListedSource& source : sources) {
-        listed.push_back(source.run);
-    }
+    *planned = PlanListedSources(sources, choices, [&](const ListedSource& source) {
+        return shard.Holds(source.position);
+    });
     bool allowed = true;
-    for (const PlannedCopy& copy : PlanRun(listed, choices)) {
-        const ListedSource& source = sources[size_t(copy.index)];
-        if (!shard.Holds(source.position)) {
-            continue;
-        }
-        PlannedSource item{source, copy, choices.mirror ? MirroredFolder(source.run) : QString(),
-                           QString()};
-        if (copy.action == CopyAction::Clash) {
-            const ListedSource& later = sources[size_t(copy.clashWith)];
-            item.note = QStringLiteral("%1 and %2 make the same copy %3; nothing of the earlier "
-                                       "is written (--mirror keeps their folders apart)")
-                            .arg(source.given, later.given, copy.output);
-        } else if (copy.action == CopyAction::Stamp && copy.replacesSource &&
+    for (PlannedSource& item : *planned) {
+        if (item.copy.action == CopyAction::Clash) {
+            item.note += QStringLiteral(" (--mirror keeps their folders apart)");
+        } else if (item.copy.action == CopyAction::Stamp && item.copy.replacesSource &&
                    !line.replaceOriginals) {
-            PrintError(source.given,
+            PrintError(item.source.given,
                        QStringLiteral("the copy would replace the original "
                                       "(choose another --output, or --replace-originals)"));
             allowed = false;
         }
-        planned->push_back(std::move(item));
     }
     return allowed;
 }
@@ -244,11 +232,12 @@ void WatchFolders(const CommandLine& line, FolderWatch& watch, const PictureExte
 int Run(const CommandLine& line, int argc, char* argv[]) {
     const Shard shard = line.shard ? ParseShard(*line.shard) : Shard{};
     const int jobs = Jobs(line);
-    const std::optional<PictureExtensions> extensions = PictureExtensions::Parse(line.extension);
+    const std::optional<PictureExtensions> extensions =
+        PictureExtensions::Parse(line.extension.value_or(QStringLiteral("jpg")));
     if (!extensions) {
         throw UsageError(QStringLiteral("--ext \"%1\": extensions such as jpg or jpg,png, "
                                         "'pictures' or '*'")
-                             .arg(line.extension));
+                             .arg(*line.extension));
     }
     const KeepTime keepTime = KeepTimeOf(line);
 
