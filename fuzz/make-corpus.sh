@@ -18,7 +18,8 @@ loader="$out/picture_loader"
 input="$out/converter_input"
 meta="$out/photo_metadata"
 modern="$out/modern_picture"
-mkdir -p "$loader" "$input" "$meta" "$modern"
+words="$out/command_words"
+mkdir -p "$loader" "$input" "$meta" "$modern" "$words"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
@@ -116,6 +117,22 @@ if command -v cjxl >/dev/null; then
         with_reader 4 "$work/lossy.jxl" "$modern/lossy.jxl"
 fi
 
-for folder in "$loader" "$input" "$meta" "$modern"; do
+# ---- The companion's command lines (words separated by NUL) and templates ("T" first) ----
+command_line() {
+    local name="$1"
+    shift
+    printf '%s\0' "$@" | head -c -1 >"$words/$name"
+}
+command_line plain -t 'Hello' -p center -o /tmp/out a.jpg
+command_line styled --size 4% --margin 1em --outline --shadow '2px,#00000080' --box \
+    -c 'auto:#FFFFFF,#000000' -f 'DejaVu Sans,24,bold,italic' -q 85 -o out dir
+command_line modes --mode datetime --no-settings --print-settings -j 2 --shard 1/3
+command_line run --ext pictures,jxl --keep-time=taken --mirror --skip-existing --json -n -Q -0 -
+command_line template --template '{n}: {stem} {taken:yyyy-MM-dd} {exif:Model} {{x}}' -o o f
+printf 'T%s' '{name} {ext} {path} {folder} {date} {time} {taken} {taken:%Y-%m-%d %H} {exif:FNumber}' \
+    >"$words/template-all"
+printf 'T%s' 'unclosed {taken:yyyy' >"$words/template-broken"
+
+for folder in "$loader" "$input" "$meta" "$modern" "$words"; do
     echo "$(basename "$folder"): $(find "$folder" -type f | wc -l) seeds in $folder"
 done

@@ -13,7 +13,7 @@ seconds="${1:-30}"
 shift || true
 targets=("$@")
 if [[ ${#targets[@]} -eq 0 ]]; then
-    targets=(picture_loader converter_input photo_metadata modern_picture)
+    targets=(picture_loader converter_input photo_metadata modern_picture command_words)
 fi
 build="$root/build-fuzz"
 cxx="${CXX_FUZZ:-clang++-14}"
