@@ -6,6 +6,8 @@
 #include "imageio/checked_size.h"
 #include "imageio/flatten_on_white.h"
 #include "imageio/gif_decoder.h"
+#include "imageio/heif_declared_size.h"
+#include "imageio/icon_head.h"
 #include "imageio/jpeg_decoder.h"
 #include "imageio/jxl_decoder.h"
 #include "imageio/webp_decoder.h"
@@ -133,20 +135,21 @@ QImage LoadBitmapWithQt(const QString& path, QByteArray data, const char* format
 constexpr qint64 kHeadBytes = qint64(1) * 1024 * 1024;
 
 // Raises, from a file's first bytes, the "too large" that loading the whole file would
-// raise for a JPEG, a bitmap, a GIF, a WebP or a JPEG XL picture, so a huge file declaring a picture beyond the limit costs
-// its head, not its size. Anything else is left to the whole load.
+// raise for a JPEG, a bitmap, a GIF, an icon, a HEIF, a WebP or a JPEG XL picture, so a
+// huge file declaring a picture beyond the limit costs its head, not its size. Anything
+// else is left to the whole load.
 void RefuseTooLargeFromHead(const QString& path, const QByteArray& head, qint64 fileBytes,
                             qint64 limit) {
     const qint64 budget = DecodingBudget(fileBytes, limit);
     if (const std::optional<ModernFormat> modern = ModernFormatOfName(path)) {
-        // A WebP or JPEG XL file whose content is what its name says; the whole load names
-        // any other as such.
+        // A file whose content is what its name says; the whole load names any other as
+        // such.
         if (!ContentMatchesFormat(head, *modern)) {
             return;
         }
         const DecodedPicture declared = *modern == ModernFormat::WebP ? CheckWebPSize(head, budget)
                                         : *modern == ModernFormat::Jxl ? CheckJxlSize(head, budget)
-                                                                       : DecodedPicture();
+                                                                       : CheckHeifSize(head, budget);
         if (declared.tooLarge) {
             CannotRead(vberr::kOutOfMemory, path,
                        QStringLiteral("the picture is too large (%1; at most %2 MB can be held)")
@@ -170,6 +173,11 @@ void RefuseTooLargeFromHead(const QString& path, const QByteArray& head, qint64 
         case PictureFormat::Gif:
             if (GifHeadShowsTooLarge(head, budget)) {
                 GifTooLarge(path);
+            }
+            break;
+        case PictureFormat::Icon:
+            if (const auto declared = IconHeadTooLarge(head, budget)) {
+                CheckSize(path, budget, declared->width, declared->height, 0);
             }
             break;
         default:
