@@ -11,9 +11,9 @@
 
 namespace {
 
-// Coded pictures are whole coding blocks (up to 64 x 64 in HEVC, 128 x 128 superblocks
-// cut to 8 x 8 in AV1), cropped to the ispe afterwards.
-constexpr qint64 kCodingPadding = 64;
+// Coded pictures are whole coding blocks, cropped to the ispe afterwards: up to 64 x 64
+// in HEVC (a small picture is coded as at least one), 128 x 128 superblocks in AV1.
+constexpr qint64 kCodingPadding = 128;
 
 DecodedPicture TooLarge(qint64 width, qint64 height) {
     DecodedPicture result;
