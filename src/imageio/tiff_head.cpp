@@ -4,7 +4,6 @@
 #include <QtEndian>
 
 #include <algorithm>
-#include <limits>
 
 namespace {
 
@@ -28,10 +27,6 @@ qint64 TypeBytes(quint16 type) {
         case 11:  // FLOAT
         case 13:  // IFD
             return 4;
-        case 16:  // LONG8
-        case 17:  // SLONG8
-        case 18:  // IFD8
-            return 8;
         default:
             return 0;
     }
@@ -47,10 +42,8 @@ public:
                 return uchar(*at);
             case 2:
                 return big_ ? qFromBigEndian<quint16>(at) : qFromLittleEndian<quint16>(at);
-            case 4:
-                return big_ ? qFromBigEndian<quint32>(at) : qFromLittleEndian<quint32>(at);
             default:
-                return big_ ? qFromBigEndian<quint64>(at) : qFromLittleEndian<quint64>(at);
+                return big_ ? qFromBigEndian<quint32>(at) : qFromLittleEndian<quint32>(at);
         }
     }
 
@@ -60,7 +53,6 @@ private:
 
 struct Header {
     bool bigEndian = false;
-    bool bigTiff = false;
     qint64 directory = 0;
 };
 
@@ -71,51 +63,38 @@ std::optional<Header> ReadHeader(const QByteArray& head) {
     Header header;
     header.bigEndian = head.startsWith("MM");
     const Fields fields(header.bigEndian);
-    const quint64 version = fields.Get(head.constData() + 2, 2);
-    if (version == 42) {
-        header.directory = qint64(fields.Get(head.constData() + 4, 4));
-    } else if (version == 43 && head.size() >= 16 && fields.Get(head.constData() + 4, 2) == 8) {
-        header.bigTiff = true;
-        const quint64 offset = fields.Get(head.constData() + 8, 8);
-        header.directory =
-            offset > quint64(std::numeric_limits<qint64>::max()) ? 0 : qint64(offset);
-    } else {
+    if (fields.Get(head.constData() + 2, 2) != 42) {
         return std::nullopt;
     }
+    header.directory = qint64(fields.Get(head.constData() + 4, 4));
     return header;
 }
 
 }  // namespace
 
-qint64 TiffFirstDirectoryOffset(const QByteArray& head) {
-    const std::optional<Header> header = ReadHeader(head);
-    return header ? header->directory : 0;
-}
-
 std::optional<TiffDeclaredSize> TiffFirstDirectorySize(const FileRangeReader& file) {
-    const std::optional<Header> header = ReadHeader(file.readAt(0, 16));
+    const std::optional<Header> header = ReadHeader(file.readAt(0, 8));
     if (!header || header->directory < 8) {
         return std::nullopt;
     }
     const Fields fields(header->bigEndian);
-    const qint64 countBytes = header->bigTiff ? 8 : 2;
-    const qint64 entryBytes = header->bigTiff ? 20 : 12;
-    const qint64 valueBytes = header->bigTiff ? 8 : 4;
+    constexpr qint64 countBytes = 2;
+    constexpr qint64 entryBytes = 12;
+    constexpr qint64 valueBytes = 4;
     const QByteArray countField = file.readAt(header->directory, countBytes);
     if (countField.size() != countBytes) {
         return std::nullopt;
     }
-    // Tags are sorted and the sides come first: a bounded run of entries holds them.
-    const quint64 declared = fields.Get(countField.constData(), countBytes);
-    const qint64 count = qint64(std::min<quint64>(declared, 4096));
+    // Tags are sorted and the sides come nearly first: a short run of entries holds them.
+    const qint64 count = qint64(std::min<quint64>(fields.Get(countField.constData(), 2), 64));
     const QByteArray entries = file.readAt(header->directory + countBytes, count * entryBytes);
     TiffDeclaredSize size;
     for (qint64 at = 0; at + entryBytes <= entries.size(); at += entryBytes) {
         const char* entry = entries.constData() + at;
         const quint16 tag = quint16(fields.Get(entry, 2));
         const qint64 typeBytes = TypeBytes(quint16(fields.Get(entry + 2, 2)));
-        const quint64 values = fields.Get(entry + 4, header->bigTiff ? 8 : 4);
-        const char* value = entry + (header->bigTiff ? 12 : 8);
+        const quint64 values = fields.Get(entry + 4, 4);
+        const char* value = entry + 8;
         if (tag > kBitsPerSample) {
             break;
         }
@@ -138,9 +117,9 @@ std::optional<TiffDeclaredSize> TiffFirstDirectorySize(const FileRangeReader& fi
         // A value narrower than its field sits at the field's start in either byte order.
         const quint64 first = fields.Get(value, typeBytes);
         if (tag == kImageWidth) {
-            size.width = qint64(std::min<quint64>(first, quint64(1) << 62));
+            size.width = qint64(first);
         } else if (tag == kImageLength) {
-            size.height = qint64(std::min<quint64>(first, quint64(1) << 62));
+            size.height = qint64(first);
         } else if (tag == kBitsPerSample) {
             size.bitsPerSample = int(std::min<quint64>(first, 64));
         }

@@ -7,7 +7,7 @@
 
 #include <optional>
 
-// The picture size the first directory of a TIFF file (classic or BigTIFF) declares,
+// The picture size the first directory of a TIFF file declares,
 // read through bounded ranges wherever in the file that directory lies, so a huge file
 // whose directory sits at its end is judged without reading what comes before.
 struct TiffDeclaredSize {
@@ -19,6 +19,3 @@ struct TiffDeclaredSize {
 // Nothing when the header or the directory cannot be read, or the directory lacks either
 // side: those are left to the whole file's own check.
 std::optional<TiffDeclaredSize> TiffFirstDirectorySize(const FileRangeReader& file);
-
-// Where the first directory begins (0 when the header is not a TIFF header).
-qint64 TiffFirstDirectoryOffset(const QByteArray& head);

@@ -36,14 +36,17 @@ constexpr qint64 kHeadBytes = qint64(1) * 1024 * 1024;
 // How every size refusal begins, whichever check makes it.
 constexpr char kTooLarge[] = "the picture is too large";
 
+// Every file whose first bytes name no format read here.
+constexpr char kNotAPicture[] = "it is not a JPEG, PNG, TIFF, BMP or GIF picture";
+
 QString tooLargeProblem(const QString& what) {
     return QStringLiteral("%1 (%2)").arg(QLatin1String(kTooLarge), what);
 }
 
 // What a file's first bytes (and a TIFF directory past them) show to be too large for
-// `budget`, in the words the checks of the whole file would use; empty when the head shows
-// nothing of the kind.
-QString sizeProblemOfHead(const QByteArray& head, const FileRangeReader& file, qint64 budget);
+// `budget`, or not a picture read here at all, in the words the checks of the whole file
+// would use; empty when the head shows nothing of the kind.
+QString problemOfHead(const QByteArray& head, const FileRangeReader& file, qint64 budget);
 
 // Thrown out of the whole-file reader when the head already refuses the file.
 struct RefusedByHead {
@@ -56,8 +59,8 @@ bool readRegularFile(const QString& path, QByteArray* data, QString* error) {
     try {
         *data = ReadWholeFile(path, kImageAllocationLimitBytes, kHeadBytes,
                               [](const QByteArray& head, const FileRangeReader& file) {
-                                  QString problem = sizeProblemOfHead(
-                                      head, file, kImageAllocationLimitBytes);
+                                  QString problem =
+                                      problemOfHead(head, file, kImageAllocationLimitBytes);
                                   if (!problem.isEmpty())
                                       throw RefusedByHead{std::move(problem)};
                               });
@@ -71,7 +74,8 @@ bool readRegularFile(const QString& path, QByteArray* data, QString* error) {
                 *error = QStringLiteral("it is not a regular file");
                 break;
             case ReadFailure::TooLarge:
-                *error = QStringLiteral("the file is larger than %1 MB").arg(kImageAllocationLimitMb);
+                *error =
+                    QStringLiteral("the file is larger than %1 MB").arg(kImageAllocationLimitMb);
                 break;
             case ReadFailure::Empty:
                 *error = QStringLiteral("the file is empty");
@@ -186,8 +190,9 @@ QImage adoptBitmapRows(QByteArray& data) {
         return {};
     const qint64 stride = (size->width * 3 + 3) / 4 * 4;
     const qint64 offset = littleEndianAt(data, 10, 4);
-    if (stride > std::numeric_limits<int>::max() || size->height > std::numeric_limits<int>::max() ||
-        offset < 54 || offset > data.size() || (data.size() - offset) / stride < size->height)
+    if (stride > std::numeric_limits<int>::max() ||
+        size->height > std::numeric_limits<int>::max() || offset < 54 || offset > data.size() ||
+        (data.size() - offset) / stride < size->height)
         return {};
     const qint64 pixels = stride * size->height;
     const qint32 xDotsPerMeter = qint32(littleEndianAt(data, 38, 4));
@@ -204,16 +209,17 @@ QImage adoptBitmapRows(QByteArray& data) {
         }
     }
     auto* owner = new QByteArray(std::move(data));
-    QImage image(reinterpret_cast<uchar*>(owner->data()), int(size->width), int(size->height),
-                 qsizetype(stride), QImage::Format_BGR888,
-                 [](void* held) { delete static_cast<QByteArray*>(held); }, owner);
+    QImage image(
+        reinterpret_cast<uchar*>(owner->data()), int(size->width), int(size->height),
+        qsizetype(stride), QImage::Format_BGR888,
+        [](void* held) { delete static_cast<QByteArray*>(held); }, owner);
     // As Qt's reader does; it ignores values that are not positive.
     image.setDotsPerMeterX(xDotsPerMeter);
     image.setDotsPerMeterY(yDotsPerMeter);
     return image;
 }
 
-QString sizeProblemOfHead(const QByteArray& head, const FileRangeReader& file, qint64 budget) {
+QString problemOfHead(const QByteArray& head, const FileRangeReader& file, qint64 budget) {
     switch (SniffPictureFormat(head)) {
         case PictureFormat::Jpeg: {
             const DecodedJpeg jpeg = CheckJpegSize(head, budget);
@@ -231,8 +237,8 @@ QString sizeProblemOfHead(const QByteArray& head, const FileRangeReader& file, q
                 return problem;
             // The first directory may lie past the head: its sides are read where it is.
             const std::optional<TiffDeclaredSize> size = TiffFirstDirectorySize(file);
-            return size && ExceedsBytes(size->width, size->height,
-                                        size->bitsPerSample > 8 ? 8 : 4, budget)
+            return size && ExceedsBytes(size->width, size->height, size->bitsPerSample > 8 ? 8 : 4,
+                                        budget)
                        ? tooLargeProblem(
                              QStringLiteral("%1 x %2 pixels").arg(size->width).arg(size->height))
                        : QString();
@@ -244,7 +250,7 @@ QString sizeProblemOfHead(const QByteArray& head, const FileRangeReader& file, q
             return problem.startsWith(QLatin1String(kTooLarge)) ? problem : QString();
         }
         default:
-            return {};
+            return QLatin1String(kNotAPicture);
     }
 }
 
@@ -287,7 +293,7 @@ QImage readImage(const QString& path, QString* error) {
             image = readChecked(data, "tiff", tiffProblem(data, budget), error);
             break;
         default:
-            *error = QStringLiteral("it is not a JPEG, PNG, TIFF, BMP or GIF picture");
+            *error = QLatin1String(kNotAPicture);
             return {};
     }
     if (image.isNull()) {
