@@ -112,6 +112,14 @@ DecodedPicture CheckHeifStreams(const QByteArray& data, qint64 byteLimit) {
         decoded << items->pictures.value(decoded[i]);
     }
     for (const quint32 item : decoded) {
+        // libheif allocates a grid's picture by the output size its data declares.
+        if (items->types.value(item) == "grid") {
+            const std::optional<CodedSize> output = GridOutput(*items, item, data);
+            if (output &&
+                !FitsByteLimit(output->width, output->height, kHeifExtraBytesPerPixel, byteLimit)) {
+                return TooLarge(output->width, output->height);
+            }
+        }
         const std::optional<CodedSize> ispe = ImageSpatialExtent(*items, item, data);
         for (const CodedSize& coded : StreamSizes(*items, item, data)) {
             const bool beyondExtent = ispe && (coded.width > ispe->width + kCodingPadding ||

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // HEVC and AV1 streams whose own headers declare a larger picture than their HEIF item:
 // refused before a decoder allocates by them, while honest files still load.
+#include "imageio/heif_declared_size.h"
 #include "engine/engine_start.h"
 #include "engine/picture_loader.h"
 #include "engine/reference_tools.h"
@@ -71,6 +72,40 @@ bool WithWiderStream(QByteArray& file, bool av1) {
     return sps > 0 && ReplaceBits(file, sps, 48, width, widest);
 }
 
+QByteArray Be(quint64 value, int bytes) {
+    QByteArray field(bytes, '\0');
+    for (int i = 0; i < bytes; ++i) {
+        field[bytes - 1 - i] = char(value >> (8 * i) & 0xFF);
+    }
+    return field;
+}
+
+QByteArray Box(const char* type, const QByteArray& payload) {
+    return Be(quint64(8 + payload.size()), 4) + QByteArray(type, 4) + payload;
+}
+
+// A full box: version and flags (all 0) before its payload.
+QByteArray FullBox(const char* type, const QByteArray& payload) {
+    return Box(type, Be(0, 4) + payload);
+}
+
+// A HEIF file whose primary item is a grid of 64 x 64 by its ispe, its data in idat
+// declaring an output of `side` x `side`.
+QByteArray GridDeclaring(quint32 side) {
+    const QByteArray grid = Be(0, 1) + Be(1, 1) + Be(0, 2) + Be(side, 4) + Be(side, 4);
+    const QByteArray infe = Box("infe", Be(2, 1) + Be(0, 3) + Be(1, 2) + Be(0, 2) + "grid");
+    // iloc version 1: 4-byte offsets and lengths; item 1 in idat at 0.
+    const QByteArray iloc =
+        Box("iloc", Be(1, 1) + Be(0, 3) + Be(0x4400, 2) + Be(1, 2) + Be(1, 2) + Be(1, 2) +
+                        Be(0, 2) + Be(1, 2) + Be(0, 4) + Be(quint64(grid.size()), 4));
+    const QByteArray ipco = Box("ipco", FullBox("ispe", Be(64, 4) + Be(64, 4)));
+    const QByteArray ipma = FullBox("ipma", Be(1, 4) + Be(1, 2) + Be(1, 1) + Be(0x81, 1));
+    const QByteArray meta =
+        FullBox("meta", FullBox("pitm", Be(1, 2)) + FullBox("iinf", Be(1, 2) + infe) + iloc +
+                            Box("iprp", ipco + ipma) + Box("idat", grid));
+    return Box("ftyp", QByteArray("mif1") + Be(0, 4) + "mif1") + meta;
+}
+
 }  // namespace
 
 class HeifDeclaredSizeTest : public QObject {
@@ -130,6 +165,43 @@ private slots:
             QCOMPARE(e.number(), number);
             QVERIFY2(e.description().contains("the picture is too large ("),
                      qPrintable(e.description()));
+        }
+    }
+
+    // libheif sizes a grid's picture by the output its data declares, not by its ispe.
+    void gridOutputBeyondTheLimitRefused() {
+        const qint64 limit = qint64(1) << 30;
+        QVERIFY(!CheckHeifSize(GridDeclaring(4096), limit).tooLarge);
+        QVERIFY(!CheckHeifStreams(GridDeclaring(4096), limit).tooLarge);
+        QCOMPARE(CheckHeifSize(GridDeclaring(100000), limit).failure,
+                 QStringLiteral("100000 x 100000 pixels"));
+        QCOMPARE(CheckHeifStreams(GridDeclaring(100000), limit).failure,
+                 QStringLiteral("100000 x 100000 pixels"));
+    }
+
+    // Every cut of a real file is read within its bytes (run under the sanitizers).
+    void cutFilesReadWithinTheirBytes() {
+        QList<QByteArray> files{GridDeclaring(100000)};
+        QTemporaryDir dir;
+        if (HaveTools({"heif-enc"})) {
+            QVERIFY(NoisyImage(64, 32).save(dir.filePath("s.png"), "PNG"));
+            for (const QString name : {"s.avif", "s.heic"}) {
+                QStringList arguments{dir.filePath("s.png"), "-o", dir.filePath(name)};
+                if (name.endsWith(".avif")) {
+                    arguments.prepend("-A");
+                }
+                QVERIFY(RunTool("heif-enc", arguments));
+                QFile file(dir.filePath(name));
+                QVERIFY(file.open(QIODevice::ReadOnly));
+                files << file.readAll();
+            }
+        }
+        for (const QByteArray& file : files) {
+            for (qsizetype cut = 0; cut < file.size(); ++cut) {
+                const QByteArray head = file.left(cut);
+                CheckHeifSize(head, 1 << 20);
+                CheckHeifStreams(head, 1 << 20);
+            }
         }
     }
 };
