@@ -171,7 +171,10 @@ void ReadLocations(const QByteArray& file, Span payload, HeifItems* items) {
         }
         fields.Get(2);  // data_reference_index
         const quint64 base = fields.Get(baseBytes);
-        const quint64 extents = fields.Get(2);
+        // Fields of no width take no bytes: such extents are counted once, not 65535 times.
+        const qint64 extentBytes = indexBytes + offsetBytes + lengthBytes;
+        const quint64 extents =
+            std::min<quint64>(fields.Get(2), extentBytes == 0 ? 1 : fields.left() / extentBytes);
         HeifItems::Location location;
         location.inIdat = method == 1;
         location.fromItems = method > 1;

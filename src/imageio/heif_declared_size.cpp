@@ -7,6 +7,7 @@
 
 #include <QtEndian>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -56,9 +57,17 @@ QByteArrayView View(const QByteArray& file, HeifItems::Span span) {
 }
 
 // Every size the item's coded stream declares, in its configuration and in its data.
-QList<CodedSize> StreamSizes(const HeifItems& items, quint32 item, const QByteArray& file) {
+// `scanBytes` is what may still be read of items' data; it is taken from.
+QList<CodedSize> StreamSizes(const HeifItems& items, quint32 item, const QByteArray& file,
+                             qint64* scanBytes) {
     QList<CodedSize> sizes;
-    const std::optional<QByteArray> data = items.DataOf(item, file);
+    std::optional<QByteArray> data = items.DataOf(item, file);
+    if (data) {
+        *scanBytes -= data->size();
+        if (*scanBytes < 0) {
+            data.reset();
+        }
+    }
     if (const std::optional<HeifItems::Span> hvcC = items.PropertyOf(item, "hvcC")) {
         int lengthBytes = 0;
         sizes << HevcConfigSizes(View(file, *hvcC), &lengthBytes);
@@ -111,6 +120,11 @@ DecodedPicture CheckHeifStreams(const QByteArray& data, qint64 byteLimit) {
     for (qsizetype i = 0, pictures = decoded.size(); i < pictures; ++i) {
         decoded << items->pictures.value(decoded[i]);
     }
+    // A grid may name one tile many times; it is read once.
+    std::sort(decoded.begin(), decoded.end());
+    decoded.erase(std::unique(decoded.begin(), decoded.end()), decoded.end());
+    // Honest pictures' data do not overlap: together they are no larger than the file.
+    qint64 scanBytes = data.size();
     for (const quint32 item : decoded) {
         // libheif allocates a grid's picture by the output size its data declares.
         if (items->types.value(item) == "grid") {
@@ -121,7 +135,14 @@ DecodedPicture CheckHeifStreams(const QByteArray& data, qint64 byteLimit) {
             }
         }
         const std::optional<CodedSize> ispe = ImageSpatialExtent(*items, item, data);
-        for (const CodedSize& coded : StreamSizes(*items, item, data)) {
+        const QList<CodedSize> sizes = StreamSizes(*items, item, data, &scanBytes);
+        if (scanBytes < 0) {
+            DecodedPicture result;
+            result.damaged = true;
+            result.failure = QStringLiteral("its pictures' data overlap");
+            return result;
+        }
+        for (const CodedSize& coded : sizes) {
             const bool beyondExtent = ispe && (coded.width > ispe->width + kCodingPadding ||
                                                coded.height > ispe->height + kCodingPadding);
             const bool beyondLimit =

@@ -22,5 +22,7 @@ DecodedPicture CheckHeifSize(const QByteArray& head, qint64 byteLimit);
 // configuration property or in the picture's data) declare more than the picture's ispe
 // allows with the coding's padding, or more than the decoder's buffers may take of
 // `byteLimit`: the HEVC and AV1 decoders allocate by those headers with no bound of
-// their own. A grid whose data declares an output beyond `byteLimit` is refused too.
+// their own. A grid whose data declares an output beyond `byteLimit` is refused too, and
+// pictures whose data together exceed the file (overlapping, so read again and again)
+// are reported as damaged.
 DecodedPicture CheckHeifStreams(const QByteArray& data, qint64 byteLimit);

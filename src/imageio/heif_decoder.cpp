@@ -95,7 +95,8 @@ DecodedPicture DecodeHeif(const QByteArray& data, qint64 byteLimit) {
         return result;
     }
     // The HEVC and AV1 decoders allocate by their streams' own headers, unbounded.
-    if (DecodedPicture streams = CheckHeifStreams(data, byteLimit); streams.tooLarge) {
+    if (DecodedPicture streams = CheckHeifStreams(data, byteLimit);
+        streams.tooLarge || streams.damaged) {
         return streams;
     }
     const bool alpha = heif_image_handle_has_alpha_channel(handle.get()) != 0;

@@ -179,6 +179,19 @@ private slots:
                  QStringLiteral("100000 x 100000 pixels"));
     }
 
+    // Extents whose fields have no width take no bytes: 65535 items of 65535 of them would
+    // be four billion entries if each were kept.
+    void extentsOfNoWidthCountedOnce() {
+        QByteArray entries;
+        for (int item = 1; item <= 65535; ++item) {
+            entries += Be(quint64(item), 2) + Be(0, 2) + Be(65535, 2);
+        }
+        const QByteArray meta = FullBox(
+            "meta", FullBox("pitm", Be(1, 2)) + FullBox("iloc", Be(0, 2) + Be(65535, 2) + entries));
+        QVERIFY(
+            !CheckHeifStreams(Box("ftyp", QByteArray("mif1") + Be(0, 4)) + meta, 1 << 30).tooLarge);
+    }
+
     // Every cut of a real file is read within its bytes (run under the sanitizers).
     void cutFilesReadWithinTheirBytes() {
         QList<QByteArray> files{GridDeclaring(100000)};
