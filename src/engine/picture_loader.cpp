@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "engine/picture_loader.h"
 
+#include "imageio/modern_picture_loader.h"
 #include "imageio/bitmap_structure.h"
 #include "imageio/checked_size.h"
 #include "imageio/flatten_on_white.h"
@@ -9,10 +10,9 @@
 #include "imageio/icon_head.h"
 #include "imageio/jpeg_decoder.h"
 #include "imageio/jxl_decoder.h"
-#include "imageio/modern_picture_loader.h"
+#include "imageio/webp_decoder.h"
 #include "imageio/picture_format.h"
 #include "imageio/pixel_buffer_pool.h"
-#include "imageio/webp_decoder.h"
 #include "imageio/whole_file.h"
 #include "util/vb_error.h"
 
@@ -235,8 +235,8 @@ QImage LoadPicture(const QString& path, qint64 byteLimit) {
             // found missing from the file.
             if (const auto declared = BmpDeclaredSize(data);
                 declared && declared->width > 0 && declared->height > 0) {
-                CheckSize(path, DecodingBudget(data, byteLimit), declared->width, declared->height,
-                          0);
+                CheckSize(path, DecodingBudget(data, byteLimit), declared->width,
+                          declared->height, 0);
             }
             const QString damage = BmpDamage(data);
             return LoadBitmapWithQt(path, std::move(data), "bmp", damage, byteLimit);

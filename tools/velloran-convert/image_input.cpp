@@ -74,8 +74,7 @@ bool readRegularFile(const QString& path, QByteArray* data, QString* error) {
                 *error = QStringLiteral("it is not a regular file");
                 break;
             case ReadFailure::TooLarge:
-                *error =
-                    QStringLiteral("the file is larger than %1 MB").arg(kImageAllocationLimitMb);
+                *error = QStringLiteral("the file is larger than %1 MB").arg(kImageAllocationLimitMb);
                 break;
             case ReadFailure::Empty:
                 *error = QStringLiteral("the file is empty");
@@ -190,9 +189,8 @@ QImage adoptBitmapRows(QByteArray& data) {
         return {};
     const qint64 stride = (size->width * 3 + 3) / 4 * 4;
     const qint64 offset = littleEndianAt(data, 10, 4);
-    if (stride > std::numeric_limits<int>::max() ||
-        size->height > std::numeric_limits<int>::max() || offset < 54 || offset > data.size() ||
-        (data.size() - offset) / stride < size->height)
+    if (stride > std::numeric_limits<int>::max() || size->height > std::numeric_limits<int>::max() ||
+        offset < 54 || offset > data.size() || (data.size() - offset) / stride < size->height)
         return {};
     const qint64 pixels = stride * size->height;
     const qint32 xDotsPerMeter = qint32(littleEndianAt(data, 38, 4));
@@ -209,10 +207,9 @@ QImage adoptBitmapRows(QByteArray& data) {
         }
     }
     auto* owner = new QByteArray(std::move(data));
-    QImage image(
-        reinterpret_cast<uchar*>(owner->data()), int(size->width), int(size->height),
-        qsizetype(stride), QImage::Format_BGR888,
-        [](void* held) { delete static_cast<QByteArray*>(held); }, owner);
+    QImage image(reinterpret_cast<uchar*>(owner->data()), int(size->width), int(size->height),
+                 qsizetype(stride), QImage::Format_BGR888,
+                 [](void* held) { delete static_cast<QByteArray*>(held); }, owner);
     // As Qt's reader does; it ignores values that are not positive.
     image.setDotsPerMeterX(xDotsPerMeter);
     image.setDotsPerMeterY(yDotsPerMeter);
