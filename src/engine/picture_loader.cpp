@@ -6,6 +6,8 @@
 #include "imageio/checked_size.h"
 #include "imageio/flatten_on_white.h"
 #include "imageio/gif_decoder.h"
+#include "imageio/heif_declared_size.h"
+#include "imageio/icon_head.h"
 #include "imageio/jpeg_decoder.h"
 #include "imageio/jxl_decoder.h"
 #include "imageio/webp_decoder.h"
@@ -127,26 +129,42 @@ QImage LoadBitmapWithQt(const QString& path, QByteArray data, const char* format
     return FlattenOntoWhite(std::move(image));
 }
 
+// ---- Formats never read here ----
+
+[[noreturn]] void Metafile(const QString& path) {
+    CannotRead(vberr::kInvalidPicture, path,
+               QStringLiteral("it is a Windows metafile (WMF or EMF), which cannot be "
+                              "read on this system"));
+}
+
+[[noreturn]] void NotReadable(const QString& path) {
+    CannotRead(vberr::kInvalidPicture, path,
+               QStringLiteral("it is not a picture in a format that can be read (JPEG, Windows "
+                              "bitmap, GIF, icon or cursor)"));
+}
+
 // ---- Refusal from the head of a large file ----
 
 // A file larger than this is looked at by its first bytes before it is read whole.
 constexpr qint64 kHeadBytes = qint64(1) * 1024 * 1024;
 
 // Raises, from a file's first bytes, the "too large" that loading the whole file would
-// raise for a JPEG, a bitmap, a GIF, a WebP or a JPEG XL picture, so a huge file declaring a picture beyond the limit costs
-// its head, not its size. Anything else is left to the whole load.
-void RefuseTooLargeFromHead(const QString& path, const QByteArray& head, qint64 fileBytes,
-                            qint64 limit) {
+// raise for a JPEG, a bitmap, a GIF, an icon, a HEIF, a WebP or a JPEG XL picture, so a
+// huge file declaring a picture beyond the limit costs its head, not its size. Anything
+// else is left to the whole load, but a file whose first bytes name a format never read
+// here is refused as the whole load would refuse it.
+void RefuseFromHead(const QString& path, const QByteArray& head, qint64 fileBytes, qint64 limit) {
     const qint64 budget = DecodingBudget(fileBytes, limit);
     if (const std::optional<ModernFormat> modern = ModernFormatOfName(path)) {
-        // A WebP or JPEG XL file whose content is what its name says; the whole load names
-        // any other as such.
+        // A file whose content is what its name says; the whole load names any other as
+        // such.
         if (!ContentMatchesFormat(head, *modern)) {
             return;
         }
         const DecodedPicture declared = *modern == ModernFormat::WebP ? CheckWebPSize(head, budget)
-                                        : *modern == ModernFormat::Jxl ? CheckJxlSize(head, budget)
-                                                                       : DecodedPicture();
+                                        : *modern == ModernFormat::Jxl
+                                            ? CheckJxlSize(head, budget)
+                                            : CheckHeifSize(head, budget);
         if (declared.tooLarge) {
             CannotRead(vberr::kOutOfMemory, path,
                        QStringLiteral("the picture is too large (%1; at most %2 MB can be held)")
@@ -172,8 +190,17 @@ void RefuseTooLargeFromHead(const QString& path, const QByteArray& head, qint64 
                 GifTooLarge(path);
             }
             break;
-        default:
+        case PictureFormat::Icon:
+            if (const auto declared = IconHeadTooLarge(head, budget)) {
+                CheckSize(path, budget, declared->width, declared->height, 0);
+            }
             break;
+        case PictureFormat::Metafile:
+            Metafile(path);
+        case PictureFormat::Png:
+        case PictureFormat::Tiff:
+        case PictureFormat::Unknown:
+            NotReadable(path);
     }
 }
 
@@ -186,7 +213,7 @@ QImage LoadPicture(const QString& path) {
 QImage LoadPicture(const QString& path, qint64 byteLimit) {
     QByteArray data =
         ReadWholeFile(path, byteLimit, kHeadBytes, [&](const QByteArray& head, qint64 fileBytes) {
-            RefuseTooLargeFromHead(path, head, fileBytes, byteLimit);
+            RefuseFromHead(path, head, fileBytes, byteLimit);
         });
     if (const std::optional<ModernFormat> modern = ModernFormatOfName(path)) {
         pixel_buffer_pool::DropSpare();
@@ -219,15 +246,11 @@ QImage LoadPicture(const QString& path, qint64 byteLimit) {
             return LoadBitmapWithQt(path, std::move(data), "ico", damage, byteLimit);
         }
         case PictureFormat::Metafile:
-            CannotRead(vberr::kInvalidPicture, path,
-                       QStringLiteral("it is a Windows metafile (WMF or EMF), which cannot be "
-                                      "read on this system"));
+            Metafile(path);
         case PictureFormat::Png:
         case PictureFormat::Tiff:
         case PictureFormat::Unknown:
             break;
     }
-    CannotRead(vberr::kInvalidPicture, path,
-               QStringLiteral("it is not a picture in a format that can be read (JPEG, Windows "
-                              "bitmap, GIF, icon or cursor)"));
+    NotReadable(path);
 }

@@ -2,6 +2,7 @@
 #include "imageio/heif_decoder.h"
 
 #include "imageio/exif_box.h"
+#include "imageio/heif_declared_size.h"
 #include "imageio/libheif_session.h"
 #include "imageio/modern_format.h"
 #include "imageio/vector_state.h"
@@ -11,11 +12,6 @@
 
 namespace {
 
-// Beside the 4 bytes a pixel of the result: the decoder's planes and its reference
-// picture, libheif's interleaved copy and the turned copy, each up to 4 bytes a pixel;
-// twice that for pictures of more than 8 bits.
-constexpr qint64 kExtraBytesPerPixel = 12;
-constexpr qint64 kExtraBytesPerDeepPixel = 24;
 // libheif's own bound on a side.
 constexpr qint64 kLargestSide = 32768;
 
@@ -72,7 +68,7 @@ DecodedPicture DecodeHeif(const QByteArray& data, qint64 byteLimit) {
     // long would fit the limit.
     heif_context_set_maximum_image_size_limit(
         context.get(),
-        int(byteLimit > 0 ? std::min(kLargestSide, byteLimit / (4 + kExtraBytesPerPixel))
+        int(byteLimit > 0 ? std::min(kLargestSide, byteLimit / (4 + kHeifExtraBytesPerPixel))
                           : kLargestSide));
     heif_error error = heif_context_read_from_memory_without_copy(context.get(), data.constData(),
                                                                   size_t(data.size()), nullptr);
@@ -92,11 +88,16 @@ DecodedPicture DecodeHeif(const QByteArray& data, qint64 byteLimit) {
         result.failure = QStringLiteral("the picture has no size");
         return result;
     }
-    if (!FitsByteLimit(width, height, deep ? kExtraBytesPerDeepPixel : kExtraBytesPerPixel,
+    if (!FitsByteLimit(width, height, deep ? kHeifExtraBytesPerDeepPixel : kHeifExtraBytesPerPixel,
                        byteLimit)) {
         result.tooLarge = true;
         result.failure = QStringLiteral("%1 x %2 pixels").arg(width).arg(height);
         return result;
+    }
+    // The HEVC and AV1 decoders allocate by their streams' own headers, unbounded.
+    if (DecodedPicture streams = CheckHeifStreams(data, byteLimit);
+        streams.tooLarge || streams.damaged) {
+        return streams;
     }
     const bool alpha = heif_image_handle_has_alpha_channel(handle.get()) != 0;
     const HeifDecodingOptions options;

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <optional>
@@ -37,14 +38,71 @@ struct Descriptor {
     }
 };
 
+// Fills `buffer` from `offset` of the file, stopping early only where the file ends.
+qsizetype ReadFully(int fd, const QString& path, char* buffer, qsizetype length, qint64 offset) {
+    qsizetype done = 0;
+    while (done < length) {
+        const ssize_t n = ::pread(fd, buffer + done, size_t(length - done), off_t(offset + done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            FailSystem(path, errno);
+        }
+        if (n == 0) {
+            break;
+        }
+        done += n;
+    }
+    return done;
+}
+
+// The ranges a head check asks for, read through the opened descriptor.
+class DescriptorRangeReader final : public FileRangeReader {
+public:
+    DescriptorRangeReader(int fd, const QString& path, qint64 size)
+        : fd_(fd), path_(path), size_(size) {}
+    qint64 fileSize() const override { return size_; }
+    QByteArray readAt(qint64 offset, qint64 length) const override {
+        if (offset < 0 || length <= 0 || offset >= size_) {
+            return {};
+        }
+        length = std::min({length, size_ - offset, kMaxRangeBytes, kMaxTotalBytes - spent_});
+        if (length <= 0) {
+            return {};
+        }
+        spent_ += length;
+        QByteArray range(qsizetype(length), Qt::Uninitialized);
+        range.truncate(ReadFully(fd_, path_, range.data(), range.size(), offset));
+        return range;
+    }
+
+private:
+    int fd_;
+    const QString& path_;
+    qint64 size_;
+    mutable qint64 spent_ = 0;
+};
+
 }  // namespace
 
 QByteArray ReadWholeFile(const QString& path, qint64 limitBytes) {
-    return ReadWholeFile(path, limitBytes, 0, {});
+    return ReadWholeFile(path, limitBytes, 0, FileHeadRangeCheck());
 }
 
 QByteArray ReadWholeFile(const QString& path, qint64 limitBytes, qint64 headBytes,
                          const FileHeadCheck& checkHead) {
+    FileHeadRangeCheck check;
+    if (checkHead) {
+        check = [&](const QByteArray& head, const FileRangeReader& file) {
+            checkHead(head, file.fileSize());
+        };
+    }
+    return ReadWholeFile(path, limitBytes, headBytes, check);
+}
+
+QByteArray ReadWholeFile(const QString& path, qint64 limitBytes, qint64 headBytes,
+                         const FileHeadRangeCheck& checkHead) {
     // A descriptor path names a file the caller created and handed over open: it is read
     // through that descriptor, never through a name someone could have replaced.
     const std::optional<int> inherited = DescriptorOfPath(path);
@@ -86,20 +144,7 @@ QByteArray ReadWholeFile(const QString& path, qint64 limitBytes, qint64 headByte
     // From the start whatever offset a shared descriptor was left at; never more than the
     // size seen: a file that grows while it is read is cut there.
     const auto readFrom = [&](QByteArray& buffer, qsizetype done) {
-        while (done < buffer.size()) {
-            const ssize_t n =
-                ::pread(file.fd, buffer.data() + done, size_t(buffer.size() - done), done);
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n < 0) {
-                FailSystem(path, errno);
-            }
-            if (n == 0) {
-                break;
-            }
-            done += n;
-        }
+        done += ReadFully(file.fd, path, buffer.data() + done, buffer.size() - done, done);
         buffer.truncate(done);
     };
     QByteArray data;
@@ -107,7 +152,7 @@ QByteArray ReadWholeFile(const QString& path, qint64 limitBytes, qint64 headByte
     if (checkHead && headBytes > 0 && status.st_size > headBytes) {
         data = QByteArray(qsizetype(headBytes), Qt::Uninitialized);
         readFrom(data, 0);
-        checkHead(data, qint64(status.st_size));
+        checkHead(data, DescriptorRangeReader(file.fd, path, qint64(status.st_size)));
         have = data.size();
     }
     // A head cut short means the file shrank meanwhile: what was read is all there is.

@@ -41,8 +41,31 @@ QByteArray ReadWholeFile(const QString& path, qint64 limitBytes);
 // refuse it.
 using FileHeadCheck = std::function<void(const QByteArray& head, qint64 fileSize)>;
 
+// Bounded reads at any place of the file a head check looks at, through the descriptor the
+// whole-file reader opened (never a name): for a header whose parts lie past the head,
+// such as a TIFF directory at the end of the file.
+class FileRangeReader {
+public:
+    // The most one read returns, and the most all reads of one check return together.
+    static constexpr qint64 kMaxRangeBytes = qint64(1) << 20;
+    static constexpr qint64 kMaxTotalBytes = qint64(4) << 20;
+
+    virtual ~FileRangeReader() = default;
+    // The file's size when it was opened; no read goes beyond it.
+    virtual qint64 fileSize() const = 0;
+    // Up to `length` bytes from `offset`, fewer where the file ends or where the bounds
+    // above are reached (empty once the total is spent); throws WholeFileError when the
+    // system fails the read.
+    virtual QByteArray readAt(qint64 offset, qint64 length) const = 0;
+};
+
+using FileHeadRangeCheck = std::function<void(const QByteArray& head, const FileRangeReader& file)>;
+
 // ReadWholeFile, but a file larger than `headBytes` is first read only that far and handed
 // to `checkHead`: a picture that its header shows to be too large is refused for the cost
 // of its head, not of the whole file. What checkHead throws goes to the caller.
 QByteArray ReadWholeFile(const QString& path, qint64 limitBytes, qint64 headBytes,
                          const FileHeadCheck& checkHead);
+// The same, with a check that may also read bounded ranges beyond the head.
+QByteArray ReadWholeFile(const QString& path, qint64 limitBytes, qint64 headBytes,
+                         const FileHeadRangeCheck& checkHead);

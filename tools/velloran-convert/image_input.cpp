@@ -17,6 +17,7 @@
 #include "imageio/image_limits.h"
 #include "imageio/jpeg_decoder.h"
 #include "imageio/picture_format.h"
+#include "imageio/tiff_head.h"
 #include "imageio/whole_file.h"
 #include "png_check.h"
 #include "tiff_check.h"
@@ -35,13 +36,17 @@ constexpr qint64 kHeadBytes = qint64(1) * 1024 * 1024;
 // How every size refusal begins, whichever check makes it.
 constexpr char kTooLarge[] = "the picture is too large";
 
+// Every file whose first bytes name no format read here.
+constexpr char kNotAPicture[] = "it is not a JPEG, PNG, TIFF, BMP or GIF picture";
+
 QString tooLargeProblem(const QString& what) {
     return QStringLiteral("%1 (%2)").arg(QLatin1String(kTooLarge), what);
 }
 
-// What a file's first bytes show to be too large for `budget`, in the words the checks of
-// the whole file would use; empty when the head shows nothing of the kind.
-QString sizeProblemOfHead(const QByteArray& head, qint64 budget);
+// What a file's first bytes (and a TIFF directory past them) show to be too large for
+// `budget`, or not a picture read here at all, in the words the checks of the whole file
+// would use; empty when the head shows nothing of the kind.
+QString problemOfHead(const QByteArray& head, const FileRangeReader& file, qint64 budget);
 
 // Thrown out of the whole-file reader when the head already refuses the file.
 struct RefusedByHead {
@@ -53,9 +58,9 @@ struct RefusedByHead {
 bool readRegularFile(const QString& path, QByteArray* data, QString* error) {
     try {
         *data = ReadWholeFile(path, kImageAllocationLimitBytes, kHeadBytes,
-                              [](const QByteArray& head, qint64) {
+                              [](const QByteArray& head, const FileRangeReader& file) {
                                   QString problem =
-                                      sizeProblemOfHead(head, kImageAllocationLimitBytes);
+                                      problemOfHead(head, file, kImageAllocationLimitBytes);
                                   if (!problem.isEmpty())
                                       throw RefusedByHead{std::move(problem)};
                               });
@@ -211,7 +216,7 @@ QImage adoptBitmapRows(QByteArray& data) {
     return image;
 }
 
-QString sizeProblemOfHead(const QByteArray& head, qint64 budget) {
+QString problemOfHead(const QByteArray& head, const FileRangeReader& file, qint64 budget) {
     switch (SniffPictureFormat(head)) {
         case PictureFormat::Jpeg: {
             const DecodedJpeg jpeg = CheckJpegSize(head, budget);
@@ -225,7 +230,15 @@ QString sizeProblemOfHead(const QByteArray& head, qint64 budget) {
             // Only a size refusal: a head cut before the first directory, or inside the
             // strips, is no damage of the whole file.
             const QString problem = tiffProblem(head, budget);
-            return problem.startsWith(QLatin1String(kTooLarge)) ? problem : QString();
+            if (problem.isEmpty() || problem.startsWith(QLatin1String(kTooLarge)))
+                return problem;
+            // The first directory may lie past the head: its sides are read where it is.
+            const std::optional<TiffDeclaredSize> size = TiffFirstDirectorySize(file);
+            return size && ExceedsBytes(size->width, size->height, size->bitsPerSample > 8 ? 8 : 4,
+                                        budget)
+                       ? tooLargeProblem(
+                             QStringLiteral("%1 x %2 pixels").arg(size->width).arg(size->height))
+                       : QString();
         }
         case PictureFormat::Png: {
             // The chunk walk decides chunk by chunk: a refusal among the chunks the head
@@ -234,7 +247,7 @@ QString sizeProblemOfHead(const QByteArray& head, qint64 budget) {
             return problem.startsWith(QLatin1String(kTooLarge)) ? problem : QString();
         }
         default:
-            return {};
+            return QLatin1String(kNotAPicture);
     }
 }
 
@@ -277,7 +290,7 @@ QImage readImage(const QString& path, QString* error) {
             image = readChecked(data, "tiff", tiffProblem(data, budget), error);
             break;
         default:
-            *error = QStringLiteral("it is not a JPEG, PNG, TIFF, BMP or GIF picture");
+            *error = QLatin1String(kNotAPicture);
             return {};
     }
     if (image.isNull()) {
