@@ -1,14 +1,15 @@
 // SPDX-License-Identifier: MIT
 // Timing helper for bench/batch_bench.sh: makes the corpus and runs one picture road
 // (load, stamp, write at quality 85) over a list of files, printing the median time per
-// picture: "ours" through RGB, "planes" in the source's own colour planes. The script times whole runs and peak memory from outside.
+// picture: "ours" through RGB, "planes" in the source's own colour planes. The script
+// times whole runs and peak memory from outside.
 
-#include "engine/engine_start.h"
+#include "core/canvas.h"
 #include "engine/collecting_dialogs.h"
+#include "engine/engine_start.h"
 #include "engine/picture_loader.h"
 #include "engine/plane_stamp.h"
 #include "engine/save_jpeg.h"
-#include "core/canvas.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -356,7 +356,8 @@ QRect StyledStampExtent(const Canvas& canvas, const QString& text, const QString
     }
     Settle(*layout, size, style, *anchor, OutlineWidth(style, layout->shorterSide, layout->em));
     // The masks are placed at whole pixels and antialiased: a pixel more on every side.
-    QRect extent = layout->g.frame.translated(layout->origin).toAlignedRect().adjusted(-2, -2, 2, 2);
+    QRect extent =
+        layout->g.frame.translated(layout->origin).toAlignedRect().adjusted(-2, -2, 2, 2);
     if (MayAddThinOutline(style)) {
         Settle(*layout, size, style, *anchor, std::max(1.0, kThinOutlineEm * layout->em));
         extent |= layout->g.frame.translated(layout->origin).toAlignedRect().adjusted(-2, -2, 2, 2);
@@ -449,7 +450,8 @@ void OverlayStyledText(Canvas& canvas, const QString& text, const QString& posit
     if (g.box) {
         QPainter painter(&picture);
         painter.setRenderHint(QPainter::Antialiasing);
-        painter.fillRect(g.boxRect.translated(origin - QPointF(tileOrigin)), QColor::fromRgba(boxColor));
+        painter.fillRect(g.boxRect.translated(origin - QPointF(tileOrigin)),
+                         QColor::fromRgba(boxColor));
     }
     BlendMask(picture, anchorPixel - tileOrigin, masks.shadowArea, masks.shadow, shadowColor);
     BlendText(picture, anchorPixel - tileOrigin, masks, textColor, outlineColor);

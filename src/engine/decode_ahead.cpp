@@ -169,8 +169,7 @@ int DecodeAhead::WorkersForThisMachine() {
     return std::clamp(threads - 1, 0, kMaxWorkers);
 }
 
-void DecodeAhead::Prefetch(const QString& current, const QStringList& upcoming,
-                           bool jpegPlanes) {
+void DecodeAhead::Prefetch(const QString& current, const QStringList& upcoming, bool jpegPlanes) {
     if (threads_.empty()) {
         return;
     }

@@ -8,7 +8,6 @@
 #include "engine/converter_progress.h"
 #include "engine/decode_after.h"
 #include "engine/input_conversion.h"
-#include "imageio/modern_format.h"
 #include "engine/photo_facts.h"
 #include "engine/photo_metadata.h"
 #include "engine/picture_loader.h"
@@ -17,6 +16,7 @@
 #include "engine/save_jpeg.h"
 #include "engine/save_modern_picture.h"
 #include "engine/stamp_drawing.h"
+#include "imageio/modern_format.h"
 #include "imageio/result_file.h"
 #include "util/descriptor_path.h"
 #include "util/error_trap.h"
@@ -58,8 +58,8 @@ void StampSourceSteps(ErrorTrap& trap, const EntryRoad& road, const QString& sou
     std::optional<JpegPlanes> planes;
     // A picture that cannot be read is reported once and nothing is written under its name.
     if (!trap.Do(160, [&] {
-            LoadedPicture loaded = LoadForStamping(road.ahead, loadPath,
-                                                   loadPath == source && CopiesAsJpeg(source));
+            LoadedPicture loaded =
+                LoadForStamping(road.ahead, loadPath, loadPath == source && CopiesAsJpeg(source));
             planes = std::move(loaded.planes);
             if (!planes) {
                 canvas.SetPicture(std::move(loaded.image));

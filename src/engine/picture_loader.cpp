@@ -1,16 +1,16 @@
 // SPDX-License-Identifier: MIT
 #include "engine/picture_loader.h"
 
-#include "imageio/modern_picture_loader.h"
 #include "imageio/bitmap_structure.h"
 #include "imageio/checked_size.h"
 #include "imageio/flatten_on_white.h"
 #include "imageio/gif_decoder.h"
 #include "imageio/jpeg_decoder.h"
 #include "imageio/jxl_decoder.h"
-#include "imageio/webp_decoder.h"
+#include "imageio/modern_picture_loader.h"
 #include "imageio/picture_format.h"
 #include "imageio/pixel_buffer_pool.h"
+#include "imageio/webp_decoder.h"
 #include "imageio/whole_file.h"
 #include "util/paths.h"
 #include "util/vb_error.h"
@@ -205,7 +205,8 @@ LoadedPicture LoadPictureOrPlanes(const QString& path, qint64 byteLimit, bool wa
         ReadWholeFile(path, byteLimit, kHeadBytes, [&](const QByteArray& head, qint64 fileBytes) {
             RefuseTooLargeFromHead(path, head, fileBytes, byteLimit);
         });
-    if (wantPlanes && !ModernFormatOfName(path) && SniffPictureFormat(data) == PictureFormat::Jpeg) {
+    if (wantPlanes && !ModernFormatOfName(path) &&
+        SniffPictureFormat(data) == PictureFormat::Jpeg) {
         // Anything the planes cannot hold is read as a picture below, which names any fault.
         if (std::optional<JpegPlanes> planes =
                 DecodeJpegPlanes(data, DecodingBudget(data, byteLimit))) {

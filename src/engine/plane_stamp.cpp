@@ -69,8 +69,10 @@ void ChangedRgbIntoPlanes(JpegPlanes& planes, const QRect& area, const QImage& b
             int count = 0;
             bool changed = false;
             for (int py = cy * down; py < (cy + 1) * down && py <= area.bottom(); ++py) {
-                const auto* was = reinterpret_cast<const QRgb*>(before.constScanLine(py - area.top()));
-                const auto* now = reinterpret_cast<const QRgb*>(after.constScanLine(py - area.top()));
+                const auto* was =
+                    reinterpret_cast<const QRgb*>(before.constScanLine(py - area.top()));
+                const auto* now =
+                    reinterpret_cast<const QRgb*>(after.constScanLine(py - area.top()));
                 uint8_t* luma = planes.planes[0].Row(py);
                 for (int px = cx * across; px < (cx + 1) * across && px <= area.right(); ++px) {
                     const QRgb pixel = now[px - area.left()];

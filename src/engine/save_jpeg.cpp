@@ -90,8 +90,8 @@ struct JpegEncoder {
 
 // The encoder's settings every copy shares: the quality's tables, no Huffman optimisation,
 // a JFIF header with the picture's resolution.
-void StartCompress(jpeg_compress_struct* info, int quality, int dotsPerMetreX,
-                   int dotsPerMetreY, const JpegMetadataMarkers* metadata) {
+void StartCompress(jpeg_compress_struct* info, int quality, int dotsPerMetreX, int dotsPerMetreY,
+                   const JpegMetadataMarkers* metadata) {
     jpeg_set_quality(info, quality, TRUE);
     info->optimize_coding = FALSE;
     info->write_JFIF_header = TRUE;
@@ -231,6 +231,8 @@ void SaveJpeg(const QImage& picture, const QString& path, int quality,
 QImage JpegPlanesShape(const JpegPlanes& planes) {
     // The luma's own samples: a picture of the copy's size without a copy of its pixels.
     const JpegPlane& luma = planes.planes[0];
+    // Its resolution is set while it is the buffer's only user: a picture over a read-only
+    // buffer, or one shared, would copy the samples to change it.
     QImage shape(luma.samples.get(), planes.width, planes.height, luma.samplesAcross,
                  QImage::Format_Grayscale8);
     // As a decoded picture: the file's resolution when it gives both, else a new image's.

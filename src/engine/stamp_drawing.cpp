@@ -12,9 +12,7 @@ namespace {
 // reports after it.
 class SilentDialogs final : public Dialogs {
 public:
-    Button messageBox(const QString&, const QString&, Icon, Buttons) override {
-        return Button::Ok;
-    }
+    Button messageBox(const QString&, const QString&, Icon, Buttons) override { return Button::Ok; }
     QString inputBox(const QString&, const QString&, const QString&) override { return {}; }
     QStringList openFileNames(const QString&, const QString&) override { return {}; }
     QString browseForFolder(const QString&, const QString&) override { return {}; }

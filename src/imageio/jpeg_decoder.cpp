@@ -323,8 +323,7 @@ std::optional<JpegPlanes> DecodeJpegPlanes(const QByteArray& data, qint64 byteLi
     if (grey) {
         for (size_t c = 1; c < 3; ++c) {
             JpegPlane& plane = planes.planes[c];
-            std::memset(plane.samples.get(), 128,
-                        size_t(plane.samplesAcross) * size_t(plane.rows));
+            std::memset(plane.samples.get(), 128, size_t(plane.samplesAcross) * size_t(plane.rows));
         }
     }
     PadJpegPlanes(planes);

@@ -77,7 +77,8 @@ QRect WholeMcus(const JpegPlanes& planes, const QRect& area) {
     const QSize mcu = planes.McuSize();
     const int left = inside.left() / mcu.width() * mcu.width();
     const int top = inside.top() / mcu.height() * mcu.height();
-    const int right = std::min(planes.width, CeilDiv(inside.right() + 1, mcu.width()) * mcu.width());
+    const int right =
+        std::min(planes.width, CeilDiv(inside.right() + 1, mcu.width()) * mcu.width());
     const int bottom =
         std::min(planes.height, CeilDiv(inside.bottom() + 1, mcu.height()) * mcu.height());
     return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));

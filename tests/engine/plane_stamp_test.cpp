@@ -34,8 +34,8 @@ QImage Scene(QSize size) {
     for (int y = 0; y < size.height(); ++y) {
         for (int x = 0; x < size.width(); ++x) {
             const int noise = (x * 7919 + y * 104729) % 23;
-            image.setPixel(x, y, qRgb((x * 3 + noise) % 100, (y * 2 + 30) % 90,
-                                      (50 + (x ^ y) + noise) % 110));
+            image.setPixel(
+                x, y, qRgb((x * 3 + noise) % 100, (y * 2 + 30) % 90, (50 + (x ^ y) + noise) % 110));
         }
     }
     return image;
@@ -69,7 +69,9 @@ bool WriteJpeg(const QString& path, const QImage& image, Kind kind, int h, int v
     info.image_width = JDIMENSION(image.width());
     info.image_height = JDIMENSION(image.height());
     info.input_components = kind == Kind::Grey ? 1 : kind == Kind::Cmyk ? 4 : 3;
-    info.in_color_space = kind == Kind::Grey ? JCS_GRAYSCALE : kind == Kind::Cmyk ? JCS_CMYK : JCS_RGB;
+    info.in_color_space = kind == Kind::Grey   ? JCS_GRAYSCALE
+                          : kind == Kind::Cmyk ? JCS_CMYK
+                                               : JCS_RGB;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, 92, TRUE);
     info.comp_info[0].h_samp_factor = h;
@@ -77,7 +79,8 @@ bool WriteJpeg(const QString& path, const QImage& image, Kind kind, int h, int v
     jpeg_start_compress(&info, TRUE);
     std::vector<JSAMPLE> row(size_t(image.width()) * 4);
     while (info.next_scanline < info.image_height) {
-        const auto* in = reinterpret_cast<const QRgb*>(image.constScanLine(int(info.next_scanline)));
+        const auto* in =
+            reinterpret_cast<const QRgb*>(image.constScanLine(int(info.next_scanline)));
         for (int x = 0; x < image.width(); ++x) {
             const QRgb p = in[x];
             JSAMPLE* out = row.data() + size_t(x) * size_t(info.input_components);
@@ -128,9 +131,10 @@ QRect Ink(const QImage& stamped, const QImage& plain, int threshold) {
     QRect box;
     for (int y = 0; y < stamped.height(); ++y) {
         for (int x = 0; x < stamped.width(); ++x) {
-            const bool differs = threshold == 0 ? stamped.pixel(x, y) != plain.pixel(x, y)
-                                                : std::abs(qGray(stamped.pixel(x, y)) -
-                                                           qGray(plain.pixel(x, y))) > threshold;
+            const bool differs =
+                threshold == 0
+                    ? stamped.pixel(x, y) != plain.pixel(x, y)
+                    : std::abs(qGray(stamped.pixel(x, y)) - qGray(plain.pixel(x, y))) > threshold;
             if (differs) {
                 box |= QRect(x, y, 1, 1);
             }
@@ -180,8 +184,10 @@ private slots:
             const char* name;
             Kind kind;
             int h, v;
-        } samplings[] = {{"4:4:4", Kind::Colour, 1, 1}, {"4:2:2", Kind::Colour, 2, 1},
-                         {"4:2:0", Kind::Colour, 2, 2}, {"4:4:0", Kind::Colour, 1, 2},
+        } samplings[] = {{"4:4:4", Kind::Colour, 1, 1},
+                         {"4:2:2", Kind::Colour, 2, 1},
+                         {"4:2:0", Kind::Colour, 2, 2},
+                         {"4:4:0", Kind::Colour, 1, 2},
                          {"grey", Kind::Grey, 1, 1}};
         for (const auto& s : samplings) {
             for (const QSize size : {QSize(1, 1), QSize(17, 9), QSize(333, 201), QSize(640, 480)}) {
@@ -234,21 +240,28 @@ private slots:
                      (ink.isEmpty() || (ink.adjusted(-1, -1, 1, 1).contains(expected) &&
                                         expected.adjusted(-1, -1, 1, 1).contains(ink))),
                  qPrintable(QStringLiteral("ink at %1,%2 %3x%4, expected at %5,%6 %7x%8")
-                                .arg(ink.x()).arg(ink.y()).arg(ink.width()).arg(ink.height())
-                                .arg(expected.x()).arg(expected.y()).arg(expected.width())
+                                .arg(ink.x())
+                                .arg(ink.y())
+                                .arg(ink.width())
+                                .arg(ink.height())
+                                .arg(expected.x())
+                                .arg(expected.y())
+                                .arg(expected.width())
                                 .arg(expected.height())));
         // The stamp's colours as close to what was drawn as the RGB road's, less what the
         // tile's own chroma (not smoothed across samples) costs.
         if (!drawn.isEmpty()) {
             const double planesStamp = Psnr(planesCopy, ideal, drawn, true);
             const double rgbStamp = Psnr(rgbCopy, ideal, drawn, true);
-            QVERIFY2(planesStamp >= rgbStamp - 1.5,
-                     qPrintable(QStringLiteral("%1 dB against %2 dB").arg(planesStamp).arg(rgbStamp)));
+            QVERIFY2(
+                planesStamp >= rgbStamp - 1.5,
+                qPrintable(QStringLiteral("%1 dB against %2 dB").arg(planesStamp).arg(rgbStamp)));
         }
         const double planesOutside = Psnr(planesCopy, plain, extent, false);
         const double rgbOutside = Psnr(rgbCopy, plain, extent, false);
-        QVERIFY2(planesOutside >= rgbOutside,
-                 qPrintable(QStringLiteral("%1 dB against %2 dB").arg(planesOutside).arg(rgbOutside)));
+        QVERIFY2(
+            planesOutside >= rgbOutside,
+            qPrintable(QStringLiteral("%1 dB against %2 dB").arg(planesOutside).arg(rgbOutside)));
     }
 
     // What the planes cannot hold is read as a picture, exactly as before.
