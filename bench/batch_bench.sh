@@ -24,7 +24,7 @@ SMALL=20
 RUNS=3
 PNGS=20
 FLAT=0
-MODES="floor ours qt magick batch1 batch"
+MODES="floor ours planes qt magick batch1 batch"
 BUILD="$ROOT/build-bench"
 REGENERATE=0
 STAMP_TEXT="12/6/2026 3:04:05 PM"
@@ -138,6 +138,13 @@ mode_ours() {
     "$HELPER" ours "$out" "${files[@]}" >/dev/null
 }
 
+# The JPEG road in the source's own colour planes (the road a JPEG copy of a JPEG takes).
+mode_planes() {
+    local list="$1" out="$2"
+    mapfile -t files <"$list"
+    "$HELPER" planes "$out" "${files[@]}" >/dev/null
+}
+
 mode_qt() {
     local list="$1" out="$2"
     mapfile -t files <"$list"
@@ -163,7 +170,7 @@ mode_batch1() {
     VELLORAN_THREADS=1 mode_batch "$@"
 }
 
-export -f mode_floor mode_ours mode_qt mode_magick mode_batch mode_batch1
+export -f mode_floor mode_ours mode_planes mode_qt mode_magick mode_batch mode_batch1
 export HELPER BATCH_HELPER OUT STAMP_TEXT STAMP_FONT
 
 # Runs one road over one list; prints "<wall s> <cpu s> <peak KB>".

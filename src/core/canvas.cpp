@@ -5,6 +5,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -50,6 +51,23 @@ void Canvas::SetPicture(QImage picture) {
     }
     outerWidth_ = image_.width() * kTwipsPerPixel + 2 * kFrameTwips;
     outerHeight_ = image_.height() * kTwipsPerPixel + 2 * kFrameTwips;
+    origin_ = QPoint();
+    pictureSize_ = image_.size();
+    printed_ = QRect();
+    CurrentX = 0;
+    CurrentY = 0;
+}
+
+void Canvas::SetTile(QImage tile, QPoint origin, QSize pictureSize) {
+    tile.setDevicePixelRatio(1);
+    image_ = tile.isNull() || tile.format() == QImage::Format_RGB32
+                 ? std::move(tile)
+                 : tile.convertToFormat(QImage::Format_RGB32);
+    outerWidth_ = pictureSize.width() * kTwipsPerPixel + 2 * kFrameTwips;
+    outerHeight_ = pictureSize.height() * kTwipsPerPixel + 2 * kFrameTwips;
+    origin_ = origin;
+    pictureSize_ = pictureSize;
+    printed_ = QRect();
     CurrentX = 0;
     CurrentY = 0;
 }
@@ -132,6 +150,23 @@ void Canvas::Print(const QString& text) {
     const QStringList lines = Lines(text);
     double x = CurrentX;
     double y = CurrentY;
+    {
+        // Ink may reach past the advance (italics, accents) and antialiasing a pixel
+        // further: a quarter of a line around the line's box covers both.
+        const double pad = std::ceil(metrics.lineSpacing() / 4) + 2;
+        double lineX = x;
+        double lineY = y;
+        for (const QString& line : lines) {
+            const QPointF baseline(lineX / kTwipsPerPixel,
+                                   lineY / kTwipsPerPixel + metrics.ascent());
+            const QRectF box(lineX / kTwipsPerPixel, lineY / kTwipsPerPixel,
+                             metrics.horizontalAdvance(line), metrics.lineSpacing());
+            const QRectF ink = metrics.boundingRect(line).translated(baseline);
+            printed_ |= (box | ink).adjusted(-pad, -pad, pad, pad).toAlignedRect();
+            lineX = 0;
+            lineY += lineHeight;
+        }
+    }
     if (!image_.isNull()) {
         // The painter takes its DPI from the image: pin it to 96 while drawing so a
         // 300-DPI photo does not get three times bigger text.
@@ -140,6 +175,7 @@ void Canvas::Print(const QString& text) {
         image_.setDotsPerMeterX(kScreenDotsPerMetre);
         image_.setDotsPerMeterY(kScreenDotsPerMetre);
         QPainter painter(&image_);
+        painter.translate(-origin_);
         painter.setRenderHint(QPainter::TextAntialiasing);
         painter.setFont(Font);
         painter.setPen(ColorFromBgr(ForeColor));

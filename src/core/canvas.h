@@ -24,6 +24,21 @@ public:
     // Replaces the picture; the canvas takes the picture's size.
     void SetPicture(QImage picture);
 
+    // Holds `tile`, the part of a picture of `pictureSize` whose top-left corner is at
+    // `origin`, as if that whole picture were loaded: the sizes are the picture's, and
+    // whatever is drawn lands on the tile at the picture's coordinates less `origin`, so
+    // the tile's pixels come out as the same part of the whole picture would. A null tile
+    // draws nothing and only measures (PrintedBounds).
+    void SetTile(QImage tile, QPoint origin, QSize pictureSize);
+    // Where the held image sits in the picture, and the picture's size (the held image's
+    // own after SetPicture).
+    QPoint TileOrigin() const { return origin_; }
+    QSize PictureSize() const { return pictureSize_; }
+
+    // The pixels of the picture that the Print calls since the last SetPicture or SetTile
+    // may have touched, in the picture's coordinates, generous by a few pixels.
+    QRect PrintedBounds() const { return printed_; }
+
     // Lets go of the picture (its pixels are freed once no copy holds them), so the next
     // one loads without the last one beside it. The canvas is then as before any load;
     // its size stays.
@@ -68,6 +83,9 @@ public:
 
 private:
     QImage image_;
+    QPoint origin_;
+    QSize pictureSize_;
+    QRect printed_;
     double outerWidth_ = 0;
     double outerHeight_ = 0;
 };

@@ -298,7 +298,72 @@ QPointF Place(const Geometry& g, QSize picture, const Margins& m, Anchor anchor)
                   g.frame.bottom())};
 }
 
+// The stamp's size, place and geometry on a picture of `size`, before any colour is
+// chosen.
+struct Layout {
+    TextShape shape;
+    double em = 0;
+    double shorterSide = 0;
+    Margins margins{};
+    Geometry g;
+    QPointF origin;
+};
+
+std::optional<Layout> LayOut(const Canvas& canvas, const QString& text, QSize size,
+                             const StampStyle& style) {
+    Layout layout;
+    layout.shape = ShapeText(canvas.Font, text.split(QStringLiteral("\r\n")));
+    layout.shorterSide = std::min(size.width(), size.height());
+    // The window's point size is laid out at 96 DPI: 4/3 pixels per point.
+    const double pointEm = canvas.Font.pixelSize() > 0 ? canvas.Font.pixelSize()
+                                                       : canvas.Font.pointSizeF() * 96.0 / 72.0;
+    layout.em = pointEm;
+    if (style.size) {
+        layout.em = style.size->InPixels(layout.shorterSide, pointEm) * kReferenceEm /
+                    layout.shape.capHeight;
+    }
+    if (!std::isfinite(layout.em) || layout.em <= 0) {
+        return std::nullopt;
+    }
+    layout.margins = MarginsOf(style, size, layout.em);
+    return layout;
+}
+
+// Fits and places the stamp with an outline of `outline` pixels.
+void Settle(Layout& layout, QSize size, const StampStyle& style, Anchor anchor, double outline) {
+    layout.g = Fitted(Measure(layout.shape, layout.em, style, layout.shorterSide, outline), size,
+                      layout.margins);
+    layout.origin = Place(layout.g, size, layout.margins, anchor);
+}
+
+// Whether an automatic colour may add its thin outline, depending on the pixels.
+bool MayAddThinOutline(const StampStyle& style) {
+    return style.color && style.color->automatic && !style.outline && !style.box;
+}
+
 }  // namespace
+
+QRect StyledStampExtent(const Canvas& canvas, const QString& text, const QString& position,
+                        const StampStyle& style) {
+    const std::optional<Anchor> anchor = AnchorOf(position);
+    const QSize size = canvas.PictureSize();
+    if (text.isEmpty() || !anchor || size.isEmpty()) {
+        return QRect();
+    }
+    std::optional<Layout> layout = LayOut(canvas, text, size, style);
+    if (!layout) {
+        return QRect();
+    }
+    Settle(*layout, size, style, *anchor, OutlineWidth(style, layout->shorterSide, layout->em));
+    // The masks are placed at whole pixels and antialiased: a pixel more on every side.
+    QRect extent =
+        layout->g.frame.translated(layout->origin).toAlignedRect().adjusted(-2, -2, 2, 2);
+    if (MayAddThinOutline(style)) {
+        Settle(*layout, size, style, *anchor, std::max(1.0, kThinOutlineEm * layout->em));
+        extent |= layout->g.frame.translated(layout->origin).toAlignedRect().adjusted(-2, -2, 2, 2);
+    }
+    return extent.intersected(QRect(QPoint(0, 0), size));
+}
 
 void OverlayStyledText(Canvas& canvas, const QString& text, const QString& position,
                        const StampStyle& style) {
@@ -311,26 +376,19 @@ void OverlayStyledText(Canvas& canvas, const QString& text, const QString& posit
     if (picture.format() != QImage::Format_RGB32) {
         picture = picture.convertToFormat(QImage::Format_RGB32);
     }
-    const QStringList lines = text.split(QStringLiteral("\r\n"));
-    const TextShape shape = ShapeText(canvas.Font, lines);
-    const QSize size = picture.size();
-    const double shorterSide = std::min(size.width(), size.height());
-
-    // The window's point size is laid out at 96 DPI: 4/3 pixels per point.
-    const double pointEm = canvas.Font.pixelSize() > 0 ? canvas.Font.pixelSize()
-                                                       : canvas.Font.pointSizeF() * 96.0 / 72.0;
-    double em = pointEm;
-    if (style.size) {
-        em = style.size->InPixels(shorterSide, pointEm) * kReferenceEm / shape.capHeight;
-    }
-    if (!std::isfinite(em) || em <= 0) {
+    // The canvas may hold a tile of the picture: everything is placed on the whole picture
+    // and drawn shifted by the tile's origin.
+    const QSize size = canvas.PictureSize();
+    const QPoint tileOrigin = canvas.TileOrigin();
+    std::optional<Layout> layout = LayOut(canvas, text, size, style);
+    if (!layout) {
         return;
     }
-
-    const Margins margins = MarginsOf(style, size, em);
-    Geometry g = Fitted(Measure(shape, em, style, shorterSide, OutlineWidth(style, shorterSide, em)),
-                        size, margins);
-    QPointF origin = Place(g, size, margins, *anchor);
+    const TextShape& shape = layout->shape;
+    const double em = layout->em;
+    Settle(*layout, size, style, *anchor, OutlineWidth(style, layout->shorterSide, em));
+    Geometry& g = layout->g;
+    QPointF& origin = layout->origin;
 
     QRgb textColor = ColorFromBgr(canvas.ForeColor).rgba();
     QRgb other = Opposite(textColor);
@@ -340,17 +398,17 @@ void OverlayStyledText(Canvas& canvas, const QString& text, const QString& posit
     } else if (style.color) {
         const QRgb cover = style.box && style.box->color ? *style.box->color : 0;
         const QRect behind = (g.box ? g.boxRect : g.text).translated(origin).toAlignedRect();
-        const TextColorChoice choice = ChooseTextColor(picture, behind, style.color->first,
-                                                       style.color->second, cover);
+        const TextColorChoice choice =
+            ChooseTextColor(picture, behind.translated(-tileOrigin), style.color->first,
+                            style.color->second, cover);
         textColor = choice.text;
         other = choice.other;
-        if (!style.outline && !style.box && choice.contrast < kReadableContrast) {
+        if (MayAddThinOutline(style) && choice.contrast < kReadableContrast) {
             // The thin outline makes the stamp a little larger: fit and place it again.
-            const double thin = std::max(1.0, kThinOutlineEm * em);
-            g = Fitted(Measure(shape, em, style, shorterSide, thin), size, margins);
-            origin = Place(g, size, margins, *anchor);
+            Settle(*layout, size, style, *anchor, std::max(1.0, kThinOutlineEm * em));
         }
     }
+
     const QRgb outlineColor = style.outline && style.outline->color ? *style.outline->color
                                                                     : WithAlpha(other, 255);
     const QRgb shadowColor = style.shadow && style.shadow->color ? *style.shadow->color
@@ -392,9 +450,10 @@ void OverlayStyledText(Canvas& canvas, const QString& text, const QString& posit
     if (g.box) {
         QPainter painter(&picture);
         painter.setRenderHint(QPainter::Antialiasing);
-        painter.fillRect(g.boxRect.translated(origin), QColor::fromRgba(boxColor));
+        painter.fillRect(g.boxRect.translated(origin - QPointF(tileOrigin)),
+                         QColor::fromRgba(boxColor));
     }
-    BlendMask(picture, anchorPixel, masks.shadowArea, masks.shadow, shadowColor);
-    BlendText(picture, anchorPixel, masks, textColor, outlineColor);
-    canvas.SetPicture(std::move(picture));
+    BlendMask(picture, anchorPixel - tileOrigin, masks.shadowArea, masks.shadow, shadowColor);
+    BlendText(picture, anchorPixel - tileOrigin, masks, textColor, outlineColor);
+    canvas.SetTile(std::move(picture), tileOrigin, size);
 }

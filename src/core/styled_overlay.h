@@ -18,3 +18,10 @@
 // margin never takes more than a quarter of the picture's width or height.
 void OverlayStyledText(Canvas& canvas, const QString& text, const QString& position,
                        const StampStyle& style);
+
+// The rectangle of the picture loaded on `canvas` (its whole picture when it holds a tile)
+// that OverlayStyledText may change for these arguments: box, outline and shadow included,
+// whichever colour the picture makes an automatic colour choose. Empty when nothing would
+// be drawn.
+QRect StyledStampExtent(const Canvas& canvas, const QString& text, const QString& position,
+                        const StampStyle& style);

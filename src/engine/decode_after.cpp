@@ -31,20 +31,21 @@ void DecodeAfter(DecodeAhead& decoder, const std::function<QString(int)>& entryA
         // workers need not wait for that.
         const QString current = i <= last ? entryAt(i) : QString();
         decoder.Prefetch(NeedsInputConversion(LowerExtension(current)) ? QString() : current,
-                         upcoming);
+                         upcoming, true);
     } catch (...) {
     }
 }
 
-QImage LoadForStamping(DecodeAhead* decoder, const QString& path) {
+LoadedPicture LoadForStamping(DecodeAhead* decoder, const QString& path, bool planes) {
     if (decoder == nullptr) {
-        return LoadPicture(path);
+        return LoadPictureOrPlanes(path, planes);
     }
-    if (std::optional<QImage> picture = decoder->Take(path)) {
+    if (std::optional<LoadedPicture> picture = decoder->TakeLoaded(path);
+        picture && (planes || !picture->planes)) {
         return std::move(*picture);
     }
     // The workers wait while this thread loads, so two large pictures are never decoded
     // at once.
     const auto resume = qScopeGuard([decoder] { decoder->Loaded(); });
-    return LoadPicture(path);
+    return LoadPictureOrPlanes(path, planes);
 }

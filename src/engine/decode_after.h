@@ -6,7 +6,7 @@
 #include <functional>
 
 class DecodeAhead;
-class QImage;
+struct LoadedPicture;
 
 // Starts decoding the pictures of the entries after entry i (1-based, of `count`) that
 // the loader reads straight from their sources; a PNG or TIFF source is read later from
@@ -17,6 +17,7 @@ class QImage;
 void DecodeAfter(DecodeAhead& decoder, const std::function<QString(int)>& entryAt,
                  const std::function<int()>& liveCount, int i, int count) noexcept;
 
-// The picture decoded ahead when the file is still the one decoded, else LoadPicture.
-// Throws what LoadPicture throws.
-QImage LoadForStamping(DecodeAhead* decoder, const QString& path);
+// The picture decoded ahead when the file is still the one decoded, else the file's
+// picture; with `planes`, a JPEG comes as its planes when they can hold it
+// (LoadPictureOrPlanes). Throws what LoadPicture throws.
+LoadedPicture LoadForStamping(DecodeAhead* decoder, const QString& path, bool planes);

@@ -126,13 +126,15 @@ std::optional<FileIdentity> OpenAndCheckSize(const QString& path) {
 struct DecodeAhead::Job {
     enum class State { Queued, Running, Done };
 
-    explicit Job(QString p) : path(std::move(p)) {}
+    Job(QString p, bool planes) : path(std::move(p)), wantPlanes(planes) {}
 
     const QString path;
+    // A JPEG copied as JPEG is decoded to its planes when they can hold it.
+    const bool wantPlanes;
     State state = State::Queued;
     // Set by the worker when the decode can stand in for a load at the time of reading.
     std::optional<FileIdentity> identity;
-    QImage picture;
+    LoadedPicture picture;
 };
 
 DecodeAhead::DecodeAhead(int workers) {
@@ -167,7 +169,7 @@ int DecodeAhead::WorkersForThisMachine() {
     return std::clamp(threads - 1, 0, kMaxWorkers);
 }
 
-void DecodeAhead::Prefetch(const QString& current, const QStringList& upcoming) {
+void DecodeAhead::Prefetch(const QString& current, const QStringList& upcoming, bool jpegPlanes) {
     if (threads_.empty()) {
         return;
     }
@@ -197,7 +199,7 @@ void DecodeAhead::Prefetch(const QString& current, const QStringList& upcoming) 
             const bool known = std::any_of(jobs_.begin(), jobs_.end(),
                                            [&](const auto& job) { return job->path == path; });
             if (!known && path != current) {
-                jobs_.push_back(std::make_shared<Job>(path));
+                jobs_.push_back(std::make_shared<Job>(path, jpegPlanes && CopiesAsJpeg(path)));
             }
         }
     }
@@ -205,6 +207,13 @@ void DecodeAhead::Prefetch(const QString& current, const QStringList& upcoming) 
 }
 
 std::optional<QImage> DecodeAhead::Take(const QString& path) {
+    if (std::optional<LoadedPicture> picture = TakeLoaded(path)) {
+        return std::move(picture->image);
+    }
+    return std::nullopt;
+}
+
+std::optional<LoadedPicture> DecodeAhead::TakeLoaded(const QString& path) {
     std::shared_ptr<Job> job;
     {
         std::unique_lock lock(mutex_);
@@ -268,14 +277,14 @@ void DecodeAhead::Work() {
         lock.unlock();
 
         std::optional<FileIdentity> identity;
-        QImage picture;
+        LoadedPicture picture;
         try {
             timespec readStart{};
             ::clock_gettime(CLOCK_REALTIME, &readStart);
             if (const auto opened = OpenAndCheckSize(job->path)) {
                 // Everything the decode holds counts: the file's bytes, the picture and
                 // libjpeg's coefficient buffers.
-                picture = LoadPicture(job->path, kMaxPictureBytes);
+                picture = LoadPictureOrPlanes(job->path, kMaxPictureBytes, job->wantPlanes);
                 // The load opened the path anew: it read the file checked only if the path
                 // still names it, unchanged, now that the reading is over.
                 const auto after = IdentityAt(job->path);
@@ -287,12 +296,12 @@ void DecodeAhead::Work() {
             // A failed decode (out of memory included) is repeated by the window's thread,
             // which reports it.
             identity.reset();
-            picture = QImage();
+            picture = LoadedPicture();
         }
 
         lock.lock();
         job->identity = identity;
-        job->picture = identity ? std::move(picture) : QImage();
+        job->picture = identity ? std::move(picture) : LoadedPicture();
         job->state = Job::State::Done;
         --running_;
         changed_.notify_all();

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "engine/picture_loader.h"
+
 #include <QImage>
 #include <QString>
 #include <QStringList>
@@ -43,13 +45,17 @@ public:
     // `upcoming` (at most workers() of them are taken); every other decode is dropped. When
     // `current` is not being decoded here, the new decodes start only once the caller has
     // asked for it with Take() and read it itself. An empty `current`: nothing to wait for.
-    void Prefetch(const QString& current, const QStringList& upcoming);
+    // With `jpegPlanes`, a JPEG copied as JPEG (CopiesAsJpeg) is decoded as LoadPictureOrPlanes
+    // decodes it for its copy, and is had through TakeLoaded.
+    void Prefetch(const QString& current, const QStringList& upcoming, bool jpegPlanes = false);
 
     // The picture decoded ahead for `path`, when the file there is still the one decoded;
     // waits for a decode under way. Empty when there is none or it cannot be trusted: the
     // caller then reads the file itself, so the workers have finished what they were
     // decoding and start nothing new until Loaded() (or the next Prefetch).
     std::optional<QImage> Take(const QString& path);
+    // The same for a road that takes a JPEG's planes (Prefetch with `jpegPlanes`).
+    std::optional<LoadedPicture> TakeLoaded(const QString& path);
 
     // The caller has read the picture that Take() did not give: the workers go on.
     void Loaded();

@@ -8,13 +8,15 @@
 #include "engine/converter_progress.h"
 #include "engine/decode_after.h"
 #include "engine/input_conversion.h"
-#include "imageio/modern_format.h"
 #include "engine/photo_facts.h"
 #include "engine/photo_metadata.h"
+#include "engine/picture_loader.h"
+#include "engine/plane_stamp.h"
 #include "engine/run_while_yielding.h"
 #include "engine/save_jpeg.h"
 #include "engine/save_modern_picture.h"
 #include "engine/stamp_drawing.h"
+#include "imageio/modern_format.h"
 #include "imageio/result_file.h"
 #include "util/descriptor_path.h"
 #include "util/error_trap.h"
@@ -50,8 +52,19 @@ void StampSourceSteps(ErrorTrap& trap, const EntryRoad& road, const QString& sou
             return;
         }
     }
+    // A JPEG copied as JPEG is stamped in its own colour planes when they can hold it: only
+    // the stamp's rectangle goes through RGB, and the rest of the picture is encoded as
+    // decoded.
+    std::optional<JpegPlanes> planes;
     // A picture that cannot be read is reported once and nothing is written under its name.
-    if (!trap.Do(160, [&] { canvas.SetPicture(LoadForStamping(road.ahead, loadPath)); })) {
+    if (!trap.Do(160, [&] {
+            LoadedPicture loaded =
+                LoadForStamping(road.ahead, loadPath, loadPath == source && CopiesAsJpeg(source));
+            planes = std::move(loaded.planes);
+            if (!planes) {
+                canvas.SetPicture(std::move(loaded.image));
+            }
+        })) {
         return;
     }
     trap.Do(162, [&] {
@@ -59,7 +72,11 @@ void StampSourceSteps(ErrorTrap& trap, const EntryRoad& road, const QString& sou
         if (ownText) {
             settings.text = *ownText;
         }
-        DrawStamp(canvas, settings, road.dialogs);
+        if (planes) {
+            StampPlanes(*planes, canvas, settings, road.dialogs);
+        } else {
+            DrawStamp(canvas, settings, road.dialogs);
+        }
     });
     QString outputFolder;
     QString outputName;
@@ -85,6 +102,11 @@ void StampSourceSteps(ErrorTrap& trap, const EntryRoad& road, const QString& sou
         })) {
         trap.Do(172, [&] {
             // The source's metadata goes in with the encoded picture.
+            if (planes) {
+                SaveJpegPlanes(*planes, outputPath, road.settings().quality,
+                               metadata.ForCopy(JpegPlanesShape(*planes)));
+                return;
+            }
             SaveJpeg(canvas.Image(), outputPath, road.settings().quality,
                      metadata.ForCopy(canvas.Image()));
         });

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "engine/picture_loader.h"
 
-#include "imageio/modern_picture_loader.h"
 #include "imageio/bitmap_structure.h"
 #include "imageio/checked_size.h"
 #include "imageio/flatten_on_white.h"
@@ -10,10 +9,12 @@
 #include "imageio/icon_head.h"
 #include "imageio/jpeg_decoder.h"
 #include "imageio/jxl_decoder.h"
-#include "imageio/webp_decoder.h"
+#include "imageio/modern_picture_loader.h"
 #include "imageio/picture_format.h"
 #include "imageio/pixel_buffer_pool.h"
+#include "imageio/webp_decoder.h"
 #include "imageio/whole_file.h"
+#include "util/paths.h"
 #include "util/vb_error.h"
 
 #include <QBuffer>
@@ -204,6 +205,9 @@ void RefuseFromHead(const QString& path, const QByteArray& head, qint64 fileByte
     }
 }
 
+// Decodes a file's bytes as LoadPicture does.
+QImage DecodePictureData(const QString& path, QByteArray data, qint64 byteLimit);
+
 }  // namespace
 
 QImage LoadPicture(const QString& path) {
@@ -211,10 +215,38 @@ QImage LoadPicture(const QString& path) {
 }
 
 QImage LoadPicture(const QString& path, qint64 byteLimit) {
+    return LoadPictureOrPlanes(path, byteLimit, false).image;
+}
+
+bool CopiesAsJpeg(const QString& path) {
+    const QString extension = LowerExtension(path);
+    return extension == QLatin1String("jpg") || extension == QLatin1String("jpeg");
+}
+
+LoadedPicture LoadPictureOrPlanes(const QString& path, bool wantPlanes) {
+    return LoadPictureOrPlanes(path, AllocationLimitBytes(), wantPlanes);
+}
+
+LoadedPicture LoadPictureOrPlanes(const QString& path, qint64 byteLimit, bool wantPlanes) {
     QByteArray data =
         ReadWholeFile(path, byteLimit, kHeadBytes, [&](const QByteArray& head, qint64 fileBytes) {
             RefuseFromHead(path, head, fileBytes, byteLimit);
         });
+    if (wantPlanes && !ModernFormatOfName(path) &&
+        SniffPictureFormat(data) == PictureFormat::Jpeg) {
+        // Anything the planes cannot hold is read as a picture below, which names any fault.
+        if (std::optional<JpegPlanes> planes =
+                DecodeJpegPlanes(data, DecodingBudget(data, byteLimit))) {
+            pixel_buffer_pool::DropSpare();
+            return {QImage(), std::move(planes)};
+        }
+    }
+    return {DecodePictureData(path, std::move(data), byteLimit), std::nullopt};
+}
+
+namespace {
+
+QImage DecodePictureData(const QString& path, QByteArray data, qint64 byteLimit) {
     if (const std::optional<ModernFormat> modern = ModernFormatOfName(path)) {
         pixel_buffer_pool::DropSpare();
         return LoadModernPicture(path, data, *modern, DecodingBudget(data, byteLimit));
@@ -254,3 +286,5 @@ QImage LoadPicture(const QString& path, qint64 byteLimit) {
     }
     NotReadable(path);
 }
+
+}  // namespace

@@ -4,6 +4,10 @@
 #include <QImage>
 #include <QString>
 
+#include "imageio/jpeg_planes.h"
+
+#include <optional>
+
 // Reads the picture file that is to be stamped.
 //
 // Judged by content, whatever the name, exactly these are read: JPEG (libjpeg, straight
@@ -27,3 +31,19 @@ QImage LoadPicture(const QString& path);
 // The same within `byteLimit` bytes instead of the image allocation limit: the file's
 // bytes, the picture and the decoder's own buffers together (0: no limit).
 QImage LoadPicture(const QString& path, qint64 byteLimit);
+
+// A picture to stamp: its pixels, or for a JPEG copied as JPEG its own colour planes.
+struct LoadedPicture {
+    QImage image;
+    std::optional<JpegPlanes> planes;
+};
+
+// Whether the copy of the source at `path` is a JPEG that may be stamped in the source's
+// planes: its name says JPEG (a copy keeps its source's name).
+bool CopiesAsJpeg(const QString& path);
+
+// LoadPicture within `byteLimit`, except that a JPEG whose planes can be held
+// (DecodeJpegPlanes) comes as those planes when `wantPlanes` is set. Throws what
+// LoadPicture throws.
+LoadedPicture LoadPictureOrPlanes(const QString& path, qint64 byteLimit, bool wantPlanes);
+LoadedPicture LoadPictureOrPlanes(const QString& path, bool wantPlanes);

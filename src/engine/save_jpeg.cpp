@@ -88,6 +88,20 @@ struct JpegEncoder {
     JpegEncoder& operator=(const JpegEncoder&) = delete;
 };
 
+// The encoder's settings every copy shares: the quality's tables, no Huffman optimisation,
+// a JFIF header with the picture's resolution.
+void StartCompress(jpeg_compress_struct* info, int quality, int dotsPerMetreX, int dotsPerMetreY,
+                   const JpegMetadataMarkers* metadata) {
+    jpeg_set_quality(info, quality, TRUE);
+    info->optimize_coding = FALSE;
+    info->write_JFIF_header = TRUE;
+    info->density_unit = 1;
+    info->X_density = UINT16(JfifDotsPerInch(dotsPerMetreX));
+    info->Y_density = UINT16(JfifDotsPerInch(dotsPerMetreY));
+    jpeg_start_compress(info, TRUE);
+    WriteJpegMetadataMarkers(info, metadata);
+}
+
 // Encodes straight from the image's rows: Format_RGB32 is BGRX in memory on a
 // little-endian machine, which libjpeg reads as it stands.
 bool Encode(JpegEncoder* encoder, const QImage* image, int quality,
@@ -108,14 +122,7 @@ bool Encode(JpegEncoder* encoder, const QImage* image, int quality,
 #endif
     // Defaults: YCbCr with 2x2 luma sampling (4:2:0), Huffman tables not optimised.
     jpeg_set_defaults(info);
-    jpeg_set_quality(info, quality, TRUE);
-    info->optimize_coding = FALSE;
-    info->write_JFIF_header = TRUE;
-    info->density_unit = 1;
-    info->X_density = UINT16(JfifDotsPerInch(image->dotsPerMeterX()));
-    info->Y_density = UINT16(JfifDotsPerInch(image->dotsPerMeterY()));
-    jpeg_start_compress(info, TRUE);
-    WriteJpegMetadataMarkers(info, metadata);
+    StartCompress(info, quality, image->dotsPerMeterX(), image->dotsPerMeterY(), metadata);
     constexpr JDIMENSION kRowsPerCall = 16;
     JSAMPROW rows[kRowsPerCall];
     const uchar* bits = image->constBits();
@@ -130,6 +137,70 @@ bool Encode(JpegEncoder* encoder, const QImage* image, int quality,
     }
     jpeg_finish_compress(info);
     return true;
+}
+
+// Encodes the planes' blocks as they stand, one iMCU row a call, at the planes' own
+// sampling: no colour conversion and no chroma filter touch them.
+bool EncodePlanes(JpegEncoder* encoder, const JpegPlanes* planes, int dotsPerMetreX,
+                  int dotsPerMetreY, int quality, const JpegMetadataMarkers* metadata) {
+    if (setjmp(encoder->errors.jump)) {
+        return false;
+    }
+    jpeg_compress_struct* info = &encoder->info;
+    jpeg_create_compress(info);
+    info->dest = &encoder->destination.pub;
+    info->image_width = JDIMENSION(planes->width);
+    info->image_height = JDIMENSION(planes->height);
+    info->input_components = 3;
+    info->in_color_space = JCS_YCbCr;
+    jpeg_set_defaults(info);
+    for (int c = 0; c < 3; ++c) {
+        info->comp_info[c].h_samp_factor = planes->planes[size_t(c)].hSamp;
+        info->comp_info[c].v_samp_factor = planes->planes[size_t(c)].vSamp;
+    }
+    info->raw_data_in = TRUE;
+    StartCompress(info, quality, dotsPerMetreX, dotsPerMetreY, metadata);
+    JSAMPROW rows[3][2 * DCTSIZE];
+    JSAMPARRAY components[3] = {rows[0], rows[1], rows[2]};
+    const JDIMENSION rowsPerCall = JDIMENSION(planes->MaxVSamp() * DCTSIZE);
+    for (int first = 0; info->next_scanline < info->image_height; ++first) {
+        for (int c = 0; c < 3; ++c) {
+            const JpegPlane& plane = planes->planes[size_t(c)];
+            const int count = plane.vSamp * DCTSIZE;
+            for (int i = 0; i < count; ++i) {
+                // libjpeg only reads the rows it is given.
+                rows[c][i] = const_cast<uint8_t*>(plane.Row(first * count + i));
+            }
+        }
+        jpeg_write_raw_data(info, components, rowsPerCall);
+    }
+    jpeg_finish_compress(info);
+    return true;
+}
+
+// Writes what `encode` gives through a result file at `path`, reporting a failure as
+// SaveJpeg describes.
+template <typename EncodeFunction>
+void WriteJpegFile(const QString& path, const PhotoMetadata& metadata,
+                   const EncodeFunction& encode) {
+    try {
+        ResultFile file(path);
+        const JpegMetadataMarkers markers = PrepareJpegMetadataMarkers(metadata);
+        JpegEncoder encoder(&file);
+        if (!encode(&encoder, &markers)) {
+            if (encoder.destination.writeFailed) {
+                file.RaiseWriteError();
+            }
+            Fail(kGenericError);
+        }
+        if (encoder.destination.writeFailed) {
+            file.RaiseWriteError();
+        }
+        file.Finish();
+        file.Commit();
+    } catch (const ResultFileError& error) {
+        RethrowTelling(error);
+    }
 }
 
 }  // namespace
@@ -152,22 +223,34 @@ void SaveJpeg(const QImage& picture, const QString& path, int quality,
     if (pixels.isNull()) {
         Fail(kGenericError);
     }
-    try {
-        ResultFile file(path);
-        const JpegMetadataMarkers markers = PrepareJpegMetadataMarkers(metadata);
-        JpegEncoder encoder(&file);
-        if (!Encode(&encoder, &pixels, ClampQuality(quality), &markers)) {
-            if (encoder.destination.writeFailed) {
-                file.RaiseWriteError();
-            }
-            Fail(kGenericError);
-        }
-        if (encoder.destination.writeFailed) {
-            file.RaiseWriteError();
-        }
-        file.Finish();
-        file.Commit();
-    } catch (const ResultFileError& error) {
-        RethrowTelling(error);
+    WriteJpegFile(path, metadata, [&](JpegEncoder* encoder, const JpegMetadataMarkers* markers) {
+        return Encode(encoder, &pixels, ClampQuality(quality), markers);
+    });
+}
+
+QImage JpegPlanesShape(const JpegPlanes& planes) {
+    // The luma's own samples: a picture of the copy's size without a copy of its pixels.
+    const JpegPlane& luma = planes.planes[0];
+    // Its resolution is set while it is the buffer's only user: a picture over a read-only
+    // buffer, or one shared, would copy the samples to change it.
+    QImage shape(luma.samples.get(), planes.width, planes.height, luma.samplesAcross,
+                 QImage::Format_Grayscale8);
+    // As a decoded picture: the file's resolution when it gives both, else a new image's.
+    if (planes.dotsPerMetreX > 0 && planes.dotsPerMetreY > 0) {
+        shape.setDotsPerMeterX(planes.dotsPerMetreX);
+        shape.setDotsPerMeterY(planes.dotsPerMetreY);
     }
+    return shape;
+}
+
+void SaveJpegPlanes(const JpegPlanes& planes, const QString& path, int quality,
+                    const PhotoMetadata& metadata) {
+    if (planes.width <= 0 || planes.height <= 0) {
+        Fail(kInvalidParameter);
+    }
+    const QImage shape = JpegPlanesShape(planes);
+    WriteJpegFile(path, metadata, [&](JpegEncoder* encoder, const JpegMetadataMarkers* markers) {
+        return EncodePlanes(encoder, &planes, shape.dotsPerMeterX(), shape.dotsPerMeterY(),
+                            ClampQuality(quality), markers);
+    });
 }

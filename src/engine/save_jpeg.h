@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/photo_metadata.h"
+#include "imageio/jpeg_planes.h"
 
 #include <QImage>
 #include <QString>
@@ -26,3 +27,14 @@ int JfifDotsPerInch(int dotsPerMetre);
 // each naming the path.
 void SaveJpeg(const QImage& picture, const QString& path, int quality,
               const PhotoMetadata& metadata = PhotoMetadata());
+
+// Writes a picture held as JPEG planes as SaveJpeg writes a picture, encoding the planes
+// as they stand at their own sampling (the luma's and one chroma block per MCU).
+// Throws as SaveJpeg does.
+void SaveJpegPlanes(const JpegPlanes& planes, const QString& path, int quality,
+                    const PhotoMetadata& metadata = PhotoMetadata());
+
+// A picture of the planes' size and resolution (as a decoded picture of the file would
+// carry) over the planes' own luma, for what asks a copy's shape (SourceMetadata::ForCopy).
+// Valid while the planes live.
+QImage JpegPlanesShape(const JpegPlanes& planes);

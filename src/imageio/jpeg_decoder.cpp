@@ -247,7 +247,90 @@ bool RefusedBySize(const jpeg_decompress_struct& info, qint64 imageBytes, qint64
     return false;
 }
 
+// The samplings the planes hold: greyscale, or YCbCr with one chroma sample for each luma
+// block or each 2 luma blocks across, down or both.
+bool PlanesCanHold(const jpeg_decompress_struct& info) {
+    const jpeg_component_info* c = info.comp_info;
+    if (info.jpeg_color_space == JCS_GRAYSCALE && info.num_components == 1) {
+        return c[0].h_samp_factor == 1 && c[0].v_samp_factor == 1;
+    }
+    if (info.jpeg_color_space != JCS_YCbCr || info.num_components != 3) {
+        return false;
+    }
+    const auto oneOrTwo = [](int factor) { return factor == 1 || factor == 2; };
+    return oneOrTwo(c[0].h_samp_factor) && oneOrTwo(c[0].v_samp_factor) &&
+           c[1].h_samp_factor == 1 && c[1].v_samp_factor == 1 && c[2].h_samp_factor == 1 &&
+           c[2].v_samp_factor == 1;
+}
+
+// Decodes every iMCU row's blocks straight into the planes, which are padded to whole MCUs
+// as libjpeg writes them.
+bool DecodeRawRows(JpegDecoder* decoder, JpegPlanes* planes) {
+    if (setjmp(decoder->errors.jump)) {
+        return false;
+    }
+    jpeg_decompress_struct* info = &decoder->info;
+    info->raw_data_out = TRUE;
+    info->out_color_space = info->jpeg_color_space;
+    jpeg_start_decompress(info);
+    JSAMPROW rows[3][2 * DCTSIZE];
+    JSAMPARRAY components[3] = {rows[0], rows[1], rows[2]};
+    const JDIMENSION rowsPerCall = JDIMENSION(info->max_v_samp_factor * DCTSIZE);
+    for (int first = 0; info->output_scanline < info->output_height; ++first) {
+        for (int c = 0; c < info->num_components; ++c) {
+            JpegPlane& plane = planes->planes[size_t(c)];
+            const int count = info->comp_info[c].v_samp_factor * DCTSIZE;
+            for (int i = 0; i < count; ++i) {
+                rows[c][i] = plane.Row(first * count + i);
+            }
+        }
+        jpeg_read_raw_data(info, components, rowsPerCall);
+    }
+    jpeg_finish_decompress(info);
+    return true;
+}
+
 }  // namespace
+
+std::optional<JpegPlanes> DecodeJpegPlanes(const QByteArray& data, qint64 byteLimit) {
+    JpegDecoder decoder;
+    const auto* bytes = reinterpret_cast<const uchar*>(data.constData());
+    if (!ReadJpegHeader(&decoder, bytes, static_cast<unsigned long>(data.size()))) {
+        return std::nullopt;
+    }
+    jpeg_decompress_struct& info = decoder.info;
+    if (!PlanesCanHold(info) || ExifOrientation(info) != 1 || info.image_width == 0 ||
+        info.image_height == 0) {
+        return std::nullopt;
+    }
+    const bool grey = info.num_components == 1;
+    // A greyscale picture gets neutral chroma at 4:2:0, the sampling of every other copy.
+    const int hSamp = grey ? 2 : info.comp_info[0].h_samp_factor;
+    const int vSamp = grey ? 2 : info.comp_info[0].v_samp_factor;
+    const int width = int(info.image_width);
+    const int height = int(info.image_height);
+    const qint64 planeBytes = JpegPlanesBytes(width, height, hSamp, vSamp);
+    if (byteLimit > 0 && planeBytes + CoefficientBytes(info) > byteLimit) {
+        return std::nullopt;
+    }
+    if (byteLimit > 0) {
+        info.mem->max_memory_to_use = long(std::max<qint64>(byteLimit - planeBytes, 1));
+    }
+    JpegPlanes planes = AllocateJpegPlanes(width, height, hSamp, vSamp);
+    if (planes.width == 0 || !DecodeRawRows(&decoder, &planes)) {
+        return std::nullopt;
+    }
+    if (grey) {
+        for (size_t c = 1; c < 3; ++c) {
+            JpegPlane& plane = planes.planes[c];
+            std::memset(plane.samples.get(), 128, size_t(plane.samplesAcross) * size_t(plane.rows));
+        }
+    }
+    PadJpegPlanes(planes);
+    planes.dotsPerMetreX = DotsPerMetre(info, info.X_density);
+    planes.dotsPerMetreY = DotsPerMetre(info, info.Y_density);
+    return planes;
+}
 
 DecodedJpeg CheckJpegSize(const QByteArray& head, qint64 byteLimit) {
     JpegDecoder decoder;

@@ -5,6 +5,10 @@
 #include <QImage>
 #include <QString>
 
+#include "imageio/jpeg_planes.h"
+
+#include <optional>
+
 // A JPEG file decoded by libjpeg.
 struct DecodedJpeg {
     QImage image;           // Format_RGB32, upright, with the JFIF resolution; null on failure
@@ -25,3 +29,10 @@ DecodedJpeg DecodeJpeg(const QByteArray& data, qint64 byteLimit, bool wantProfil
 // as DecodeJpeg would set them when those bytes hold the whole header; otherwise (a head
 // cut before the header ends, a damaged header, a picture that fits) neither is set.
 DecodedJpeg CheckJpegSize(const QByteArray& head, qint64 byteLimit);
+
+// Decodes a JPEG whose planes are YCbCr (4:4:4, 4:2:2, 4:2:0, 4:4:0) or greyscale to those
+// planes, without colour conversion or chroma upsampling, the planes and libjpeg's own
+// buffers together within `byteLimit` (0: no limit). Gives nothing for any other file:
+// CMYK or YCCK, other samplings, a picture its EXIF orientation would turn, a damaged file
+// or one beyond the limit. DecodeJpeg reads those (or refuses them, with its reasons).
+std::optional<JpegPlanes> DecodeJpegPlanes(const QByteArray& data, qint64 byteLimit);

@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "engine/stamp_settings.h"
+#include "imageio/jpeg_planes.h"
+
+#include <QImage>
+#include <QRect>
+
+class Canvas;
+class Dialogs;
+
+// Stamps a JPEG picture held as its own planes: only the stamp's rectangle (StampExtent,
+// rounded out to whole MCUs) goes through RGB. That tile is drawn on `canvas` as the part
+// of the whole picture it is (Canvas::SetTile, DrawStamp), so the stamp's pixels and place
+// are those of the whole picture. Back in the planes, each pixel the stamp changed takes
+// its new luma, and each chroma sample over a changed pixel the mean of its pixels' chroma,
+// unchanged pixels counting with the sample's own. Every other sample stays as decoded.
+// The canvas holds the stamped tile afterwards.
+void StampPlanes(JpegPlanes& planes, Canvas& canvas, const StampSettings& settings,
+                 Dialogs& dialogs);
+
+// The pixels of `area` (inside the picture) in RGB, each chroma sample standing for all
+// the pixels it covers.
+QImage PlanesToRgb(const JpegPlanes& planes, const QRect& area);
+
+// Puts the pixels of `after` that differ from `before` (both of `area`, which starts on an
+// MCU's corner) into the planes as StampPlanes describes.
+void ChangedRgbIntoPlanes(JpegPlanes& planes, const QRect& area, const QImage& before,
+                          const QImage& after);
