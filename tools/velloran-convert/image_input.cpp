@@ -21,6 +21,7 @@
 #include "imageio/whole_file.h"
 #include "png_check.h"
 #include "tiff_check.h"
+#include "tiff_reader.h"
 
 namespace velloran::convert {
 
@@ -286,9 +287,16 @@ QImage readImage(const QString& path, QString* error) {
             image = readChecked(data, "png", pngProblem(data, budget), error);
             tagPlainGammaAsSrgb(image);
             break;
-        case PictureFormat::Tiff:
-            image = readChecked(data, "tiff", tiffProblem(data, budget), error);
+        case PictureFormat::Tiff: {
+            // The common kinds go straight into the picture; the rest, and any file libtiff
+            // cannot decode that way, through Qt's reader with its own refusals.
+            const QString problem = tiffProblem(data, budget);
+            if (problem.isEmpty())
+                image = readPlainTiff(data, budget);
+            if (image.isNull())
+                image = readChecked(data, "tiff", problem, error);
             break;
+        }
         default:
             *error = QLatin1String(kNotAPicture);
             return {};
