@@ -24,10 +24,10 @@ QString writeError(int number) {
 
 // 0 or the errno of the failed write. Positioned writes leave the offset alone: the
 // descriptor's open file, and so its offset, is shared with the program that handed it over.
-int writeAt(int fd, const QByteArray& data) {
+int writeAt(int fd, const char* data, qsizetype size, qint64 offset) {
     qsizetype done = 0;
-    while (done < data.size()) {
-        const ssize_t n = pwrite(fd, data.constData() + done, size_t(data.size() - done), done);
+    while (done < size) {
+        const ssize_t n = pwrite(fd, data + done, size_t(size - done), off_t(offset + done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -37,34 +37,32 @@ int writeAt(int fd, const QByteArray& data) {
     return 0;
 }
 
-bool writeThroughDescriptor(int fd, const QByteArray& data, QString* error) {
-    struct stat status {};
-    if (fstat(fd, &status) != 0) {
-        *error = writeError(errno);
-        return false;
-    }
-    if (!S_ISREG(status.st_mode)) {
-        *error = QStringLiteral("it is not a regular file");
-        return false;
-    }
-    int failure = ftruncate(fd, 0) == 0 ? writeAt(fd, data) : errno;
-    // A file system without sync support still keeps the bytes.
-    if (failure == 0 && fdatasync(fd) != 0 && errno != EINVAL && errno != EROFS)
-        failure = errno;
-    if (failure != 0) {
-        *error = writeError(failure);
-        return false;
-    }
-    return true;
-}
+}  // namespace
 
-// The program's one result writer: a temporary file beside the name, renamed onto it.
-bool replaceByName(const QString& path, const QByteArray& data, QString* error) {
+OutputFile::OutputFile(QString path) : path_(std::move(path)) {}
+
+OutputFile::~OutputFile() = default;
+
+bool OutputFile::open(QString* error) {
+    if (const std::optional<int> fd = DescriptorOfPath(path_)) {
+        struct stat status {};
+        if (fstat(*fd, &status) != 0) {
+            *error = writeError(errno);
+            return false;
+        }
+        if (!S_ISREG(status.st_mode)) {
+            *error = QStringLiteral("it is not a regular file");
+            return false;
+        }
+        if (ftruncate(*fd, 0) != 0) {
+            *error = writeError(errno);
+            return false;
+        }
+        descriptor_ = *fd;
+        return true;
+    }
     try {
-        ResultFile file(path);
-        if (file.write(data) != data.size())
-            file.RaiseWriteError();
-        file.Commit();
+        result_ = std::make_unique<ResultFile>(path_);
         return true;
     } catch (const ResultFileError& failure) {
         *error = failure.reason();
@@ -72,12 +70,55 @@ bool replaceByName(const QString& path, const QByteArray& data, QString* error) 
     }
 }
 
-}  // namespace
+bool OutputFile::append(const char* data, qsizetype size, QString* error) {
+    if (descriptor_ >= 0) {
+        if (const int failure = writeAt(descriptor_, data, size, written_); failure != 0) {
+            *error = writeError(failure);
+            return false;
+        }
+        written_ += size;
+        return true;
+    }
+    if (!result_) {
+        *error = QStringLiteral("the file is not open");
+        return false;
+    }
+    try {
+        if (result_->write(data, size) != size)
+            result_->RaiseWriteError();
+        return true;
+    } catch (const ResultFileError& failure) {
+        *error = failure.reason();
+        return false;
+    }
+}
+
+bool OutputFile::commit(QString* error) {
+    if (descriptor_ >= 0) {
+        // A file system without sync support still keeps the bytes.
+        if (fdatasync(descriptor_) != 0 && errno != EINVAL && errno != EROFS) {
+            *error = writeError(errno);
+            return false;
+        }
+        return true;
+    }
+    if (!result_) {
+        *error = QStringLiteral("the file is not open");
+        return false;
+    }
+    try {
+        result_->Commit();
+        return true;
+    } catch (const ResultFileError& failure) {
+        *error = failure.reason();
+        return false;
+    }
+}
 
 bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error) {
-    if (const std::optional<int> fd = DescriptorOfPath(path))
-        return writeThroughDescriptor(*fd, data, error);
-    return replaceByName(path, data, error);
+    OutputFile file(path);
+    return file.open(error) && file.append(data.constData(), data.size(), error) &&
+           file.commit(error);
 }
 
 }  // namespace velloran::convert

@@ -5,6 +5,7 @@
 #include <QImageWriter>
 #include <optional>
 
+#include "file_output.h"
 #include "gif_writer.h"
 #include "ico_mask.h"
 #include "imageio/flatten_on_white.h"
@@ -12,6 +13,7 @@
 #include "jpeg444_writer.h"
 #include "png_writer.h"
 #include "tiff_writer.h"
+#include "util/descriptor_path.h"
 
 namespace velloran::convert {
 
@@ -59,6 +61,25 @@ bool encodeImage(const QImage& image, const Options& options, QByteArray* encode
     }
     *error = QStringLiteral("unsupported output format");
     return false;
+}
+
+bool writeImageFile(const QImage& image, const Options& options, QString* error) {
+    if (options.format != ImageFormat::Jpeg || DescriptorOfPath(options.outputPath)) {
+        QByteArray encoded;
+        return encodeImage(image, options, &encoded, error) &&
+               writeFileAtomically(options.outputPath, encoded, error);
+    }
+    // The file is created with the first bytes, so a picture the encoder refuses at its
+    // start leaves no file behind, as before.
+    OutputFile file(options.outputPath);
+    bool opened = false;
+    const JpegSink toFile = [&](const char* bytes, qsizetype size, QString* failure) {
+        if (!opened && !file.open(failure))
+            return false;
+        opened = true;
+        return file.append(bytes, size, failure);
+    };
+    return encodeJpeg444(image, toFile, error) && file.commit(error);
 }
 
 }  // namespace velloran::convert

@@ -10,7 +10,6 @@
 #include <new>
 
 #include "command_line.h"
-#include "file_output.h"
 #include "format_writers.h"
 #include "image_input.h"
 
@@ -70,9 +69,7 @@ int main(int argc, char* argv[]) {
             return fail(QStringLiteral("cannot read \"%1\": %2").arg(options.inputPath, error));
         }
         reading = false;
-        QByteArray encoded;
-        if (!encodeImage(image, options, &encoded, &error) ||
-            !writeFileAtomically(options.outputPath, encoded, &error)) {
+        if (!writeImageFile(image, options, &error)) {
             return fail(QStringLiteral("cannot write \"%1\": %2").arg(options.outputPath, error));
         }
     } catch (const std::bad_alloc&) {

@@ -38,6 +38,7 @@ struct Shape {
     int samplesInMemory = 3;
     int samplesWritten = 3;  // RGBX64 keeps a fourth, unused sample; it is written as three
     bool rgb32 = false;      // opaque 0xffRRGGBB words, taken apart row by row
+    bool bgr = false;        // B, G, R bytes, turned round row by row
     uint32_t rowsPerStrip = 1;
 };
 
@@ -93,6 +94,13 @@ bool encodeRows(const uchar* bits, qsizetype bytesPerLine, const Shape& shape, i
                 to[0] = uchar(qRed(from[x]));
                 to[1] = uchar(qGreen(from[x]));
                 to[2] = uchar(qBlue(from[x]));
+            }
+        } else if (shape.bgr) {
+            auto* to = reinterpret_cast<uchar*>(row.data());
+            for (int x = 0; x < shape.width; ++x, in += 3, to += 3) {
+                to[0] = in[2];
+                to[1] = in[1];
+                to[2] = in[0];
             }
         } else if (shape.samplesWritten == shape.samplesInMemory) {
             std::memcpy(row.data(), in, size_t(rowBytes));
@@ -151,10 +159,12 @@ bool encodeTiff(const QImage& image, QByteArray* tiff, QString* error) {
         return false;
     }
     const Layout layout = layoutFor(image);
-    // The stamped bitmaps come as RGB32: their rows are split into samples on the way, which
-    // spares converting (and holding) the whole picture first.
+    // The stamped bitmaps come as RGB32, or as the 24-bit bitmap's own B, G, R rows: those
+    // are put in R, G, B order on the way, which spares converting (and holding) the whole
+    // picture first.
     const bool rgb32 = image.format() == QImage::Format_RGB32;
-    const QImage pixels = rgb32 ? image : image.convertToFormat(layout.format);
+    const bool bgr = image.format() == QImage::Format_BGR888;
+    const QImage pixels = rgb32 || bgr ? image : image.convertToFormat(layout.format);
     if (pixels.isNull()) {
         *error = QStringLiteral("there is not enough memory for the picture");
         return false;
@@ -165,6 +175,7 @@ bool encodeTiff(const QImage& image, QByteArray* tiff, QString* error) {
     shape.samplesInMemory = rgb32 ? 4 : layout.samples;
     shape.samplesWritten = layout.format == QImage::Format_RGBX64 ? 3 : layout.samples;
     shape.rgb32 = rgb32;
+    shape.bgr = bgr;
     // Strips of about 64 KB: few enough to keep the offset tables small, small enough for
     // readers that hold a strip at a time.
     const qsizetype rowBytes = qsizetype(shape.width) * shape.samplesWritten * shape.bits / 8;
