@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "tiff_writer.h"
 
+#include "lzw_encoder.h"
 #include "tiff_memory.h"
 
 #include <QColorSpace>
@@ -71,11 +72,65 @@ struct EncodedStrips {
     std::vector<std::pair<qsizetype, qsizetype>> strips;  // offset and size in `file`
 };
 
+// One row of the picture as the samples written, into `row`.
+void rowSamples(const uchar* in, const Shape& shape, uchar* row, qsizetype rowBytes) {
+    if (shape.rgb32) {
+        const auto* from = reinterpret_cast<const QRgb*>(in);
+        for (int x = 0; x < shape.width; ++x, row += 3) {
+            row[0] = uchar(qRed(from[x]));
+            row[1] = uchar(qGreen(from[x]));
+            row[2] = uchar(qBlue(from[x]));
+        }
+    } else if (shape.bgr) {
+        for (int x = 0; x < shape.width; ++x, in += 3, row += 3) {
+            row[0] = in[2];
+            row[1] = in[1];
+            row[2] = in[0];
+        }
+    } else if (shape.samplesWritten == shape.samplesInMemory) {
+        std::memcpy(row, in, size_t(rowBytes));
+    } else {
+        // Drop the unused fourth sample of each RGBX64 pixel.
+        const auto* from = reinterpret_cast<const quint16*>(in);
+        auto* to = reinterpret_cast<quint16*>(row);
+        for (int x = 0; x < shape.width; ++x, from += 4, to += 3)
+            std::memcpy(to, from, 3 * sizeof(quint16));
+    }
+}
+
+// Encodes `rows` 8-bit rows from `firstRow` (a strip boundary) strip by strip with the
+// converter's own LZW coder: each strip's rows with the horizontal predictor applied
+// (every sample less the same sample of the pixel before), coded afresh.
+bool encodeRows8(const uchar* bits, qsizetype bytesPerLine, const Shape& shape, int firstRow,
+                 int rows, EncodedStrips* encoded) {
+    const qsizetype rowBytes = qsizetype(shape.width) * shape.samplesWritten;
+    const int samples = shape.samplesWritten;
+    std::vector<uchar> strip(size_t(rowBytes) * shape.rowsPerStrip);
+    // A photo codes to about half its size; room for that spares most regrowing copies.
+    encoded->file.reserve(rowBytes * rows / 2 + 4096);
+    for (int done = 0; done < rows;) {
+        const int count = std::min(int(shape.rowsPerStrip), rows - done);
+        for (int y = 0; y < count; ++y) {
+            uchar* row = strip.data() + qsizetype(y) * rowBytes;
+            rowSamples(bits + qsizetype(firstRow + done + y) * bytesPerLine, shape, row, rowBytes);
+            for (qsizetype i = rowBytes - 1; i >= samples; --i)
+                row[i] = uchar(row[i] - row[i - samples]);
+        }
+        const qsizetype offset = encoded->file.size();
+        appendLzwStrip(strip.data(), size_t(rowBytes) * size_t(count), &encoded->file);
+        encoded->strips.emplace_back(offset, encoded->file.size() - offset);
+        done += count;
+    }
+    return true;
+}
+
 // Encodes `rows` rows from `firstRow` (a strip boundary) as a TIFF of their own. LZW and
 // the predictor start afresh in every strip, so these strips are byte for byte the ones a
 // single pass over the whole picture makes there.
 bool encodeRows(const uchar* bits, qsizetype bytesPerLine, const Shape& shape, int firstRow,
                 int rows, EncodedStrips* encoded) {
+    if (shape.bits == 8)
+        return encodeRows8(bits, bytesPerLine, shape, firstRow, rows, encoded);
     TiffMemoryFile file{nullptr, &encoded->file};
     const qsizetype rowBytes = qsizetype(shape.width) * shape.samplesWritten * shape.bits / 8;
     // A photo codes to about half its size; room for that spares most regrowing copies.
@@ -86,31 +141,8 @@ bool encodeRows(const uchar* bits, qsizetype bytesPerLine, const Shape& shape, i
     TIFF* t = out.get();
     QByteArray row(rowBytes, Qt::Uninitialized);
     for (int y = 0; y < rows; ++y) {
-        const uchar* in = bits + qsizetype(firstRow + y) * bytesPerLine;
-        if (shape.rgb32) {
-            const auto* from = reinterpret_cast<const QRgb*>(in);
-            auto* to = reinterpret_cast<uchar*>(row.data());
-            for (int x = 0; x < shape.width; ++x, to += 3) {
-                to[0] = uchar(qRed(from[x]));
-                to[1] = uchar(qGreen(from[x]));
-                to[2] = uchar(qBlue(from[x]));
-            }
-        } else if (shape.bgr) {
-            auto* to = reinterpret_cast<uchar*>(row.data());
-            for (int x = 0; x < shape.width; ++x, in += 3, to += 3) {
-                to[0] = in[2];
-                to[1] = in[1];
-                to[2] = in[0];
-            }
-        } else if (shape.samplesWritten == shape.samplesInMemory) {
-            std::memcpy(row.data(), in, size_t(rowBytes));
-        } else {
-            // Drop the unused fourth sample of each RGBX64 pixel.
-            const auto* from = reinterpret_cast<const quint16*>(in);
-            auto* to = reinterpret_cast<quint16*>(row.data());
-            for (int x = 0; x < shape.width; ++x, from += 4, to += 3)
-                std::memcpy(to, from, 3 * sizeof(quint16));
-        }
+        rowSamples(bits + qsizetype(firstRow + y) * bytesPerLine, shape,
+                   reinterpret_cast<uchar*>(row.data()), rowBytes);
         // The copy is the encoder's to difference in place.
         if (TIFFWriteScanline(t, row.data(), uint32_t(y), 0) < 0)
             return false;
