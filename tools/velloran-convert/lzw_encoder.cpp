@@ -20,7 +20,7 @@ constexpr int kMaxBits = 12;
 constexpr unsigned kTableFull = (1u << kMaxBits) - 2;
 
 // At most 3836 entries in 8192 entries: short linear probes.
-constexpr int kHashBits = 13;
+constexpr int kHashBits = 14;
 constexpr std::uint32_t kEmpty = 0xffffffffu;
 
 // An entry holds its string's prefix code and last byte above its own code.
