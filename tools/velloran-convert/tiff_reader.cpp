@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "tiff_reader.h"
 
+#include "lzw_decoder.h"
 #include "tiff_memory.h"
 
 #include <QColorSpace>
@@ -77,9 +78,53 @@ QImage::Format formatOf(Kind kind) {
     }
 }
 
+// How a strip's bytes are coded, when this file decodes them itself: LZW (with or without
+// the horizontal predictor) in the usual bit order. libtiff's own decoder starts every strip
+// by clearing a table of 60 KB, which costs more than the decoding of a one-row strip.
+struct OwnLzw {
+    bool used = false;
+    bool predictor = false;
+    int samples = 1;
+};
+
+OwnLzw ownLzwOf(TIFF* tiff, int samples) {
+    uint16_t compression = 0, predictor = 0, fillOrder = 0;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_PREDICTOR, &predictor);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_FILLORDER, &fillOrder);
+    return OwnLzw{compression == COMPRESSION_LZW && fillOrder == FILLORDER_MSB2LSB &&
+                      (predictor == PREDICTOR_NONE || predictor == PREDICTOR_HORIZONTAL),
+                  predictor == PREDICTOR_HORIZONTAL, samples};
+}
+
+// One strip of `rows` rows into `to`: by this file's LZW decoder where it can, else (and
+// for any strip it does not take) by libtiff.
+bool readStrip(TIFF* tiff, const QByteArray& data, const OwnLzw& lzw, uint32_t strip,
+               uchar* to, qsizetype rowBytes, uint32_t rows) {
+    const tmsize_t want = tmsize_t(rowBytes) * rows;
+    if (lzw.used) {
+        int error = 0;
+        const uint64_t offset = TIFFGetStrileOffsetWithErr(tiff, strip, &error);
+        const uint64_t bytes = TIFFGetStrileByteCountWithErr(tiff, strip, &error);
+        const uint64_t size = uint64_t(data.size());
+        if (!error && offset <= size && bytes <= size - offset &&
+            decodeLzwStrip(reinterpret_cast<const uchar*>(data.constData()) + offset,
+                           size_t(bytes), to, size_t(want))) {
+            for (uint32_t y = 0; lzw.predictor && y < rows; ++y) {
+                uchar* row = to + qsizetype(y) * rowBytes;
+                for (qsizetype i = lzw.samples; i < rowBytes; ++i)
+                    row[i] = uchar(row[i] + row[i - lzw.samples]);
+            }
+            return true;
+        }
+    }
+    return TIFFReadEncodedStrip(tiff, strip, to, want) == want;
+}
+
 // Strips decode straight into the picture's rows when those have no padding; otherwise
 // (a width whose row is no multiple of four bytes) each strip goes through one buffer.
-bool readStrips(TIFF* tiff, QImage& image, qsizetype rowBytes) {
+bool readStrips(TIFF* tiff, const QByteArray& data, QImage& image, int samples,
+                qsizetype rowBytes) {
     const uint32_t height = uint32_t(image.height());
     uint32_t rowsPerStrip = 0;
     TIFFGetFieldDefaulted(tiff, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
@@ -87,15 +132,15 @@ bool readStrips(TIFF* tiff, QImage& image, qsizetype rowBytes) {
     const uint32_t strips = (height - 1) / rowsPerStrip + 1;
     if (TIFFNumberOfStrips(tiff) < strips)
         return false;
+    const OwnLzw lzw = ownLzwOf(tiff, samples);
     const qsizetype bytesPerLine = image.bytesPerLine();
     const bool direct = bytesPerLine == rowBytes;
     std::vector<uchar> buffer(direct ? 0 : size_t(rowBytes) * rowsPerStrip);
     for (uint32_t strip = 0; strip < strips; ++strip) {
         const uint32_t first = strip * rowsPerStrip;
         const uint32_t rows = std::min(rowsPerStrip, height - first);
-        const tmsize_t want = tmsize_t(rowBytes) * rows;
         uchar* to = direct ? image.scanLine(int(first)) : buffer.data();
-        if (TIFFReadEncodedStrip(tiff, strip, to, want) != want)
+        if (!readStrip(tiff, data, lzw, strip, to, rowBytes, rows))
             return false;
         for (uint32_t y = 0; !direct && y < rows; ++y) {
             std::memcpy(image.scanLine(int(first + y)), buffer.data() + qsizetype(y) * rowBytes,
@@ -203,7 +248,7 @@ QImage readPlainTiff(const QByteArray& data, qint64 byteLimit) {
     if (image.isNull())
         throw std::bad_alloc();
     if (!(TIFFIsTiled(tiff) ? readTiles(tiff, image, samples, byteLimit)
-                            : readStrips(tiff, image, rowBytes)))
+                            : readStrips(tiff, data, image, samples, rowBytes)))
         return {};
     if (kind == Kind::RgbUnassociatedAlpha)
         premultiply(image);
