@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The converter's LZW decoder: strips coded by libtiff and by the converter come back as
-// their bytes at every length around the code-width changes and the table's restarts;
-// hostile strips are refused or decoded without a byte written past the strip.
+// The converter's LZW coder and decoder: strips coded by either coder come back as their
+// bytes from either decoder at every length around the code-width changes and the table's
+// restarts; hostile strips are refused or decoded without a byte written past the strip.
 
 #include "lzw_decoder.h"
 #include "lzw_encoder.h"
@@ -39,6 +39,31 @@ QByteArray CodedByLibtiff(const QByteArray& data, const QString& path) {
     return n == tmsize_t(raw.size()) ? raw : QByteArray();
 }
 
+// `coded` as the one strip of a grey TIFF one row high, decoded by libtiff; null when it
+// refuses the strip.
+QByteArray DecodedByLibtiff(const QByteArray& coded, qsizetype size, const QString& path) {
+    TIFF* out = TIFFOpen(QFile::encodeName(path).constData(), "w");
+    if (!out)
+        return {};
+    TIFFSetField(out, TIFFTAG_IMAGEWIDTH, uint32_t(size));
+    TIFFSetField(out, TIFFTAG_IMAGELENGTH, uint32_t(1));
+    TIFFSetField(out, TIFFTAG_BITSPERSAMPLE, uint16_t(8));
+    TIFFSetField(out, TIFFTAG_SAMPLESPERPIXEL, uint16_t(1));
+    TIFFSetField(out, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+    TIFFSetField(out, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    TIFFSetField(out, TIFFTAG_ROWSPERSTRIP, uint32_t(1));
+    const bool written =
+        TIFFWriteRawStrip(out, 0, const_cast<char*>(coded.constData()), tmsize_t(coded.size())) >= 0;
+    TIFFClose(out);
+    TIFF* in = written ? TIFFOpen(QFile::encodeName(path).constData(), "r") : nullptr;
+    if (!in)
+        return {};
+    QByteArray decoded(size, '\0');
+    const tmsize_t n = TIFFReadEncodedStrip(in, 0, decoded.data(), tmsize_t(size));
+    TIFFClose(in);
+    return n == tmsize_t(size) ? decoded : QByteArray();
+}
+
 QByteArray Noise(qsizetype size, unsigned seed) {
     std::mt19937 random(seed);
     QByteArray bytes(size, '\0');
@@ -64,7 +89,7 @@ QByteArray Decoded(const QByteArray& coded, qsizetype size) {
 
 }  // namespace
 
-class ConverterLzwDecoderTest : public QObject {
+class ConverterLzwTest : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
 
@@ -96,6 +121,8 @@ private slots:
                 &ours);
             const QByteArray theirs = CodedByLibtiff(part, dir_.filePath("strip.tif"));
             QVERIFY(!theirs.isEmpty());
+            QVERIFY2(DecodedByLibtiff(ours, part.size(), dir_.filePath("ours.tif")) == part,
+                     qPrintable(QStringLiteral("ours by libtiff, %1 bytes").arg(part.size())));
             QVERIFY2(Decoded(ours, part.size()) == part,
                      qPrintable(QStringLiteral("ours, %1 bytes").arg(part.size())));
             QVERIFY2(Decoded(theirs, part.size()) == part,
@@ -138,5 +165,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(ConverterLzwDecoderTest)
-#include "converter_lzw_decoder_test.moc"
+QTEST_GUILESS_MAIN(ConverterLzwTest)
+#include "converter_lzw_test.moc"
