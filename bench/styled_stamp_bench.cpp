@@ -5,6 +5,7 @@
 // on a shared machine. Prints the CPU time of each road and their ratio. With "names" the
 // stamp is each picture's file name, so no picture's text is drawn twice.
 
+#include "engine/engine_start.h"
 #include "engine/stamp_source.h"
 #include "engine/stamp_style_parsing.h"
 
@@ -68,7 +69,7 @@ int main(int argc, char** argv) {
     style.color = ParseStampTextColor(u"auto").value;
     styled.style = style;
 
-    PrepareStampingThreads();
+    StartEngine();
     SourceStamper stamper(args[2]);
     std::vector<double> plainMs;
     std::vector<double> styledMs;
@@ -89,7 +90,7 @@ int main(int argc, char** argv) {
             (isPlain ? plainMs : styledMs).push_back(ProcessCpuMs() - start);
             if (!failures.isEmpty()) {
                 std::fprintf(stderr, "%s: %s\n", qPrintable(name),
-                             qPrintable(failures.first().message));
+                             qPrintable(failures.first().description));
                 return 1;
             }
         }
