@@ -3,6 +3,8 @@
 
 #include "imageio/decoded_picture.h"
 
+struct HeifPlanes;
+
 #include <QIODevice>
 #include <QImage>
 
@@ -16,6 +18,11 @@
 // HEIC (HEVC through x265) or, when facts.av1, AVIF (AV1 through aom), with libheif at
 // the quality heif-enc's -q gives. The ICC profile goes into a colr box.
 void WriteHeif(const QImage& picture, int quality, const PictureFacts& facts, QIODevice& out);
+
+// The same from a HEIF picture's own planes (HeifPlanes), encoded as they stand with the
+// source's colour description, without a pass through RGB.
+void WriteHeifPlanes(const HeifPlanes& planes, int quality, const PictureFacts& facts,
+                     QIODevice& out);
 
 // WebP with libwebp: lossy at the quality cwebp's -q gives; lossless (VP8L, libwebp's
 // default effort) when facts.lossless. EXIF, XMP and ICC go into their chunks.
