@@ -101,30 +101,55 @@ DecodedPicture OpenPrimary(const HeifContext& context, HeifHandle& handle, const
     return result;
 }
 
-// The chroma of the primary picture as its coded stream's configuration names it: a
-// single HEVC or AV1 picture at 4:2:0 or 4:4:4. Nothing for anything else (a grid, an
+// The byte of a coded picture's configuration (hvcC or av1C) that names its chroma; for
+// a grid, its tiles' one byte when they all agree.
+std::optional<uchar> ChromaByte(const HeifItems& items, const QByteArray& data, quint32 item,
+                                bool inGrid) {
+    const QByteArray type = items.types.value(item);
+    if (type == "grid" && !inGrid) {
+        std::optional<uchar> shared;
+        for (const quint32 tile : items.pictures.value(item)) {
+            const std::optional<uchar> byte = ChromaByte(items, data, tile, true);
+            if (!byte || (shared && *shared != *byte) ||
+                items.types.value(tile) != items.types.value(items.pictures.value(item).first())) {
+                return std::nullopt;
+            }
+            shared = byte;
+        }
+        return shared;
+    }
+    const bool hevc = type == "hvc1";
+    if (!hevc && type != "av01") {
+        return std::nullopt;
+    }
+    const std::optional<HeifItems::Span> config = items.PropertyOf(item, hevc ? "hvcC" : "av1C");
+    const qint64 at = hevc ? 16 : 2;
+    if (!config || config->size <= at || config->offset < 0 ||
+        config->offset + config->size > data.size()) {
+        return std::nullopt;
+    }
+    return uchar(data[qsizetype(config->offset + at)]);
+}
+
+// The chroma of the primary picture as its coded streams' configuration names it: a single
+// HEVC or AV1 picture, or a grid of them, at 4:2:0 or 4:4:4. Nothing for anything else (an
 // overlay, 4:2:2, greyscale), which the planes do not take.
 std::optional<heif_chroma> CodedChroma(const QByteArray& data) {
     const std::optional<HeifItems> items = ReadHeifItems(data);
     if (!items) {
         return std::nullopt;
     }
-    const QByteArray type = items->types.value(items->primary);
-    const bool hevc = type == "hvc1";
-    if (!hevc && type != "av01") {
+    const std::optional<uchar> byte = ChromaByte(*items, data, items->primary, false);
+    if (!byte) {
         return std::nullopt;
     }
-    const std::optional<HeifItems::Span> config =
-        items->PropertyOf(items->primary, hevc ? "hvcC" : "av1C");
-    const qint64 at = hevc ? 16 : 2;
-    if (!config || config->size <= at || config->offset < 0 ||
-        config->offset + config->size > data.size()) {
-        return std::nullopt;
+    QByteArray type = items->types.value(items->primary);
+    if (type == "grid") {
+        type = items->types.value(items->pictures.value(items->primary).first());
     }
-    const auto byte = uchar(data[qsizetype(config->offset + at)]);
-    if (hevc) {
+    if (type == "hvc1") {
         // chroma_format_idc: 1 is 4:2:0, 3 is 4:4:4.
-        switch (byte & 3) {
+        switch (*byte & 3) {
             case 1:
                 return heif_chroma_420;
             case 3:
@@ -134,7 +159,7 @@ std::optional<heif_chroma> CodedChroma(const QByteArray& data) {
         }
     }
     // monochrome, subsampling_x, subsampling_y.
-    switch ((byte >> 2) & 7) {
+    switch ((*byte >> 2) & 7) {
         case 3:
             return heif_chroma_420;
         case 0:
