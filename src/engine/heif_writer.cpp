@@ -154,7 +154,8 @@ void WriteHeifPlanes(const HeifPlanes& planes, int quality, const PictureFacts& 
     if (planes.description) {
         const std::unique_ptr<heif_color_profile_nclx, NclxDeleter> nclx(
             heif_nclx_color_profile_alloc());
-        nclx->matrix_coefficients = heif_matrix_coefficients(planes.description->matrixCoefficients);
+        nclx->matrix_coefficients =
+            heif_matrix_coefficients(planes.description->matrixCoefficients);
         nclx->full_range_flag = planes.description->fullRange ? 1 : 0;
         check(heif_nclx_color_profile_set_color_primaries(
             nclx.get(), uint16_t(planes.description->colourPrimaries)));

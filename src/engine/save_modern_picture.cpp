@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "engine/save_modern_picture.h"
 
+#include "engine/modern_writers.h"
 #include "engine/photo_metadata.h"
 #include "engine/stamp_setting_table.h"
-#include "imageio/modern_format.h"
-#include "engine/modern_writers.h"
 #include "imageio/heif_planes.h"
-#include "util/paths.h"
+#include "imageio/modern_format.h"
 #include "imageio/result_file.h"
+#include "util/paths.h"
 #include "util/vb_error.h"
 
 #include <algorithm>

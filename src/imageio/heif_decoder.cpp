@@ -185,9 +185,9 @@ DecodedPicture DecodeHeif(const QByteArray& data, qint64 byteLimit) {
     const HeifDecodingOptions options;
     HeifImage image;
     ClearUpperVectorState();
-    const heif_error error = heif_decode_image(handle.get(), image.out(), heif_colorspace_RGB,
-                              alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
-                              options.get());
+    const heif_error error = heif_decode_image(
+        handle.get(), image.out(), heif_colorspace_RGB,
+        alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get());
     if (error.code != heif_error_Ok) {
         return Failed(error);
     }
@@ -239,7 +239,7 @@ std::optional<HeifPlanes> DecodeHeifPlanes(const QByteArray& data, qint64 byteLi
     heif_image* decoded = nullptr;
     ClearUpperVectorState();
     if (heif_decode_image(handle.get(), &decoded, heif_colorspace_YCbCr, *chroma, options.get())
-            .code != heif_error_Ok ||
+                .code != heif_error_Ok ||
         decoded == nullptr) {
         return std::nullopt;
     }

@@ -4,6 +4,7 @@
 // least as close to the source, and the pictures the planes cannot hold read as before.
 #include "engine/plane_stamp.h"
 #include "engine_fixture.h"
+#include "picture_compare.h"
 #include "reference_tools.h"
 
 #include "core/canvas.h"
@@ -16,57 +17,7 @@
 
 #include <QtTest>
 
-#include <cmath>
-
 namespace {
-
-// A dark picture with detail in luma and chroma at every scale, so a road that moved or
-// smeared anything shows, and white ink stands out everywhere.
-QImage Scene(QSize size) {
-    QImage image(size, QImage::Format_RGB32);
-    for (int y = 0; y < size.height(); ++y) {
-        for (int x = 0; x < size.width(); ++x) {
-            const int noise = (x * 7919 + y * 104729) % 23;
-            image.setPixel(
-                x, y, qRgb((x * 3 + noise) % 100, (y * 2 + 30) % 90, (50 + (x ^ y) + noise) % 110));
-        }
-    }
-    return image;
-}
-
-// Colour differences over the pixels of `area` (or outside it), in dB.
-double Psnr(const QImage& a, const QImage& b, const QRect& area, bool inside) {
-    double sum = 0;
-    qint64 count = 0;
-    for (int y = 0; y < a.height(); ++y) {
-        for (int x = 0; x < a.width(); ++x) {
-            if (area.contains(x, y) != inside) {
-                continue;
-            }
-            const QRgb p = a.pixel(x, y);
-            const QRgb q = b.pixel(x, y);
-            for (const int d : {qRed(p) - qRed(q), qGreen(p) - qGreen(q), qBlue(p) - qBlue(q)}) {
-                sum += double(d) * d;
-            }
-            count += 3;
-        }
-    }
-    return count == 0 || sum == 0 ? 99 : 10 * std::log10(255.0 * 255.0 * double(count) / sum);
-}
-
-// The bounding box of the pixels whose grey in `stamped` is more than `threshold` from
-// `plain`'s: the stamp's ink.
-QRect Ink(const QImage& stamped, const QImage& plain, int threshold) {
-    QRect box;
-    for (int y = 0; y < stamped.height(); ++y) {
-        for (int x = 0; x < stamped.width(); ++x) {
-            if (std::abs(qGray(stamped.pixel(x, y)) - qGray(plain.pixel(x, y))) > threshold) {
-                box |= QRect(x, y, 1, 1);
-            }
-        }
-    }
-    return box;
-}
 
 // A 4:4:4 source's copy is coded at 4:2:0 on both roads, by libheif from RGB or from the
 // planes: the chroma both lose is the same, a rounding apart.
@@ -122,7 +73,8 @@ private slots:
         QFETCH(QString, extension);
         QFETCH(QStringList, options);
         QFETCH(QSize, size);
-        const QString source = made("source." + extension, Scene(size), options + QStringList{"-q", "90"});
+        const QString source =
+            made("source." + extension, Scene(size), options + QStringList{"-q", "90"});
         QVERIFY(!source.isEmpty());
         StampSettings stamp = f_.settings;
         stamp.text = QStringLiteral("Stamp 12:34\r\nsecond line");
@@ -164,9 +116,10 @@ private slots:
         const QRect ink = Ink(planesCopy, plain, 100);
         const QRect expected = Ink(rgbCopy, plain, 100);
         QVERIFY(!expected.isEmpty());
-        QVERIFY2(ink.adjusted(-1, -1, 1, 1).contains(expected) &&
-                     expected.adjusted(-1, -1, 1, 1).contains(ink),
-                 qPrintable(QStringLiteral("ink at %1, expected at %2").arg(Box(ink), Box(expected))));
+        QVERIFY2(
+            ink.adjusted(-1, -1, 1, 1).contains(expected) &&
+                expected.adjusted(-1, -1, 1, 1).contains(ink),
+            qPrintable(QStringLiteral("ink at %1, expected at %2").arg(Box(ink), Box(expected))));
         // The stamp's colours as close to what was drawn as the RGB road's, less what the
         // tile's own chroma (not smoothed across samples) costs.
         const QRect drawn = Ink(ideal, plain, 0);
@@ -177,8 +130,9 @@ private slots:
         const double planesOutside = Psnr(planesCopy, plain, extent, false);
         const double rgbOutside = Psnr(rgbCopy, plain, extent, false);
         qInfo("outside the stamp: planes %.2f dB, RGB %.2f dB", planesOutside, rgbOutside);
-        QVERIFY2(planesOutside >= rgbOutside - kSameSubsampling,
-                 qPrintable(QStringLiteral("%1 dB against %2 dB").arg(planesOutside).arg(rgbOutside)));
+        QVERIFY2(
+            planesOutside >= rgbOutside - kSameSubsampling,
+            qPrintable(QStringLiteral("%1 dB against %2 dB").arg(planesOutside).arg(rgbOutside)));
         // The copy keeps the source's colour description.
         QCOMPARE(ReadSourceMetadata(planesPath).coding().colourPrimaries,
                  metadata.coding().colourPrimaries);
@@ -215,7 +169,8 @@ private slots:
         CollectingDialogs dialogs;
         StampPlanes(loaded.heifPlanes->View(), tile, f_.settings, dialogs);
         const QString direct = f_.dir.path() + "/direct.heic";
-        SaveModernPlanes(*loaded.heifPlanes, ReadSourceMetadata(source), direct, f_.settings.quality);
+        SaveModernPlanes(*loaded.heifPlanes, ReadSourceMetadata(source), direct,
+                         f_.settings.quality);
         QFile directFile(direct);
         QVERIFY(directFile.open(QIODevice::ReadOnly));
         const QByteArray expected = directFile.readAll();
