@@ -41,7 +41,7 @@ LoadedPicture LoadForStamping(DecodeAhead* decoder, const QString& path, bool pl
         return LoadPictureOrPlanes(path, planes);
     }
     if (std::optional<LoadedPicture> picture = decoder->TakeLoaded(path);
-        picture && (planes || !picture->planes)) {
+        picture && (planes || !picture->HasPlanes())) {
         return std::move(*picture);
     }
     // The workers wait while this thread loads, so two large pictures are never decoded

@@ -18,6 +18,6 @@ void DecodeAfter(DecodeAhead& decoder, const std::function<QString(int)>& entryA
                  const std::function<int()>& liveCount, int i, int count) noexcept;
 
 // The picture decoded ahead when the file is still the one decoded, else the file's
-// picture; with `planes`, a JPEG comes as its planes when they can hold it
-// (LoadPictureOrPlanes). Throws what LoadPicture throws.
+// picture; with `planes`, a JPEG, HEIC, HEIF or AVIF picture comes as its planes when they
+// can hold it (LoadPictureOrPlanes). Throws what LoadPicture throws.
 LoadedPicture LoadForStamping(DecodeAhead* decoder, const QString& path, bool planes);

@@ -129,7 +129,8 @@ struct DecodeAhead::Job {
     Job(QString p, bool planes) : path(std::move(p)), wantPlanes(planes) {}
 
     const QString path;
-    // A JPEG copied as JPEG is decoded to its planes when they can hold it.
+    // A picture copied in its own planes (CopiesInPlanes) is decoded to them when they can
+    // hold it.
     const bool wantPlanes;
     State state = State::Queued;
     // Set by the worker when the decode can stand in for a load at the time of reading.
@@ -199,7 +200,7 @@ void DecodeAhead::Prefetch(const QString& current, const QStringList& upcoming, 
             const bool known = std::any_of(jobs_.begin(), jobs_.end(),
                                            [&](const auto& job) { return job->path == path; });
             if (!known && path != current) {
-                jobs_.push_back(std::make_shared<Job>(path, jpegPlanes && CopiesAsJpeg(path)));
+                jobs_.push_back(std::make_shared<Job>(path, jpegPlanes && CopiesInPlanes(path)));
             }
         }
     }

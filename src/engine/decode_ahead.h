@@ -45,8 +45,9 @@ public:
     // `upcoming` (at most workers() of them are taken); every other decode is dropped. When
     // `current` is not being decoded here, the new decodes start only once the caller has
     // asked for it with Take() and read it itself. An empty `current`: nothing to wait for.
-    // With `jpegPlanes`, a JPEG copied as JPEG (CopiesAsJpeg) is decoded as LoadPictureOrPlanes
-    // decodes it for its copy, and is had through TakeLoaded.
+    // With `jpegPlanes`, a picture whose copy may be stamped in its planes (CopiesInPlanes: a
+    // JPEG, HEIC, HEIF or AVIF) is decoded as LoadPictureOrPlanes decodes it for its copy,
+    // and is had through TakeLoaded.
     void Prefetch(const QString& current, const QStringList& upcoming, bool jpegPlanes = false);
 
     // The picture decoded ahead for `path`, when the file there is still the one decoded;
@@ -54,7 +55,7 @@ public:
     // caller then reads the file itself, so the workers have finished what they were
     // decoding and start nothing new until Loaded() (or the next Prefetch).
     std::optional<QImage> Take(const QString& path);
-    // The same for a road that takes a JPEG's planes (Prefetch with `jpegPlanes`).
+    // The same for a road that takes a picture's planes (Prefetch with `jpegPlanes`).
     std::optional<LoadedPicture> TakeLoaded(const QString& path);
 
     // The caller has read the picture that Take() did not give: the workers go on.

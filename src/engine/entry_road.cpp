@@ -52,16 +52,18 @@ void StampSourceSteps(ErrorTrap& trap, const EntryRoad& road, const QString& sou
             return;
         }
     }
-    // A JPEG copied as JPEG is stamped in its own colour planes when they can hold it: only
-    // the stamp's rectangle goes through RGB, and the rest of the picture is encoded as
-    // decoded.
+    // A JPEG copied as JPEG, and a HEIC, HEIF or AVIF copied in its own format, is stamped
+    // in its own colour planes when they can hold it: only the stamp's rectangle goes
+    // through RGB, and the rest of the picture is encoded as decoded.
     std::optional<JpegPlanes> planes;
+    std::optional<HeifPlanes> heifPlanes;
     // A picture that cannot be read is reported once and nothing is written under its name.
     if (!trap.Do(160, [&] {
             LoadedPicture loaded =
-                LoadForStamping(road.ahead, loadPath, loadPath == source && CopiesAsJpeg(source));
+                LoadForStamping(road.ahead, loadPath, loadPath == source && CopiesInPlanes(source));
             planes = std::move(loaded.planes);
-            if (!planes) {
+            heifPlanes = std::move(loaded.heifPlanes);
+            if (!loaded.HasPlanes()) {
                 canvas.SetPicture(std::move(loaded.image));
             }
         })) {
@@ -74,6 +76,8 @@ void StampSourceSteps(ErrorTrap& trap, const EntryRoad& road, const QString& sou
         }
         if (planes) {
             StampPlanes(*planes, canvas, settings, road.dialogs);
+        } else if (heifPlanes) {
+            StampPlanes(heifPlanes->View(), canvas, settings, road.dialogs);
         } else {
             DrawStamp(canvas, settings, road.dialogs);
         }
@@ -88,6 +92,15 @@ void StampSourceSteps(ErrorTrap& trap, const EntryRoad& road, const QString& sou
     // encode runs beside the caller, which keeps yielding through a long HEIC.
     if (trap.Test(170, [&] { return ModernFormatOfName(source).has_value(); })) {
         trap.Do(172, [&] {
+            if (heifPlanes) {
+                RunWhileYielding(
+                    [planes = *heifPlanes, metadata, outputPath,
+                     quality = road.settings().quality] {
+                        SaveModernPlanes(planes, metadata, outputPath, quality);
+                    },
+                    [&] { road.progress.Yield(); });
+                return;
+            }
             RunWhileYielding(
                 [picture = canvas.Image(), metadata, outputPath,
                  quality = road.settings().quality] {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "engine/heif_encoder_settings.h"
 #include "engine/modern_writers.h"
+#include "imageio/heif_planes.h"
 #include "imageio/libheif_session.h"
 #include "imageio/vector_state.h"
 
@@ -58,15 +59,27 @@ void WriteHeif(const QImage& picture, int quality, const PictureFacts& facts, QI
     WriteHeifWithParameters(picture, quality, facts, out, ChosenHeifParameters(facts.av1, quality));
 }
 
-void WriteHeifWithParameters(const QImage& picture, int quality, const PictureFacts& facts,
-                             QIODevice& out, const HeifEncoderParameters& parameters) {
-    const QString format = facts.av1 ? QStringLiteral("AVIF") : QStringLiteral("HEIC");
-    const auto check = [&](const heif_error& error) {
+namespace {
+
+QString FormatName(const PictureFacts& facts) {
+    return facts.av1 ? QStringLiteral("AVIF") : QStringLiteral("HEIC");
+}
+
+// Raises the encoder failure of the copy's format for a libheif error.
+struct Check {
+    QString format;
+    void operator()(const heif_error& error) const {
         if (error.code != heif_error_Ok) {
             RaiseEncoderFailure(format, QString::fromUtf8(error.message));
         }
-    };
-    EnsureLibheif();
+    }
+};
+
+// Encodes `image` (with its colour description set) with the chosen encoder and writes
+// the file, with the metadata of `facts`.
+void Encode(heif_image* image, int quality, const PictureFacts& facts, QIODevice& out,
+            const HeifEncoderParameters& parameters) {
+    const Check check{FormatName(facts)};
     const HeifContext context;
     heif_encoder* rawEncoder = nullptr;
     check(heif_context_get_encoder_for_format(
@@ -76,7 +89,37 @@ void WriteHeifWithParameters(const QImage& picture, int quality, const PictureFa
     for (const auto& [name, value] : parameters) {
         check(heif_encoder_set_parameter(encoder.get(), name.constData(), value.constData()));
     }
+    // The defaults write no irot or imir: the picture is stored upright.
+    const std::unique_ptr<heif_encoding_options, OptionsDeleter> options(
+        heif_encoding_options_alloc());
+    HeifHandle handle;
+    ClearUpperVectorState();
+    check(heif_context_encode_image(context.get(), image, encoder.get(), options.get(),
+                                    handle.out()));
+    if (!facts.metadata.exif.isEmpty()) {
+        check(heif_context_add_exif_metadata(context.get(), handle.get(),
+                                             facts.metadata.exif.constData(),
+                                             int(facts.metadata.exif.size())));
+    }
+    if (!facts.metadata.xmp.isEmpty()) {
+        check(heif_context_add_XMP_metadata(context.get(), handle.get(),
+                                            facts.metadata.xmp.constData(),
+                                            int(facts.metadata.xmp.size())));
+    }
+    Sink sink{&out};
+    heif_writer writer{1, WriteToSink};
+    const heif_error written = heif_context_write(context.get(), &writer, &sink);
+    if (!sink.failed) {
+        check(written);
+    }
+}
 
+}  // namespace
+
+void WriteHeifWithParameters(const QImage& picture, int quality, const PictureFacts& facts,
+                             QIODevice& out, const HeifEncoderParameters& parameters) {
+    const Check check{FormatName(facts)};
+    EnsureLibheif();
     HeifImage image;
     check(heif_image_create(picture.width(), picture.height(), heif_colorspace_RGB,
                             heif_chroma_interleaved_RGB, image.out()));
@@ -97,27 +140,28 @@ void WriteHeifWithParameters(const QImage& picture, int quality, const PictureFa
             nclx.get(), uint16_t(facts.transferCharacteristics)));
         check(heif_image_set_nclx_color_profile(image.get(), nclx.get()));
     }
-    // The defaults write no irot or imir: the picture is stored upright.
-    const std::unique_ptr<heif_encoding_options, OptionsDeleter> options(
-        heif_encoding_options_alloc());
-    HeifHandle handle;
-    ClearUpperVectorState();
-    check(heif_context_encode_image(context.get(), image.get(), encoder.get(), options.get(),
-                                    handle.out()));
-    if (!facts.metadata.exif.isEmpty()) {
-        check(heif_context_add_exif_metadata(context.get(), handle.get(),
-                                             facts.metadata.exif.constData(),
-                                             int(facts.metadata.exif.size())));
+    Encode(image.get(), quality, facts, out, parameters);
+}
+
+void WriteHeifPlanes(const HeifPlanes& planes, int quality, const PictureFacts& facts,
+                     QIODevice& out) {
+    CheckHeifCopyFits(facts.av1, planes.width, planes.height);
+    const Check check{FormatName(facts)};
+    EnsureLibheif();
+    // The planes go to the encoder as they stand, in their own chroma; the encoder's
+    // chroma, when it differs, is libheif's to make from them. The file's own description
+    // goes back on, so a viewer reads the samples as the source's were read.
+    if (planes.description) {
+        const std::unique_ptr<heif_color_profile_nclx, NclxDeleter> nclx(
+            heif_nclx_color_profile_alloc());
+        nclx->matrix_coefficients =
+            heif_matrix_coefficients(planes.description->matrixCoefficients);
+        nclx->full_range_flag = planes.description->fullRange ? 1 : 0;
+        check(heif_nclx_color_profile_set_color_primaries(
+            nclx.get(), uint16_t(planes.description->colourPrimaries)));
+        check(heif_nclx_color_profile_set_transfer_characteristics(
+            nclx.get(), uint16_t(planes.description->transferCharacteristics)));
+        check(heif_image_set_nclx_color_profile(planes.image.get(), nclx.get()));
     }
-    if (!facts.metadata.xmp.isEmpty()) {
-        check(heif_context_add_XMP_metadata(context.get(), handle.get(),
-                                            facts.metadata.xmp.constData(),
-                                            int(facts.metadata.xmp.size())));
-    }
-    Sink sink{&out};
-    heif_writer writer{1, WriteToSink};
-    const heif_error written = heif_context_write(context.get(), &writer, &sink);
-    if (!sink.failed) {
-        check(written);
-    }
+    Encode(planes.image.get(), quality, facts, out, ChosenHeifParameters(facts.av1, quality));
 }

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+struct HeifPlanes;
+
 // The encoders of today's formats. Each writes `picture` (Format_RGB32) as a whole file
 // into `out`, with the metadata of `facts` (already corrected for the copy) and no
 // thumbnail; the orientation written is always "as stored", since the picture is upright.
@@ -20,6 +22,11 @@
 // HEIC (HEVC through x265) or, when facts.av1, AVIF (AV1 through aom), with libheif at
 // the quality heif-enc's -q gives. The ICC profile goes into a colr box.
 void WriteHeif(const QImage& picture, int quality, const PictureFacts& facts, QIODevice& out);
+
+// The same from a HEIF picture's own planes (HeifPlanes), encoded as they stand with the
+// source's colour description, without a pass through RGB.
+void WriteHeifPlanes(const HeifPlanes& planes, int quality, const PictureFacts& facts,
+                     QIODevice& out);
 
 // WebP with libwebp: lossy at the quality cwebp's -q gives; lossless (VP8L) when
 // facts.lossless. The encoder's effort is ChosenWebPOptions'. EXIF, XMP and ICC go into

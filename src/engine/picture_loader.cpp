@@ -6,6 +6,7 @@
 #include "imageio/flatten_on_white.h"
 #include "imageio/gif_decoder.h"
 #include "imageio/heif_declared_size.h"
+#include "imageio/heif_decoder.h"
 #include "imageio/icon_head.h"
 #include "imageio/jpeg_decoder.h"
 #include "imageio/jxl_decoder.h"
@@ -223,6 +224,13 @@ bool CopiesAsJpeg(const QString& path) {
     return extension == QLatin1String("jpg") || extension == QLatin1String("jpeg");
 }
 
+bool CopiesInPlanes(const QString& path) {
+    const std::optional<ModernFormat> modern = ModernFormatOfName(path);
+    return modern ? *modern == ModernFormat::Heic || *modern == ModernFormat::Heif ||
+                        *modern == ModernFormat::Avif
+                  : CopiesAsJpeg(path);
+}
+
 LoadedPicture LoadPictureOrPlanes(const QString& path, bool wantPlanes) {
     return LoadPictureOrPlanes(path, AllocationLimitBytes(), wantPlanes);
 }
@@ -238,10 +246,19 @@ LoadedPicture LoadPictureOrPlanes(const QString& path, qint64 byteLimit, bool wa
         if (std::optional<JpegPlanes> planes =
                 DecodeJpegPlanes(data, DecodingBudget(data, byteLimit))) {
             pixel_buffer_pool::DropSpare();
-            return {QImage(), std::move(planes)};
+            return {QImage(), std::move(planes), std::nullopt};
         }
     }
-    return {DecodePictureData(path, std::move(data), byteLimit), std::nullopt};
+    if (const std::optional<ModernFormat> modern = ModernFormatOfName(path);
+        wantPlanes && CopiesInPlanes(path) && modern && ContentMatchesFormat(data, *modern)) {
+        // As for a JPEG, anything the planes cannot hold is read as a picture below.
+        if (std::optional<HeifPlanes> planes =
+                DecodeHeifPlanes(data, DecodingBudget(data, byteLimit))) {
+            pixel_buffer_pool::DropSpare();
+            return {QImage(), std::nullopt, std::move(planes)};
+        }
+    }
+    return {DecodePictureData(path, std::move(data), byteLimit), std::nullopt, std::nullopt};
 }
 
 namespace {

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QString>
 
+#include "imageio/heif_planes.h"
 #include "imageio/jpeg_planes.h"
 
 #include <optional>
@@ -32,18 +33,27 @@ QImage LoadPicture(const QString& path);
 // bytes, the picture and the decoder's own buffers together (0: no limit).
 QImage LoadPicture(const QString& path, qint64 byteLimit);
 
-// A picture to stamp: its pixels, or for a JPEG copied as JPEG its own colour planes.
+// A picture to stamp: its pixels, or for a JPEG copied as JPEG or a HEIC, HEIF or AVIF
+// copied in its own format its own colour planes.
 struct LoadedPicture {
     QImage image;
     std::optional<JpegPlanes> planes;
+    std::optional<HeifPlanes> heifPlanes;
+
+    bool HasPlanes() const { return planes || heifPlanes; }
 };
 
 // Whether the copy of the source at `path` is a JPEG that may be stamped in the source's
 // planes: its name says JPEG (a copy keeps its source's name).
 bool CopiesAsJpeg(const QString& path);
 
-// LoadPicture within `byteLimit`, except that a JPEG whose planes can be held
-// (DecodeJpegPlanes) comes as those planes when `wantPlanes` is set. Throws what
-// LoadPicture throws.
+// Whether the copy of the source at `path` may be stamped in the source's planes: a JPEG
+// (CopiesAsJpeg), or a HEIC, HEIF or AVIF, whose copy is written in its own format.
+bool CopiesInPlanes(const QString& path);
+
+// LoadPicture within `byteLimit`, except that when `wantPlanes` is set a JPEG whose planes
+// can be held (DecodeJpegPlanes) comes as those planes, and a HEIC, HEIF or AVIF picture
+// whose planes can be held (DecodeHeifPlanes) as its planes. Throws what LoadPicture
+// throws.
 LoadedPicture LoadPictureOrPlanes(const QString& path, qint64 byteLimit, bool wantPlanes);
 LoadedPicture LoadPictureOrPlanes(const QString& path, bool wantPlanes);

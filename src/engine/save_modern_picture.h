@@ -5,6 +5,7 @@
 #include <QString>
 
 class SourceMetadata;
+struct HeifPlanes;
 
 // Writes the stamped copy of a source of today's formats (named .heic, .heif, .avif,
 // .webp or .jxl) in the source's own format at ClampQuality(quality), as every writer
@@ -21,3 +22,9 @@ class SourceMetadata;
 // the ResultFile's errors (61 disk full, 70, 75, 76) when the file cannot be written.
 void SaveModernPicture(const QImage& picture, const SourceMetadata& source,
                        const QString& outputPath, int quality);
+
+// The same for a HEIC, HEIF or AVIF copy from the source's own planes (DecodeHeifPlanes,
+// stamped in place): encoded from the planes with the source's colour description, never
+// through RGB. Throws as SaveModernPicture does; VbError 5 for a path of another format.
+void SaveModernPlanes(const HeifPlanes& planes, const SourceMetadata& source,
+                      const QString& outputPath, int quality);

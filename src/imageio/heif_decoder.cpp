@@ -2,6 +2,7 @@
 #include "imageio/heif_decoder.h"
 
 #include "imageio/exif_box.h"
+#include "imageio/heif_boxes.h"
 #include "imageio/heif_declared_size.h"
 #include "imageio/libheif_session.h"
 #include "imageio/modern_format.h"
@@ -57,11 +58,10 @@ QImage ToQImage(const heif_image* image, bool alpha) {
     return picture;
 }
 
-}  // namespace
-
-DecodedPicture DecodeHeif(const QByteArray& data, qint64 byteLimit) {
-    EnsureLibheif();
-    const HeifContext context;
+// Reads the file's boxes and takes its primary picture's handle, held to `byteLimit` as
+// DecodeHeif says; a picture with a failure set when that cannot be done.
+DecodedPicture OpenPrimary(const HeifContext& context, HeifHandle& handle, const QByteArray& data,
+                           qint64 byteLimit) {
     DecodedPicture result;
     // libheif refuses a side beyond this while it reads the boxes, before any picture
     // memory is taken: its own default, or less when no picture one pixel high and that
@@ -75,7 +75,6 @@ DecodedPicture DecodeHeif(const QByteArray& data, qint64 byteLimit) {
     if (error.code != heif_error_Ok) {
         return Failed(error);
     }
-    HeifHandle handle;
     error = heif_context_get_primary_image_handle(context.get(), handle.out());
     if (error.code != heif_error_Ok) {
         return Failed(error);
@@ -99,13 +98,96 @@ DecodedPicture DecodeHeif(const QByteArray& data, qint64 byteLimit) {
         streams.tooLarge || streams.damaged) {
         return streams;
     }
+    return result;
+}
+
+// The byte of a coded picture's configuration (hvcC or av1C) that names its chroma; for
+// a grid, its tiles' one byte when they all agree.
+std::optional<uchar> ChromaByte(const HeifItems& items, const QByteArray& data, quint32 item,
+                                bool inGrid) {
+    const QByteArray type = items.types.value(item);
+    if (type == "grid" && !inGrid) {
+        std::optional<uchar> shared;
+        for (const quint32 tile : items.pictures.value(item)) {
+            const std::optional<uchar> byte = ChromaByte(items, data, tile, true);
+            if (!byte || (shared && *shared != *byte) ||
+                items.types.value(tile) != items.types.value(items.pictures.value(item).first())) {
+                return std::nullopt;
+            }
+            shared = byte;
+        }
+        return shared;
+    }
+    const bool hevc = type == "hvc1";
+    if (!hevc && type != "av01") {
+        return std::nullopt;
+    }
+    const std::optional<HeifItems::Span> config = items.PropertyOf(item, hevc ? "hvcC" : "av1C");
+    const qint64 at = hevc ? 16 : 2;
+    if (!config || config->size <= at || config->offset < 0 ||
+        config->offset + config->size > data.size()) {
+        return std::nullopt;
+    }
+    return uchar(data[qsizetype(config->offset + at)]);
+}
+
+// The chroma of the primary picture as its coded streams' configuration names it: a single
+// HEVC or AV1 picture, or a grid of them, at 4:2:0 or 4:4:4. Nothing for anything else (an
+// overlay, 4:2:2, greyscale), which the planes do not take.
+std::optional<heif_chroma> CodedChroma(const QByteArray& data) {
+    const std::optional<HeifItems> items = ReadHeifItems(data);
+    if (!items) {
+        return std::nullopt;
+    }
+    const std::optional<uchar> byte = ChromaByte(*items, data, items->primary, false);
+    if (!byte) {
+        return std::nullopt;
+    }
+    QByteArray type = items->types.value(items->primary);
+    if (type == "grid") {
+        type = items->types.value(items->pictures.value(items->primary).first());
+    }
+    if (type == "hvc1") {
+        // chroma_format_idc: 1 is 4:2:0, 3 is 4:4:4.
+        switch (*byte & 3) {
+            case 1:
+                return heif_chroma_420;
+            case 3:
+                return heif_chroma_444;
+            default:
+                return std::nullopt;
+        }
+    }
+    // monochrome, subsampling_x, subsampling_y.
+    switch ((*byte >> 2) & 7) {
+        case 3:
+            return heif_chroma_420;
+        case 0:
+            return heif_chroma_444;
+        default:
+            return std::nullopt;
+    }
+}
+
+}  // namespace
+
+DecodedPicture DecodeHeif(const QByteArray& data, qint64 byteLimit) {
+    EnsureLibheif();
+    const HeifContext context;
+    HeifHandle handle;
+    DecodedPicture result = OpenPrimary(context, handle, data, byteLimit);
+    if (result.tooLarge || result.damaged) {
+        return result;
+    }
+    const qint64 width = heif_image_handle_get_width(handle.get());
+    const qint64 height = heif_image_handle_get_height(handle.get());
     const bool alpha = heif_image_handle_has_alpha_channel(handle.get()) != 0;
     const HeifDecodingOptions options;
     HeifImage image;
     ClearUpperVectorState();
-    error = heif_decode_image(handle.get(), image.out(), heif_colorspace_RGB,
-                              alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
-                              options.get());
+    const heif_error error = heif_decode_image(
+        handle.get(), image.out(), heif_colorspace_RGB,
+        alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get());
     if (error.code != heif_error_Ok) {
         return Failed(error);
     }
@@ -115,6 +197,78 @@ DecodedPicture DecodeHeif(const QByteArray& data, qint64 byteLimit) {
         result.failure = QStringLiteral("%1 x %2 pixels").arg(width).arg(height);
     }
     return result;
+}
+
+std::optional<HeifPlanes> DecodeHeifPlanes(const QByteArray& data, qint64 byteLimit) {
+    const std::optional<heif_chroma> chroma = CodedChroma(data);
+    if (!chroma) {
+        return std::nullopt;
+    }
+    EnsureLibheif();
+    const HeifContext context;
+    HeifHandle handle;
+    if (const DecodedPicture opened = OpenPrimary(context, handle, data, byteLimit);
+        opened.tooLarge || opened.damaged) {
+        return std::nullopt;
+    }
+    // Alpha, deeper samples and colour an ICC profile defines keep the RGB road.
+    if (heif_image_handle_has_alpha_channel(handle.get()) != 0 ||
+        heif_image_handle_get_luma_bits_per_pixel(handle.get()) != 8 ||
+        heif_image_handle_get_chroma_bits_per_pixel(handle.get()) != 8 ||
+        heif_image_handle_get_raw_color_profile_size(handle.get()) > 0) {
+        return std::nullopt;
+    }
+    HeifPlanes planes;
+    heif_color_profile_nclx* nclx = nullptr;
+    if (heif_image_handle_get_nclx_color_profile(handle.get(), &nclx).code == heif_error_Ok &&
+        nclx != nullptr) {
+        HeifColourDescription description;
+        description.matrixCoefficients = int(nclx->matrix_coefficients);
+        description.colourPrimaries = int(nclx->color_primaries);
+        description.transferCharacteristics = int(nclx->transfer_characteristics);
+        description.fullRange = nclx->full_range_flag != 0;
+        heif_nclx_color_profile_free(nclx);
+        const std::optional<YcbcrCoding> coding = CodingOfDescription(description);
+        if (!coding || !WrittenAsTheyStand(description)) {
+            return std::nullopt;
+        }
+        planes.coding = *coding;
+        planes.description = description;
+    }
+    const HeifDecodingOptions options;
+    heif_image* decoded = nullptr;
+    ClearUpperVectorState();
+    if (heif_decode_image(handle.get(), &decoded, heif_colorspace_YCbCr, *chroma, options.get())
+                .code != heif_error_Ok ||
+        decoded == nullptr) {
+        return std::nullopt;
+    }
+    planes.image.reset(decoded, heif_image_release);
+    if (heif_image_get_colorspace(decoded) != heif_colorspace_YCbCr ||
+        heif_image_get_chroma_format(decoded) != *chroma) {
+        return std::nullopt;
+    }
+    for (const heif_channel channel : {heif_channel_Y, heif_channel_Cb, heif_channel_Cr}) {
+        int stride = 0;
+        if (heif_image_get_bits_per_pixel(decoded, channel) != 8 ||
+            heif_image_get_plane(decoded, channel, &stride) == nullptr) {
+            return std::nullopt;
+        }
+    }
+    planes.width = heif_image_get_width(decoded, heif_channel_Y);
+    planes.height = heif_image_get_height(decoded, heif_channel_Y);
+    planes.chromaAcross = *chroma == heif_chroma_420 ? 2 : 1;
+    planes.chromaDown = planes.chromaAcross;
+    const int chromaWidth = heif_image_get_width(decoded, heif_channel_Cb);
+    const int chromaHeight = heif_image_get_height(decoded, heif_channel_Cb);
+    if (planes.width <= 0 || planes.height <= 0 ||
+        chromaWidth != (planes.width + planes.chromaAcross - 1) / planes.chromaAcross ||
+        chromaHeight != (planes.height + planes.chromaDown - 1) / planes.chromaDown ||
+        heif_image_get_width(decoded, heif_channel_Cr) != chromaWidth ||
+        heif_image_get_height(decoded, heif_channel_Cr) != chromaHeight) {
+        return std::nullopt;
+    }
+    return planes;
 }
 
 PictureFacts ReadHeifFacts(const QByteArray& data) {
