@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QImageReader>
 
+#include <array>
 #include <cstdint>
 #include <new>
 
@@ -41,6 +42,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     } catch (const VbError&) {
     } catch (const std::bad_alloc&) {
+    }
+    // A JPEG copied as JPEG is read as its blocks, which are then put into other steps:
+    // whatever the file's coefficients, every value stays one an encoder can write.
+    if (size > 2 && data[0] == 0xFF && data[1] == 0xD8) {
+        try {
+            LoadedPicture copy = LoadForCopy(path, true);
+            if (copy.coefficients) {
+                std::array<std::array<uint16_t, 64>, 3> steps{};
+                for (size_t c = 0; c < 3; ++c) {
+                    for (size_t k = 0; k < 64; ++k) {
+                        steps[c][k] = uint16_t(1 + (k * 7 + c) % 40);
+                    }
+                }
+                copy.coefficients->Requantise(steps);
+            }
+        } catch (const VbError&) {
+        } catch (const std::bad_alloc&) {
+        }
     }
     return 0;
 }

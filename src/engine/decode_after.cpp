@@ -38,7 +38,7 @@ void DecodeAfter(DecodeAhead& decoder, const std::function<QString(int)>& entryA
 
 LoadedPicture LoadForStamping(DecodeAhead* decoder, const QString& path, bool planes) {
     if (decoder == nullptr) {
-        return LoadPictureOrPlanes(path, planes);
+        return LoadForCopy(path, planes);
     }
     if (std::optional<LoadedPicture> picture = decoder->TakeLoaded(path);
         picture && (planes || !picture->HasPlanes())) {
@@ -47,5 +47,5 @@ LoadedPicture LoadForStamping(DecodeAhead* decoder, const QString& path, bool pl
     // The workers wait while this thread loads, so two large pictures are never decoded
     // at once.
     const auto resume = qScopeGuard([decoder] { decoder->Loaded(); });
-    return LoadPictureOrPlanes(path, planes);
+    return LoadForCopy(path, planes);
 }

@@ -285,7 +285,7 @@ void DecodeAhead::Work() {
             if (const auto opened = OpenAndCheckSize(job->path)) {
                 // Everything the decode holds counts: the file's bytes, the picture and
                 // libjpeg's coefficient buffers.
-                picture = LoadPictureOrPlanes(job->path, kMaxPictureBytes, job->wantPlanes);
+                picture = LoadForCopy(job->path, kMaxPictureBytes, job->wantPlanes);
                 // The load opened the path anew: it read the file checked only if the path
                 // still names it, unchanged, now that the reading is over.
                 const auto after = IdentityAt(job->path);

@@ -4,6 +4,7 @@
 
 #include "core/canvas.h"
 #include "engine/bitmap_writer.h"
+#include "engine/coefficient_stamp.h"
 #include "engine/converter.h"
 #include "engine/converter_progress.h"
 #include "engine/decode_after.h"
@@ -52,15 +53,18 @@ void StampSourceSteps(ErrorTrap& trap, const EntryRoad& road, const QString& sou
             return;
         }
     }
-    // A JPEG copied as JPEG, and a HEIC, HEIF or AVIF copied in its own format, is stamped
-    // in its own colour planes when they can hold it: only the stamp's rectangle goes
-    // through RGB, and the rest of the picture is encoded as decoded.
+    // A JPEG copied as JPEG is stamped in its own blocks when they can hold it, and
+    // otherwise, like a HEIC, HEIF or AVIF copied in its own format, in its own colour
+    // planes: only the stamp's rectangle goes through RGB, and the rest of the picture is
+    // written as the source holds it (a JPEG's blocks put into the copy's quality).
+    std::optional<JpegCoefficients> blocks;
     std::optional<JpegPlanes> planes;
     std::optional<HeifPlanes> heifPlanes;
     // A picture that cannot be read is reported once and nothing is written under its name.
     if (!trap.Do(160, [&] {
             LoadedPicture loaded =
                 LoadForStamping(road.ahead, loadPath, loadPath == source && CopiesInPlanes(source));
+            blocks = std::move(loaded.coefficients);
             planes = std::move(loaded.planes);
             heifPlanes = std::move(loaded.heifPlanes);
             if (!loaded.HasPlanes()) {
@@ -74,7 +78,9 @@ void StampSourceSteps(ErrorTrap& trap, const EntryRoad& road, const QString& sou
         if (ownText) {
             settings.text = *ownText;
         }
-        if (planes) {
+        if (blocks) {
+            StampCoefficients(*blocks, canvas, settings, road.dialogs);
+        } else if (planes) {
             StampPlanes(*planes, canvas, settings, road.dialogs);
         } else if (heifPlanes) {
             StampPlanes(heifPlanes->View(), canvas, settings, road.dialogs);
@@ -115,6 +121,11 @@ void StampSourceSteps(ErrorTrap& trap, const EntryRoad& road, const QString& sou
         })) {
         trap.Do(172, [&] {
             // The source's metadata goes in with the encoded picture.
+            if (blocks) {
+                SaveJpegCoefficients(*blocks, outputPath, road.settings().quality,
+                                     metadata.ForCopy(JpegCoefficientsShape(*blocks)));
+                return;
+            }
             if (planes) {
                 SaveJpegPlanes(*planes, outputPath, road.settings().quality,
                                metadata.ForCopy(JpegPlanesShape(*planes)));

@@ -105,7 +105,7 @@ bool IsPictureTag(const Exiv2::Exifdatum& datum) {
            name.find("Thumbnail") != std::string::npos;
 }
 
-void CorrectExif(Exiv2::ExifData& exif, const QImage& written, bool turned) {
+void CorrectExif(Exiv2::ExifData& exif, const CopyShape& written, bool turned) {
     Exiv2::ExifThumb(exif).erase();
     for (auto it = exif.begin(); it != exif.end();) {
         if (Contains(kFileLayoutTags, it->key()) || Contains(kPictureGroups, it->groupName()) ||
@@ -122,10 +122,10 @@ void CorrectExif(Exiv2::ExifData& exif, const QImage& written, bool turned) {
     if (turned && orientation != exif.end()) {
         exif["Exif.Image.Orientation"] = uint16_t(1);
     }
-    exif["Exif.Photo.PixelXDimension"] = uint32_t(written.width());
-    exif["Exif.Photo.PixelYDimension"] = uint32_t(written.height());
-    exif["Exif.Image.XResolution"] = Exiv2::URational(JfifDotsPerInch(written.dotsPerMeterX()), 1);
-    exif["Exif.Image.YResolution"] = Exiv2::URational(JfifDotsPerInch(written.dotsPerMeterY()), 1);
+    exif["Exif.Photo.PixelXDimension"] = uint32_t(written.size.width());
+    exif["Exif.Photo.PixelYDimension"] = uint32_t(written.size.height());
+    exif["Exif.Image.XResolution"] = Exiv2::URational(JfifDotsPerInch(written.dotsPerMetreX), 1);
+    exif["Exif.Image.YResolution"] = Exiv2::URational(JfifDotsPerInch(written.dotsPerMetreY), 1);
     exif["Exif.Image.ResolutionUnit"] = uint16_t(2);  // inches
 }
 
@@ -136,7 +136,7 @@ void SetIfPresent(Exiv2::XmpData& xmp, const char* key, long value) {
     }
 }
 
-void CorrectXmp(Exiv2::XmpData& xmp, const QImage& written, bool turned) {
+void CorrectXmp(Exiv2::XmpData& xmp, const CopyShape& written, bool turned) {
     for (auto it = xmp.begin(); it != xmp.end();) {
         if (it->key().rfind("Xmp.xmp.Thumbnails", 0) == 0) {
             it = xmp.erase(it);
@@ -147,13 +147,13 @@ void CorrectXmp(Exiv2::XmpData& xmp, const QImage& written, bool turned) {
     if (turned) {
         SetIfPresent(xmp, "Xmp.tiff.Orientation", 1);
     }
-    SetIfPresent(xmp, "Xmp.tiff.ImageWidth", written.width());
-    SetIfPresent(xmp, "Xmp.tiff.ImageLength", written.height());
-    SetIfPresent(xmp, "Xmp.exif.PixelXDimension", written.width());
-    SetIfPresent(xmp, "Xmp.exif.PixelYDimension", written.height());
+    SetIfPresent(xmp, "Xmp.tiff.ImageWidth", written.size.width());
+    SetIfPresent(xmp, "Xmp.tiff.ImageLength", written.size.height());
+    SetIfPresent(xmp, "Xmp.exif.PixelXDimension", written.size.width());
+    SetIfPresent(xmp, "Xmp.exif.PixelYDimension", written.size.height());
 }
 
-QByteArray EncodedExif(Exiv2::ExifData& exif, Exiv2::ByteOrder order, const QImage& written,
+QByteArray EncodedExif(Exiv2::ExifData& exif, Exiv2::ByteOrder order, const CopyShape& written,
                        bool turned) {
     CorrectExif(exif, written, turned);
     if (exif.empty()) {
@@ -165,7 +165,7 @@ QByteArray EncodedExif(Exiv2::ExifData& exif, Exiv2::ByteOrder order, const QIma
     return QByteArray(reinterpret_cast<const char*>(blob.data()), qsizetype(blob.size()));
 }
 
-QByteArray EncodedXmp(Exiv2::XmpData& xmp, const QImage& written, bool turned) {
+QByteArray EncodedXmp(Exiv2::XmpData& xmp, const CopyShape& written, bool turned) {
     CorrectXmp(xmp, written, turned);
     std::string packet;
     if (xmp.empty() || Exiv2::XmpParser::encode(packet, xmp, Exiv2::XmpParser::useCompactFormat) != 0) {
@@ -417,11 +417,19 @@ PictureFacts ModernFacts(const QString& sourcePath, ModernFormat format) {
 
 }  // namespace
 
+CopyShape CopyShape::Of(const QImage& picture) {
+    return {picture.size(), picture.dotsPerMeterX(), picture.dotsPerMeterY()};
+}
+
 SourceMetadata::SourceMetadata() : read_(std::make_shared<const Read>()) {}
 
 SourceMetadata::SourceMetadata(std::shared_ptr<const Read> read) : read_(std::move(read)) {}
 
 PhotoMetadata SourceMetadata::ForCopy(const QImage& written) const {
+    return ForCopy(CopyShape::Of(written));
+}
+
+PhotoMetadata SourceMetadata::ForCopy(const CopyShape& written) const {
     const Read& read = *read_;
     PhotoMetadata metadata;
     metadata.iptc = read.iptc;

@@ -13,6 +13,15 @@
 
 class ResultFile;
 
+// What a copy's metadata tells of its pixels: their size and resolution.
+struct CopyShape {
+    QSize size;
+    int dotsPerMetreX = 0;
+    int dotsPerMetreY = 0;
+
+    static CopyShape Of(const QImage& picture);
+};
+
 // What one source file says about itself besides its pixels, read once for the road of its
 // entry: the metadata every copy of it carries (corrected for that copy by ForCopy), the
 // facts a stamp text may ask for (PhotoFacts), and for today's formats the choices their
@@ -27,6 +36,7 @@ public:
     // turned the source's pixels upright, the copy's pixel dimensions and resolution, no
     // thumbnail, preview or tags of the source file's own pixel layout. Never throws.
     PhotoMetadata ForCopy(const QImage& written) const;
+    PhotoMetadata ForCopy(const CopyShape& written) const;
 
     // How a source of today's formats is coded (lossless WebP, AV1, colour code points);
     // its `metadata` is left empty, since ForCopy gives the copy's. Default for other

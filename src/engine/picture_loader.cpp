@@ -235,18 +235,35 @@ LoadedPicture LoadPictureOrPlanes(const QString& path, bool wantPlanes) {
     return LoadPictureOrPlanes(path, AllocationLimitBytes(), wantPlanes);
 }
 
-LoadedPicture LoadPictureOrPlanes(const QString& path, qint64 byteLimit, bool wantPlanes) {
+LoadedPicture LoadForCopy(const QString& path, bool inOwnForm) {
+    return LoadForCopy(path, AllocationLimitBytes(), inOwnForm);
+}
+
+LoadedPicture LoadForCopy(const QString& path, qint64 byteLimit, bool inOwnForm) {
+    return LoadPictureOrPlanes(path, byteLimit, inOwnForm, inOwnForm);
+}
+
+LoadedPicture LoadPictureOrPlanes(const QString& path, qint64 byteLimit, bool wantPlanes,
+                                  bool wantCoefficients) {
     QByteArray data =
         ReadWholeFile(path, byteLimit, kHeadBytes, [&](const QByteArray& head, qint64 fileBytes) {
             RefuseFromHead(path, head, fileBytes, byteLimit);
         });
     if (wantPlanes && !ModernFormatOfName(path) &&
         SniffPictureFormat(data) == PictureFormat::Jpeg) {
-        // Anything the planes cannot hold is read as a picture below, which names any fault.
+        // Anything the blocks or planes cannot hold is read as a picture below, which names
+        // any fault.
+        if (wantCoefficients) {
+            if (std::optional<JpegCoefficients> blocks =
+                    DecodeJpegCoefficients(data, DecodingBudget(data, byteLimit))) {
+                pixel_buffer_pool::DropSpare();
+                return {QImage(), std::nullopt, std::nullopt, std::move(blocks)};
+            }
+        }
         if (std::optional<JpegPlanes> planes =
                 DecodeJpegPlanes(data, DecodingBudget(data, byteLimit))) {
             pixel_buffer_pool::DropSpare();
-            return {QImage(), std::move(planes), std::nullopt};
+            return {QImage(), std::move(planes), std::nullopt, std::nullopt};
         }
     }
     if (const std::optional<ModernFormat> modern = ModernFormatOfName(path);
@@ -255,10 +272,11 @@ LoadedPicture LoadPictureOrPlanes(const QString& path, qint64 byteLimit, bool wa
         if (std::optional<HeifPlanes> planes =
                 DecodeHeifPlanes(data, DecodingBudget(data, byteLimit))) {
             pixel_buffer_pool::DropSpare();
-            return {QImage(), std::nullopt, std::move(planes)};
+            return {QImage(), std::nullopt, std::move(planes), std::nullopt};
         }
     }
-    return {DecodePictureData(path, std::move(data), byteLimit), std::nullopt, std::nullopt};
+    return {DecodePictureData(path, std::move(data), byteLimit), std::nullopt, std::nullopt,
+            std::nullopt};
 }
 
 namespace {

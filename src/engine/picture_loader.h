@@ -5,6 +5,7 @@
 #include <QString>
 
 #include "imageio/heif_planes.h"
+#include "imageio/jpeg_coefficients.h"
 #include "imageio/jpeg_planes.h"
 
 #include <optional>
@@ -39,8 +40,10 @@ struct LoadedPicture {
     QImage image;
     std::optional<JpegPlanes> planes;
     std::optional<HeifPlanes> heifPlanes;
+    // A JPEG copied as JPEG, as its quantised blocks.
+    std::optional<JpegCoefficients> coefficients;
 
-    bool HasPlanes() const { return planes || heifPlanes; }
+    bool HasPlanes() const { return planes || heifPlanes || coefficients; }
 };
 
 // Whether the copy of the source at `path` is a JPEG that may be stamped in the source's
@@ -53,7 +56,14 @@ bool CopiesInPlanes(const QString& path);
 
 // LoadPicture within `byteLimit`, except that when `wantPlanes` is set a JPEG whose planes
 // can be held (DecodeJpegPlanes) comes as those planes, and a HEIC, HEIF or AVIF picture
-// whose planes can be held (DecodeHeifPlanes) as its planes. Throws what LoadPicture
-// throws.
-LoadedPicture LoadPictureOrPlanes(const QString& path, qint64 byteLimit, bool wantPlanes);
+// whose planes can be held (DecodeHeifPlanes) as its planes. With `wantCoefficients` as
+// well, a JPEG whose blocks can be held (DecodeJpegCoefficients) comes as those blocks
+// before anything else. Throws what LoadPicture throws.
+LoadedPicture LoadPictureOrPlanes(const QString& path, qint64 byteLimit, bool wantPlanes,
+                                  bool wantCoefficients = false);
 LoadedPicture LoadPictureOrPlanes(const QString& path, bool wantPlanes);
+
+// What the road of a copy loads: with `inOwnForm` (CopiesInPlanes), a JPEG as its blocks or
+// planes and a HEIC, HEIF or AVIF as its planes when they can hold it, else the picture.
+LoadedPicture LoadForCopy(const QString& path, qint64 byteLimit, bool inOwnForm);
+LoadedPicture LoadForCopy(const QString& path, bool inOwnForm);

@@ -86,26 +86,6 @@ int CeilDiv(int value, int step) {
     return (value + step - 1) / step;
 }
 
-// Draws the stamp on the tile of `area` (whole chroma blocks, or empty) and puts it back.
-void StampArea(const YcbcrPlaneView& planes, const QRect& area, Canvas& canvas,
-               const StampSettings& settings, Dialogs& dialogs) {
-    if (area.isEmpty()) {
-        // Nothing would be drawn; the canvas measures like the picture all the same.
-        canvas.SetTile(QImage(), QPoint(), planes.Size());
-        return;
-    }
-    const QImage before = PlanesToRgb(planes, area);
-    if (before.isNull()) {
-        throw std::bad_alloc();
-    }
-    canvas.SetTile(before.copy(), area.topLeft(), planes.Size());
-    DrawStamp(canvas, settings, dialogs);
-    const QImage after = canvas.Image();
-    if (after.size() == before.size() && after.format() == before.format()) {
-        ChangedRgbIntoPlanes(planes, area, before, after);
-    }
-}
-
 }  // namespace
 
 YcbcrPlaneView ViewOf(JpegPlanes& planes) {
@@ -209,14 +189,37 @@ void ChangedRgbIntoPlanes(JpegPlanes& planes, const QRect& area, const QImage& b
     ChangedRgbIntoPlanes(ViewOf(planes), area, before, after);
 }
 
+void StampPiece(const YcbcrPlaneView& piece, QPoint origin, QSize pictureSize,
+                const QRect& area, Canvas& canvas, const StampSettings& settings,
+                Dialogs& dialogs) {
+    if (area.isEmpty()) {
+        // Nothing would be drawn; the canvas measures like the picture all the same.
+        canvas.SetTile(QImage(), QPoint(), pictureSize);
+        return;
+    }
+    const QRect inPiece = area.translated(-origin);
+    const QImage before = PlanesToRgb(piece, inPiece);
+    if (before.isNull()) {
+        throw std::bad_alloc();
+    }
+    canvas.SetTile(before.copy(), area.topLeft(), pictureSize);
+    DrawStamp(canvas, settings, dialogs);
+    const QImage after = canvas.Image();
+    if (after.size() == before.size() && after.format() == before.format()) {
+        ChangedRgbIntoPlanes(piece, inPiece, before, after);
+    }
+}
+
 void StampPlanes(const YcbcrPlaneView& planes, Canvas& canvas, const StampSettings& settings,
                  Dialogs& dialogs) {
-    StampArea(planes, WholeChromaBlocks(planes, StampExtent(canvas, planes.Size(), settings)),
-              canvas, settings, dialogs);
+    StampPiece(planes, QPoint(), planes.Size(),
+               WholeChromaBlocks(planes, StampExtent(canvas, planes.Size(), settings)), canvas,
+               settings, dialogs);
 }
 
 void StampPlanes(JpegPlanes& planes, Canvas& canvas, const StampSettings& settings,
                  Dialogs& dialogs) {
-    StampArea(ViewOf(planes), WholeMcus(planes, StampExtent(canvas, planes.Size(), settings)),
-              canvas, settings, dialogs);
+    StampPiece(ViewOf(planes), QPoint(), planes.Size(),
+               WholeMcus(planes, StampExtent(canvas, planes.Size(), settings)), canvas, settings,
+               dialogs);
 }

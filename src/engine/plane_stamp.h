@@ -26,6 +26,14 @@ void StampPlanes(const YcbcrPlaneView& planes, Canvas& canvas, const StampSettin
 void StampPlanes(JpegPlanes& planes, Canvas& canvas, const StampSettings& settings,
                  Dialogs& dialogs);
 
+// Stamps a piece of a picture of `pictureSize` held as planes: `piece` holds the
+// picture's pixels from `origin` (a chroma block's corner) on. The tile of `area` (in the
+// picture's pixels, whole chroma blocks inside the piece, or empty) is drawn and put back
+// as StampPlanes describes.
+void StampPiece(const YcbcrPlaneView& piece, QPoint origin, QSize pictureSize,
+                const QRect& area, Canvas& canvas, const StampSettings& settings,
+                Dialogs& dialogs);
+
 // The view of a JPEG's planes: JFIF's full-range BT.601, one chroma sample per MCU block.
 YcbcrPlaneView ViewOf(JpegPlanes& planes);
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "engine/save_jpeg.h"
 
+#include "imageio/jpeg_decompressor.h"
 #include "imageio/jpeg_error_manager.h"
 #include "engine/jpeg_metadata_markers.h"
 #include "engine/stamp_setting_table.h"
@@ -8,6 +9,7 @@
 #include "util/vb_error.h"
 
 #include <algorithm>
+#include <array>
 #include <csetjmp>
 
 namespace {
@@ -90,14 +92,19 @@ struct JpegEncoder {
 
 // The encoder's settings every copy shares: the quality's tables, no Huffman optimisation,
 // a JFIF header with the picture's resolution.
-void StartCompress(jpeg_compress_struct* info, int quality, int dotsPerMetreX, int dotsPerMetreY,
-                   const JpegMetadataMarkers* metadata) {
+void SetCopySettings(jpeg_compress_struct* info, int quality, int dotsPerMetreX,
+                     int dotsPerMetreY) {
     jpeg_set_quality(info, quality, TRUE);
     info->optimize_coding = FALSE;
     info->write_JFIF_header = TRUE;
     info->density_unit = 1;
     info->X_density = UINT16(JfifDotsPerInch(dotsPerMetreX));
     info->Y_density = UINT16(JfifDotsPerInch(dotsPerMetreY));
+}
+
+void StartCompress(jpeg_compress_struct* info, int quality, int dotsPerMetreX, int dotsPerMetreY,
+                   const JpegMetadataMarkers* metadata) {
+    SetCopySettings(info, quality, dotsPerMetreX, dotsPerMetreY);
     jpeg_start_compress(info, TRUE);
     WriteJpegMetadataMarkers(info, metadata);
 }
@@ -178,6 +185,37 @@ bool EncodePlanes(JpegEncoder* encoder, const JpegPlanes* planes, int dotsPerMet
     return true;
 }
 
+// Writes the picture's own blocks, put into the quality's steps, with the settings of
+// every other copy: the source's sampling, the header and tables a copy from planes has.
+bool EncodeCoefficients(JpegEncoder* encoder, JpegCoefficients* picture, int dotsPerMetreX,
+                        int dotsPerMetreY, int quality, const JpegMetadataMarkers* metadata) {
+    if (setjmp(encoder->errors.jump)) {
+        return false;
+    }
+    jpeg_compress_struct* info = &encoder->info;
+    jpeg_create_compress(info);
+    info->dest = &encoder->destination.pub;
+    // The size, components, sampling and colour space of the source; the source's tables
+    // and JFIF version are replaced below by what every copy has.
+    jpeg_copy_critical_parameters(&picture->decoder().info, info);
+    info->JFIF_major_version = 1;
+    info->JFIF_minor_version = 1;
+    SetCopySettings(info, quality, dotsPerMetreX, dotsPerMetreY);
+    std::array<std::array<uint16_t, 64>, 3> steps{};
+    for (int c = 0; c < 3; ++c) {
+        info->comp_info[c].quant_tbl_no = c == 0 ? 0 : 1;
+        const JQUANT_TBL* table = info->quant_tbl_ptrs[info->comp_info[c].quant_tbl_no];
+        std::copy(table->quantval, table->quantval + 64, steps[size_t(c)].begin());
+    }
+    if (!picture->Requantise(steps)) {
+        return false;
+    }
+    jpeg_write_coefficients(info, picture->arrays());
+    WriteJpegMetadataMarkers(info, metadata);
+    jpeg_finish_compress(info);
+    return true;
+}
+
 // Writes what `encode` gives through a result file at `path`, reporting a failure as
 // SaveJpeg describes.
 template <typename EncodeFunction>
@@ -253,4 +291,22 @@ void SaveJpegPlanes(const JpegPlanes& planes, const QString& path, int quality,
         return EncodePlanes(encoder, &planes, shape.dotsPerMeterX(), shape.dotsPerMeterY(),
                             ClampQuality(quality), markers);
     });
+}
+
+void SaveJpegCoefficients(JpegCoefficients& picture, const QString& path, int quality,
+                          const PhotoMetadata& metadata) {
+    const CopyShape shape = JpegCoefficientsShape(picture);
+    WriteJpegFile(path, metadata, [&](JpegEncoder* encoder, const JpegMetadataMarkers* markers) {
+        return EncodeCoefficients(encoder, &picture, shape.dotsPerMetreX, shape.dotsPerMetreY,
+                                  ClampQuality(quality), markers);
+    });
+}
+
+CopyShape JpegCoefficientsShape(const JpegCoefficients& picture) {
+    // As a decoded picture: the file's resolution when it gives both, else a new image's.
+    if (picture.dotsPerMetreX > 0 && picture.dotsPerMetreY > 0) {
+        return {picture.Size(), picture.dotsPerMetreX, picture.dotsPerMetreY};
+    }
+    static const QImage fresh(1, 1, QImage::Format_Mono);
+    return {picture.Size(), fresh.dotsPerMeterX(), fresh.dotsPerMeterY()};
 }

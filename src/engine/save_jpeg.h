@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/photo_metadata.h"
+#include "imageio/jpeg_coefficients.h"
 #include "imageio/jpeg_planes.h"
 
 #include <QImage>
@@ -38,3 +39,13 @@ void SaveJpegPlanes(const JpegPlanes& planes, const QString& path, int quality,
 // carry) over the planes' own luma, for what asks a copy's shape (SourceMetadata::ForCopy).
 // Valid while the planes live.
 QImage JpegPlanesShape(const JpegPlanes& planes);
+
+// Writes a picture held as its quantised blocks as SaveJpeg writes a picture: its blocks
+// put into the quality's steps (JpegCoefficients::Requantise, in place, with the blocks a
+// stamp redrew), at the source's own sampling. Throws as SaveJpeg does.
+void SaveJpegCoefficients(JpegCoefficients& picture, const QString& path, int quality,
+                          const PhotoMetadata& metadata = PhotoMetadata());
+
+// The size and resolution a decoded picture of the file would carry, for the copy's
+// metadata (SourceMetadata::ForCopy).
+CopyShape JpegCoefficientsShape(const JpegCoefficients& picture);

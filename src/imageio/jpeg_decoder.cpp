@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "imageio/jpeg_decoder.h"
 
+#include "imageio/jpeg_decompressor.h"
 #include "imageio/jpeg_error_manager.h"
 #include "imageio/pixel_buffer_pool.h"
 
@@ -10,6 +11,7 @@
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -88,16 +90,6 @@ QImage Upright(QImage image, int orientation) {
             return image;
     }
 }
-
-struct JpegDecoder {
-    jpeg_decompress_struct info{};
-    JpegErrorManager errors;
-
-    JpegDecoder() { errors.Attach(reinterpret_cast<j_common_ptr>(&info)); }
-    ~JpegDecoder() { jpeg_destroy_decompress(&info); }
-    JpegDecoder(const JpegDecoder&) = delete;
-    JpegDecoder& operator=(const JpegDecoder&) = delete;
-};
 
 bool ReadJpegHeader(JpegDecoder* decoder, const uchar* data, unsigned long size) {
     if (setjmp(decoder->errors.jump)) {
@@ -191,13 +183,10 @@ bool ReadIccProfile(JpegDecoder* decoder, QByteArray* profile) {
     return true;
 }
 
-// The coefficient buffers libjpeg keeps for a whole progressive picture: a 64-coefficient
-// block of 2-byte values for every block of every component, rounded up to whole MCUs as
-// libjpeg allocates them. Other files are decoded a row of blocks at a time.
-qint64 CoefficientBytes(const jpeg_decompress_struct& info) {
-    if (!info.progressive_mode) {
-        return 0;
-    }
+// Every block of every component as libjpeg keeps them for a whole picture: a
+// 64-coefficient block of 2-byte values each, rounded up to whole MCUs as libjpeg
+// allocates them.
+qint64 WholeCoefficientBytes(const jpeg_decompress_struct& info) {
     qint64 total = 0;
     for (int c = 0; c < info.num_components; ++c) {
         const jpeg_component_info& component = info.comp_info[c];
@@ -209,6 +198,12 @@ qint64 CoefficientBytes(const jpeg_decompress_struct& info) {
                  qint64(sizeof(JBLOCK));
     }
     return total;
+}
+
+// The coefficient buffers a decode to pixels or planes holds: the whole picture's for a
+// progressive file; other files are decoded a row of blocks at a time.
+qint64 CoefficientBytes(const jpeg_decompress_struct& info) {
+    return info.progressive_mode ? WholeCoefficientBytes(info) : 0;
 }
 
 DecodedJpeg Failed(const JpegErrorManager& errors) {
@@ -261,6 +256,14 @@ bool PlanesCanHold(const jpeg_decompress_struct& info) {
     return oneOrTwo(c[0].h_samp_factor) && oneOrTwo(c[0].v_samp_factor) &&
            c[1].h_samp_factor == 1 && c[1].v_samp_factor == 1 && c[2].h_samp_factor == 1 &&
            c[2].v_samp_factor == 1;
+}
+
+// Reads every block of the picture, entropy-decoded only; null on any failure or damage.
+jvirt_barray_ptr* ReadCoefficients(JpegDecoder* decoder) {
+    if (setjmp(decoder->errors.jump)) {
+        return nullptr;
+    }
+    return jpeg_read_coefficients(&decoder->info);
 }
 
 // Decodes every iMCU row's blocks straight into the planes, which are padded to whole MCUs
@@ -330,6 +333,36 @@ std::optional<JpegPlanes> DecodeJpegPlanes(const QByteArray& data, qint64 byteLi
     planes.dotsPerMetreX = DotsPerMetre(info, info.X_density);
     planes.dotsPerMetreY = DotsPerMetre(info, info.Y_density);
     return planes;
+}
+
+std::optional<JpegCoefficients> DecodeJpegCoefficients(const QByteArray& data,
+                                                       qint64 byteLimit) {
+    auto decoder = std::make_unique<JpegDecoder>();
+    const auto* bytes = reinterpret_cast<const uchar*>(data.constData());
+    if (!ReadJpegHeader(decoder.get(), bytes, static_cast<unsigned long>(data.size()))) {
+        return std::nullopt;
+    }
+    jpeg_decompress_struct& info = decoder->info;
+    if (info.num_components != 3 || !PlanesCanHold(info) || ExifOrientation(info) != 1 ||
+        info.image_width == 0 || info.image_height == 0) {
+        return std::nullopt;
+    }
+    if (byteLimit > 0 && WholeCoefficientBytes(info) > byteLimit) {
+        return std::nullopt;
+    }
+    if (byteLimit > 0) {
+        info.mem->max_memory_to_use = long(byteLimit);
+    }
+    jvirt_barray_ptr* arrays = ReadCoefficients(decoder.get());
+    if (arrays == nullptr) {
+        return std::nullopt;
+    }
+    const int dpmX = DotsPerMetre(info, info.X_density);
+    const int dpmY = DotsPerMetre(info, info.Y_density);
+    JpegCoefficients coefficients(std::move(decoder), arrays);
+    coefficients.dotsPerMetreX = dpmX;
+    coefficients.dotsPerMetreY = dpmY;
+    return coefficients;
 }
 
 DecodedJpeg CheckJpegSize(const QByteArray& head, qint64 byteLimit) {

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QString>
 
+#include "imageio/jpeg_coefficients.h"
 #include "imageio/jpeg_planes.h"
 
 #include <optional>
@@ -36,3 +37,8 @@ DecodedJpeg CheckJpegSize(const QByteArray& head, qint64 byteLimit);
 // CMYK or YCCK, other samplings, a picture its EXIF orientation would turn, a damaged file
 // or one beyond the limit. DecodeJpeg reads those (or refuses them, with its reasons).
 std::optional<JpegPlanes> DecodeJpegPlanes(const QByteArray& data, qint64 byteLimit);
+
+// Reads a YCbCr JPEG that DecodeJpegPlanes would take (greyscale aside) as its quantised
+// blocks, entropy-decoded only, the blocks and libjpeg's own buffers together within
+// `byteLimit` (0: no limit). Gives nothing for any other file, as DecodeJpegPlanes does.
+std::optional<JpegCoefficients> DecodeJpegCoefficients(const QByteArray& data, qint64 byteLimit);

@@ -70,16 +70,19 @@ void PadJpegPlanes(JpegPlanes& planes) {
 }
 
 QRect WholeMcus(const JpegPlanes& planes, const QRect& area) {
-    const QRect inside = area.intersected(QRect(QPoint(0, 0), planes.Size()));
+    return WholeMcus(planes.McuSize(), planes.Size(), area);
+}
+
+QRect WholeMcus(QSize mcu, QSize picture, const QRect& area) {
+    const QRect inside = area.intersected(QRect(QPoint(0, 0), picture));
     if (inside.isEmpty()) {
         return QRect();
     }
-    const QSize mcu = planes.McuSize();
     const int left = inside.left() / mcu.width() * mcu.width();
     const int top = inside.top() / mcu.height() * mcu.height();
     const int right =
-        std::min(planes.width, CeilDiv(inside.right() + 1, mcu.width()) * mcu.width());
+        std::min(picture.width(), CeilDiv(inside.right() + 1, mcu.width()) * mcu.width());
     const int bottom =
-        std::min(planes.height, CeilDiv(inside.bottom() + 1, mcu.height()) * mcu.height());
+        std::min(picture.height(), CeilDiv(inside.bottom() + 1, mcu.height()) * mcu.height());
     return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
 }

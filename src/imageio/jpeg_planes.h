@@ -57,3 +57,5 @@ void PadJpegPlanes(JpegPlanes& planes);
 // The rectangle of the picture made of whole MCUs that holds `area`, cut at the picture's
 // edge.
 QRect WholeMcus(const JpegPlanes& planes, const QRect& area);
+// The same for a picture of `picture` pixels in MCUs of `mcu` pixels.
+QRect WholeMcus(QSize mcu, QSize picture, const QRect& area);

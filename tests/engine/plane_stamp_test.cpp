@@ -250,6 +250,7 @@ private slots:
         QFETCH(bool, readable);
         QVERIFY(!jpeg.isEmpty());
         QVERIFY(!DecodeJpegPlanes(jpeg, 0));
+        QVERIFY(!DecodeJpegCoefficients(jpeg, 0));
         const QString path = f_.sources + "/other.jpg";
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -275,18 +276,37 @@ private slots:
         QCOMPARE(loaded.image, picture);
     }
 
-    // Decoding ahead for a run hands the stamping road the planes it would decode itself.
+    // Decoding ahead for a run hands the stamping road what it would decode itself: a
+    // colour JPEG's blocks, a greyscale one's planes.
     void decodedAheadInPlanes() {
         const QString source = f_.sources + "/ahead.jpg";
+        const QString grey = f_.sources + "/ahead-grey.jpg";
         QVERIFY(WriteJpeg(source, Scene(QSize(48, 32)), Kind::Colour, 2, 1));
+        QVERIFY(WriteJpeg(grey, Scene(QSize(48, 32)), Kind::Grey, 1, 1));
         // A file changed within a clock tick of its reading is never trusted.
         QThread::msleep(60);
         DecodeAhead decoder(1);
-        decoder.Prefetch(QString(), {source}, true);
+        decoder.Prefetch(QString(), {source, grey}, true);
         QTRY_COMPARE(decoder.Queued(), 0);
-        const std::optional<LoadedPicture> loaded = decoder.TakeLoaded(source);
-        QVERIFY(loaded && loaded->planes);
-        const std::optional<JpegPlanes> own = LoadPictureOrPlanes(source, true).planes;
+        std::optional<LoadedPicture> loaded = decoder.TakeLoaded(source);
+        QVERIFY(loaded && loaded->coefficients && !loaded->planes);
+        std::optional<JpegCoefficients> ownBlocks = LoadForCopy(source, true).coefficients;
+        QVERIFY(ownBlocks);
+        QCOMPARE(loaded->coefficients->Bytes(), ownBlocks->Bytes());
+        for (int c = 0; c < 3; ++c) {
+            const int count = ownBlocks->component(c).widthInBlocks * 64;
+            for (int row = 0; row < ownBlocks->component(c).heightInBlocks; ++row) {
+                const int16_t* a = loaded->coefficients->BlockRow(c, row);
+                const int16_t* b = ownBlocks->BlockRow(c, row);
+                QVERIFY(a && b && std::equal(a, a + count, b));
+            }
+        }
+
+        decoder.Prefetch(QString(), {grey}, true);
+        QTRY_COMPARE(decoder.Queued(), 0);
+        loaded = decoder.TakeLoaded(grey);
+        QVERIFY(loaded && loaded->planes && !loaded->coefficients);
+        const std::optional<JpegPlanes> own = LoadForCopy(grey, true).planes;
         QVERIFY(own);
         QCOMPARE(loaded->planes->Bytes(), own->Bytes());
         for (size_t c = 0; c < 3; ++c) {

@@ -1,0 +1,15 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "imageio/jpeg_error_manager.h"
+
+// A libjpeg decompressor with its error manager, destroyed with it.
+struct JpegDecoder {
+    jpeg_decompress_struct info{};
+    JpegErrorManager errors;
+
+    JpegDecoder() { errors.Attach(reinterpret_cast<j_common_ptr>(&info)); }
+    ~JpegDecoder() { jpeg_destroy_decompress(&info); }
+    JpegDecoder(const JpegDecoder&) = delete;
+    JpegDecoder& operator=(const JpegDecoder&) = delete;
+};
