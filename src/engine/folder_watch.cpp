@@ -124,6 +124,9 @@ struct FolderWatch::State {
     // The wall time of the last moment the event queue was read empty: every change before
     // it has been seen, so a rescan after an overflow need look only at later ones.
     timespec lastEmpty{};
+    // lastEmpty as it stood when the kernel's queue overflowed: the rescan looks back to
+    // there, since the queue may be read empty again long after the events it dropped.
+    timespec rescanSince{};
     QList<FolderWatchProblem> problems;
     qsizetype problemsLeftOut = 0;
     qsizetype picturesLeftOut = 0;
@@ -332,6 +335,9 @@ struct FolderWatch::State {
 
     void Handle(const inotify_event& event) {
         if ((event.mask & IN_Q_OVERFLOW) != 0) {
+            if (!rescanDue) {
+                rescanSince = lastEmpty;
+            }
             rescanDue = true;
             return;
         }
@@ -396,7 +402,7 @@ struct FolderWatch::State {
 
     void Rescan() {
         rescanDue = false;
-        timespec since = lastEmpty;
+        timespec since = rescanSince;
         since.tv_sec -= kRescanMarginSeconds;
         QSet<int> walked;
         rescanning = true;
