@@ -112,8 +112,13 @@ void StampCoefficients(JpegCoefficients& picture, Canvas& canvas, const StampSet
                 if (SameBlock(now.Block(row, column), was.Block(row, column), now.Stride())) {
                     continue;
                 }
-                picture.redrawn.push_back({c, now.firstRow + row, now.firstColumn + column,
-                                           ForwardDct(now.Block(row, column), now.Stride())});
+                RedrawnBlock redrawn{c, now.firstRow + row, now.firstColumn + column, {}};
+                const uint8_t* samples = now.Block(row, column);
+                for (size_t y = 0; y < 8; ++y) {
+                    std::memcpy(redrawn.samples.data() + y * 8,
+                                samples + qsizetype(y) * now.Stride(), 8);
+                }
+                picture.redrawn.push_back(redrawn);
             }
         }
     }

@@ -9,8 +9,9 @@ class Dialogs;
 
 // Stamps a JPEG held as its quantised blocks: only the blocks under the stamp's rectangle
 // (StampExtent, rounded out to whole MCUs) are decoded to samples, and that piece is stamped
-// as StampPiece stamps it. Each block whose samples the stamp changed is kept, transformed
-// back but not yet quantised, in the picture's `redrawn` list; every other block stays as
-// the file holds it. The canvas holds the stamped tile afterwards.
+// as StampPiece stamps it. Each block whose samples the stamp changed is kept with its new
+// samples in the picture's `redrawn` list, to be transformed and quantised when the copy is
+// written; every other block stays as the file holds it. The canvas holds the stamped tile
+// afterwards.
 void StampCoefficients(JpegCoefficients& picture, Canvas& canvas, const StampSettings& settings,
                        Dialogs& dialogs);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "imageio/jpeg_coefficients.h"
 
+#include "imageio/block_dct.h"
 #include "imageio/jpeg_decompressor.h"
 
 #include <algorithm>
@@ -122,8 +123,9 @@ bool JpegCoefficients::Requantise(const std::array<std::array<uint16_t, 64>, 3>&
         }
         int16_t* coefficients = row + qsizetype(block.column) * 64;
         const std::array<uint16_t, 64>& to = steps_[size_t(block.component)];
+        const BlockCoefficients transformed = ForwardDct(block.samples.data(), 8);
         for (size_t k = 0; k < 64; ++k) {
-            coefficients[k] = Quantised(block.coefficients[k], to[k]);
+            coefficients[k] = Quantised(transformed[k], to[k]);
         }
     }
     redrawn.clear();

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "imageio/block_dct.h"
-
 #include <QSize>
 
 #include <array>
@@ -14,12 +12,13 @@ struct JpegDecoder;
 struct jvirt_barray_control;
 
 // A block a stamp drew over: its component, place (in that component's blocks) and new
-// coefficients before quantisation, which replace the block's own when the copy is written.
+// samples, which replace the block's own when the copy is written. Samples, not
+// coefficients: a stamp over a whole 100 MP picture keeps 1.2 bytes a pixel here, not 4.
 struct RedrawnBlock {
     int component = 0;
     int row = 0;
     int column = 0;
-    BlockCoefficients coefficients{};
+    std::array<uint8_t, 64> samples{};
 };
 
 // A YCbCr JPEG picture as its quantised DCT blocks, read by libjpeg without decoding a
@@ -64,7 +63,7 @@ public:
 
     // Puts every block into quantisation steps `steps` (one table per component, natural
     // order): each coefficient becomes the nearest multiple of its new step to the value it
-    // stood for, and each redrawn block is quantised from its coefficients, after which
+    // stood for, and each redrawn block is transformed and quantised anew, after which
     // `redrawn` is empty. Components already in their steps keep their blocks as they are.
     // False when libjpeg cannot give a row; the blocks are then partly changed.
     bool Requantise(const std::array<std::array<uint16_t, 64>, 3>& steps);
