@@ -114,8 +114,8 @@ stamp_cpu="$(per_picture "$stamp_cpus")"
 echo "$PICTURES x $SIZE JPEGs, medians of $RUNS runs, $(nproc) cores, load $(cut -d' ' -f1 /proc/loadavg)"
 printf '  floor (djpeg | cjpeg -quality 85)  %8s ms/picture wall, %8s cpu\n' "$floor_ms" "$floor_cpu"
 printf '  velloran-stamp --jobs %s            %8s ms/picture wall, %8s cpu\n' "$JOBS" "$stamp_ms" "$stamp_cpu"
-printf '    = %s x floor wall (target <= 0.55: %s), %s x floor cpu\n' \
-    "$(ratio "$stamp_ms" "$floor_ms")" "$(verdict "$(ratio "$stamp_ms" "$floor_ms")" 0.55)" \
+printf '    = %s x floor wall (target <= 0.36: %s), %s x floor cpu\n' \
+    "$(ratio "$stamp_ms" "$floor_ms")" "$(verdict "$(ratio "$stamp_ms" "$floor_ms")" 0.36)" \
     "$(ratio "$stamp_cpu" "$floor_cpu")"
 
 decoded_kb=$((WIDTH * HEIGHT * 4 / 1024))
