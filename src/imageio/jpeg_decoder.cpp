@@ -357,6 +357,9 @@ std::optional<JpegCoefficients> DecodeJpegCoefficients(const QByteArray& data,
     if (arrays == nullptr) {
         return std::nullopt;
     }
+    // Every block is read: nothing calls on the source again, so the decoder may outlive
+    // `data` (it is destroyed without finishing, which would read on to the end).
+    info.src = nullptr;
     const int dpmX = DotsPerMetre(info, info.X_density);
     const int dpmY = DotsPerMetre(info, info.Y_density);
     JpegCoefficients coefficients(std::move(decoder), arrays);
