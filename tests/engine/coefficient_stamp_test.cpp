@@ -5,6 +5,7 @@
 // planes or the picture road.
 #include "engine/coefficient_stamp.h"
 #include "engine_fixture.h"
+#include "jpeg_source.h"
 #include "picture_compare.h"
 
 #include "core/canvas.h"
@@ -21,83 +22,8 @@
 #include <QFileInfo>
 #include <QtTest>
 
-#include <csetjmp>
-#include <cstdio>
-
-#include <jpeglib.h>
 
 namespace {
-
-struct Source {
-    int h = 2;
-    int v = 2;
-    int quality = 92;
-    bool progressive = false;
-    int restartRows = 0;
-    bool ownCrTable = false;  // Cr quantised with a third table of its own
-};
-
-struct Jump {
-    jpeg_error_mgr pub{};
-    std::jmp_buf jump{};
-};
-
-// Writes `image` with libjpeg as `source` says.
-bool WriteJpeg(const QString& path, const QImage& image, const Source& source) {
-    std::FILE* file = std::fopen(QFile::encodeName(path).constData(), "wb");
-    if (file == nullptr) {
-        return false;
-    }
-    jpeg_compress_struct info{};
-    Jump errors;
-    info.err = jpeg_std_error(&errors.pub);
-    errors.pub.error_exit = [](j_common_ptr c) {
-        std::longjmp(reinterpret_cast<Jump*>(c->err)->jump, 1);
-    };
-    if (setjmp(errors.jump)) {
-        jpeg_destroy_compress(&info);
-        std::fclose(file);
-        return false;
-    }
-    jpeg_create_compress(&info);
-    jpeg_stdio_dest(&info, file);
-    info.image_width = JDIMENSION(image.width());
-    info.image_height = JDIMENSION(image.height());
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, source.quality, TRUE);
-    info.comp_info[0].h_samp_factor = source.h;
-    info.comp_info[0].v_samp_factor = source.v;
-    info.restart_in_rows = source.restartRows;
-    if (source.ownCrTable) {
-        unsigned int steps[64];
-        for (int k = 0; k < 64; ++k) {
-            steps[k] = unsigned(3 + k / 2);
-        }
-        jpeg_add_quant_table(&info, 2, steps, 100, TRUE);
-        info.comp_info[2].quant_tbl_no = 2;
-    }
-    if (source.progressive) {
-        jpeg_simple_progression(&info);
-    }
-    jpeg_start_compress(&info, TRUE);
-    std::vector<JSAMPLE> row(size_t(image.width()) * 3);
-    while (info.next_scanline < info.image_height) {
-        const auto* in =
-            reinterpret_cast<const QRgb*>(image.constScanLine(int(info.next_scanline)));
-        for (int x = 0; x < image.width(); ++x) {
-            row[size_t(x) * 3] = JSAMPLE(qRed(in[x]));
-            row[size_t(x) * 3 + 1] = JSAMPLE(qGreen(in[x]));
-            row[size_t(x) * 3 + 2] = JSAMPLE(qBlue(in[x]));
-        }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    return std::fclose(file) == 0;
-}
 
 QByteArray ReadAll(const QString& path) {
     QFile file(path);
@@ -116,22 +42,7 @@ class CoefficientStampTest : public QObject {
 
     EngineFixture f_;
 
-    StampSettings settings(bool styled) const {
-        StampSettings s = f_.settings;
-        s.text = QStringLiteral("Stamp 12:34\r\nsecond line");
-        s.position = QStringLiteral("Lower-right");
-        s.color = 0xFFFFFF;
-        if (styled) {
-            StampStyle style;
-            style.outline = StampDecoration{};
-            style.box = StampDecoration{};
-            StampTextColor automatic;
-            automatic.automatic = true;
-            style.color = automatic;
-            s.style = style;
-        }
-        return s;
-    }
+    StampSettings settings(bool styled) const { return PlaneRoadStamp(f_.settings, styled); }
 
 private slots:
     void initTestCase() { StartEngine(); }
@@ -170,7 +81,7 @@ private slots:
         QFETCH(int, sourceKind);
         QFETCH(int, quality);
         QFETCH(bool, styled);
-        Source made;
+        JpegSource made;
         made.h = h;
         made.v = v;
         made.progressive = sourceKind == 1;
@@ -251,7 +162,7 @@ private slots:
     // cover is the source's own: a photo stamped again and again loses nothing outside it.
     void theSourceQualityKeepsEveryOtherBlock() {
         const QString source = f_.sources + "/keep.jpg";
-        Source made;
+        JpegSource made;
         made.quality = 85;
         QVERIFY(WriteJpeg(source, Scene(QSize(333, 201)), made));
         StampSettings stamp = settings(false);
@@ -303,7 +214,7 @@ private slots:
     // stamp; what neither holds is read as a picture, failing with the picture road's error.
     void whatTheBlocksCannotHold() {
         const QString wide = f_.sources + "/wide.jpg";
-        Source full;
+        JpegSource full;
         full.h = 1;
         full.v = 1;
         QVERIFY(WriteJpeg(wide, Scene(QSize(640, 480)), full));

@@ -4,6 +4,7 @@
 // to the source, and the files that cannot be held in planes read as before.
 #include "engine/plane_stamp.h"
 #include "engine_fixture.h"
+#include "jpeg_source.h"
 #include "picture_compare.h"
 
 #include "core/canvas.h"
@@ -21,78 +22,18 @@
 #include <QtTest>
 
 #include <cmath>
-#include <csetjmp>
-#include <cstdio>
 #include <tuple>
-
-#include <jpeglib.h>
 
 namespace {
 
-enum class Kind { Colour, Grey, Cmyk };
+using Kind = JpegKind;
 
-struct Jump {
-    jpeg_error_mgr pub{};
-    std::jmp_buf jump{};
-};
-
-// Writes `image` with libjpeg at the luma sampling h x v, as greyscale or as (Adobe's
-// inverted) CMYK.
 bool WriteJpeg(const QString& path, const QImage& image, Kind kind, int h, int v) {
-    std::FILE* file = std::fopen(QFile::encodeName(path).constData(), "wb");
-    if (file == nullptr) {
-        return false;
-    }
-    jpeg_compress_struct info{};
-    Jump errors;
-    info.err = jpeg_std_error(&errors.pub);
-    errors.pub.error_exit = [](j_common_ptr c) {
-        std::longjmp(reinterpret_cast<Jump*>(c->err)->jump, 1);
-    };
-    if (setjmp(errors.jump)) {
-        jpeg_destroy_compress(&info);
-        std::fclose(file);
-        return false;
-    }
-    jpeg_create_compress(&info);
-    jpeg_stdio_dest(&info, file);
-    info.image_width = JDIMENSION(image.width());
-    info.image_height = JDIMENSION(image.height());
-    info.input_components = kind == Kind::Grey ? 1 : kind == Kind::Cmyk ? 4 : 3;
-    info.in_color_space = kind == Kind::Grey   ? JCS_GRAYSCALE
-                          : kind == Kind::Cmyk ? JCS_CMYK
-                                               : JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 92, TRUE);
-    info.comp_info[0].h_samp_factor = h;
-    info.comp_info[0].v_samp_factor = v;
-    jpeg_start_compress(&info, TRUE);
-    std::vector<JSAMPLE> row(size_t(image.width()) * 4);
-    while (info.next_scanline < info.image_height) {
-        const auto* in =
-            reinterpret_cast<const QRgb*>(image.constScanLine(int(info.next_scanline)));
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb p = in[x];
-            JSAMPLE* out = row.data() + size_t(x) * size_t(info.input_components);
-            if (kind == Kind::Grey) {
-                out[0] = JSAMPLE(qGray(p));
-            } else if (kind == Kind::Cmyk) {
-                out[0] = JSAMPLE(qRed(p));
-                out[1] = JSAMPLE(qGreen(p));
-                out[2] = JSAMPLE(qBlue(p));
-                out[3] = 255;
-            } else {
-                out[0] = JSAMPLE(qRed(p));
-                out[1] = JSAMPLE(qGreen(p));
-                out[2] = JSAMPLE(qBlue(p));
-            }
-        }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    return std::fclose(file) == 0;
+    JpegSource source;
+    source.kind = kind;
+    source.h = h;
+    source.v = v;
+    return WriteJpeg(path, image, source);
 }
 
 }  // namespace
@@ -102,23 +43,7 @@ class PlaneStampTest : public QObject {
 
     EngineFixture f_;
 
-    StampSettings settings(bool styled) const {
-        StampSettings s = f_.settings;
-        s.text = QStringLiteral("Stamp 12:34\r\nsecond line");
-        s.position = QStringLiteral("Lower-right");
-        s.color = 0xFFFFFF;
-        if (styled) {
-            StampStyle style;
-            style.outline = StampDecoration{};
-            style.shadow = StampDecoration{};
-            style.box = StampDecoration{};
-            StampTextColor automatic;
-            automatic.automatic = true;
-            style.color = automatic;
-            s.style = style;
-        }
-        return s;
-    }
+    StampSettings settings(bool styled) const { return PlaneRoadStamp(f_.settings, styled); }
 
 private slots:
     void initTestCase() { StartEngine(); }
