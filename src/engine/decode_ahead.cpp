@@ -2,6 +2,7 @@
 #include "engine/decode_ahead.h"
 
 #include "engine/picture_loader.h"
+#include "imageio/jpeg_block_memory.h"
 #include "imageio/picture_format.h"
 #include "util/path_bytes.h"
 
@@ -159,6 +160,8 @@ DecodeAhead::~DecodeAhead() {
     for (std::thread& thread : threads_) {
         thread.join();
     }
+    // The run is over: the window holds no spare block memory while it waits.
+    JpegBlockArrays::DropSpares();
 }
 
 int DecodeAhead::WorkersForThisMachine() {

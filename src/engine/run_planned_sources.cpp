@@ -5,6 +5,7 @@
 #include "engine/copy_time.h"
 #include "engine/photo_facts.h"
 #include "engine/stamp_source.h"
+#include "imageio/jpeg_block_memory.h"
 #include "util/path_bytes.h"
 #include "util/vb_error.h"
 
@@ -190,4 +191,6 @@ void RunPlannedSources(const std::vector<PlannedSource>& planned, const StampSet
     for (std::thread& thread : threads) {
         thread.join();
     }
+    // A watched folder waits between runs: it holds no spare memory meanwhile.
+    JpegBlockArrays::DropSpares();
 }

@@ -210,6 +210,8 @@ bool EncodeCoefficients(JpegEncoder* encoder, JpegCoefficients* picture, int dot
     if (!picture->Requantise(steps)) {
         return false;
     }
+    // The blocks are in the decoder's pooled arrays, which the encoder reads the same way.
+    JpegBlockArrays::LendTo(info);
     jpeg_write_coefficients(info, picture->arrays());
     WriteJpegMetadataMarkers(info, metadata);
     jpeg_finish_compress(info);

@@ -353,6 +353,8 @@ std::optional<JpegCoefficients> DecodeJpegCoefficients(const QByteArray& data,
     if (byteLimit > 0) {
         info.mem->max_memory_to_use = long(byteLimit);
     }
+    decoder->blockArrays = std::make_unique<JpegBlockArrays>();
+    decoder->blockArrays->Install(&info);
     jvirt_barray_ptr* arrays = ReadCoefficients(decoder.get());
     if (arrays == nullptr) {
         return std::nullopt;
