@@ -31,15 +31,19 @@
 
 namespace {
 
+// "default", "chosen", or name=value pairs separated by ';', of which the first may be
+// "chosen" to start from the chosen settings.
 HeifEncoderParameters ParseSettings(const QString& text, bool av1, int quality) {
-    if (text == QLatin1String("chosen")) {
-        return ChosenHeifParameters(av1, quality);
-    }
     HeifEncoderParameters parameters;
     if (text == QLatin1String("default")) {
         return parameters;
     }
-    for (const QString& pair : text.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+    QStringList pairs = text.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    if (pairs.value(0) == QLatin1String("chosen")) {
+        parameters = ChosenHeifParameters(av1, quality);
+        pairs.removeFirst();
+    }
+    for (const QString& pair : pairs) {
         const qsizetype equals = pair.indexOf(QLatin1Char('='));
         parameters.emplace_back(pair.left(equals).toUtf8(), pair.mid(equals + 1).toUtf8());
     }

@@ -86,7 +86,8 @@ for part in $PARTS; do
         rate)
             echo "== $format: quality per byte against libheif's defaults"
             if [[ "$format" == heic ]]; then
-                candidates=("preset=veryfast" "preset=veryfast;x265:ctu=32;tu-intra-depth=1;x265:signhide=0"
+                candidates=("preset=veryfast" "preset=veryfast;x265:ctu=32;tu-intra-depth=1"
+                            "chosen;x265:signhide=0"
                             "preset=superfast" "preset=ultrafast")
             else
                 candidates=("speed=7" "speed=9" "speed=8;tune=psnr")
