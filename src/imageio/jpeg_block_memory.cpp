@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <utility>
 
 #include <jerror.h>
@@ -121,6 +122,22 @@ void JpegBlockArrays::DropSpares() {
     }
 }
 
+// No exception may cross libjpeg, which is C: a failed allocation comes back as null.
+JpegBlockArrays::Array* JpegBlockArrays::Add(JDIMENSION blocksPerRow, JDIMENSION rows,
+                                             JDIMENSION maxAccess, bool preZero) noexcept {
+    try {
+        auto array = std::make_unique<Array>();
+        array->blocksPerRow = blocksPerRow;
+        array->rows = rows;
+        array->maxAccess = maxAccess;
+        array->preZero = preZero;
+        arrays_.push_back(std::move(array));
+        return arrays_.back().get();
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
 size_t JpegBlockArrays::SpareCount() {
     const std::lock_guard lock(spareMutex);
     return spares.size();
@@ -141,40 +158,55 @@ jvirt_barray_ptr JpegBlockArrays::Request(j_common_ptr codec, int pool, boolean 
     // The arrays live as long as this object, whatever pool libjpeg names.
     (void)pool;
     auto* self = static_cast<JpegBlockArrays*>(codec->client_data);
-    auto array = std::make_unique<Array>();
-    array->blocksPerRow = blocksPerRow;
-    array->rows = rows;
-    array->maxAccess = maxAccess;
-    array->preZero = preZero != FALSE;
-    self->arrays_.push_back(std::move(array));
-    return reinterpret_cast<jvirt_barray_ptr>(self->arrays_.back().get());
+    Array* made = self->Add(blocksPerRow, rows, maxAccess, preZero != FALSE);
+    if (made == nullptr) {
+        Fail(codec, JERR_OUT_OF_MEMORY);
+    }
+    return reinterpret_cast<jvirt_barray_ptr>(made);
 }
 
 void JpegBlockArrays::Realize(j_common_ptr codec) {
     auto* self = static_cast<JpegBlockArrays*>(codec->client_data);
     (*self->libjpegRealize_)(codec);
+    // The decoder's memory budget holds for these arrays as it held for libjpeg's own,
+    // which refuses arrays beyond it (it has no backing store to spill them to). Fail()
+    // jumps out of here, so the loop keeps only trivially destructible locals.
+    const long budget = codec->mem->max_memory_to_use;
+    size_t total = 0;
     for (const std::unique_ptr<Array>& array : self->arrays_) {
-        if (array->memory.data != nullptr) {
-            continue;
-        }
         const size_t rowBytes = size_t(array->blocksPerRow) * sizeof(JBLOCK);
         size_t bytes = 0;
         if (__builtin_mul_overflow(rowBytes, size_t(array->rows), &bytes) || bytes == 0) {
             Fail(codec, JERR_WIDTH_OVERFLOW);
         }
+        total += bytes;
+        if (budget > 0 && total > size_t(budget)) {
+            Fail(codec, JERR_OUT_OF_MEMORY);
+        }
+        if (array->memory.data != nullptr) {
+            continue;
+        }
         array->memory = TakeBuffer(bytes);
-        if (array->memory.data == nullptr) {
+        if (array->memory.data == nullptr || !PointRows(*array)) {
             Fail(codec, JERR_OUT_OF_MEMORY);
         }
         if (array->preZero) {
             std::memset(array->memory.data, 0, bytes);
         }
-        auto* rows = static_cast<JBLOCKROW>(array->memory.data);
-        array->rowPointers.resize(array->rows);
-        for (JDIMENSION row = 0; row < array->rows; ++row) {
-            array->rowPointers[row] = rows + size_t(row) * array->blocksPerRow;
-        }
     }
+}
+
+bool JpegBlockArrays::PointRows(Array& array) noexcept {
+    try {
+        array.rowPointers.resize(array.rows);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    auto* rows = static_cast<JBLOCKROW>(array.memory.data);
+    for (JDIMENSION row = 0; row < array.rows; ++row) {
+        array.rowPointers[row] = rows + size_t(row) * array.blocksPerRow;
+    }
+    return true;
 }
 
 JBLOCKARRAY JpegBlockArrays::Access(j_common_ptr codec, jvirt_barray_ptr pointer,

@@ -53,6 +53,10 @@ private:
     static JBLOCKARRAY Access(j_common_ptr codec, jvirt_barray_ptr array, JDIMENSION startRow,
                               JDIMENSION rows, boolean writable);
 
+    Array* Add(JDIMENSION blocksPerRow, JDIMENSION rows, JDIMENSION maxAccess,
+               bool preZero) noexcept;
+    static bool PointRows(Array& array) noexcept;
+
     std::vector<std::unique_ptr<Array>> arrays_;
     void (*libjpegRealize_)(j_common_ptr) = nullptr;
 };
